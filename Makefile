@@ -1,0 +1,40 @@
+# Two commands do all set-up on a fresh Debian 12 machine:
+#   make run    install missing packages, configure, build, start the magazine
+#   make test   the same set-up, then every test
+BUILD ?= build
+JOBS ?= $(shell nproc)
+CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+# Debian packages: to build, to run the tests (real-window test under Xvfb, peer renderers,
+# screenshots) and to build the fuzzers.
+BUILD_PKGS = cmake g++ make pkg-config libsdl2-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev
+TEST_PKGS = xvfb xauth xdotool x11-apps x11-utils imagemagick jwm cc65 sidplayfp xmp openmpt123 \
+            clang libclang-rt-14-dev
+
+.PHONY: all deps test-deps configure build run test bench fuzz clean
+
+all: build
+
+deps:
+	@tools/install-packages.sh $(BUILD_PKGS)
+
+test-deps:
+	@tools/install-packages.sh $(BUILD_PKGS) $(TEST_PKGS)
+
+configure:
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+
+build: configure
+	@cmake --build $(BUILD) -j $(JOBS)
+
+run: deps build
+	$(BUILD)/app/quellmark
+
+test: test-deps build
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+bench: deps build
+	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf $(BUILD)

@@ -1,0 +1,84 @@
+#pragma once
+// The shared audio device: 44,100 Hz, stereo, signed 16-bit, opened on demand and shared by both
+// music players. Two sinks plug into it, and the device adds both (saturating) into its output:
+//
+//  * The buffer queue (mono). Buffers play gaplessly in the order queued, each sample copied to
+//    both output channels. The queue opens paused. When a buffer's last sample has been played it
+//    is handed, once, to the queue's completion procedure, which runs on the audio layer's own
+//    completion thread (never inside the device callback) and may render into the buffer and queue
+//    it again from there.
+//  * The looping ring (stereo, interleaved left/right). One buffer played endlessly from its first
+//    byte; the count of bytes played since AudioRingPlay is published atomically.
+//
+// Backends, chosen before the first open:
+//  * Sdl: the real device (SDL_AUDIODRIVER=disk or dummy select SDL's file or silent drivers).
+//  * Null: there is no device; every open reports AudioErrNoDevice and nothing else changes.
+//  * Capture: no device; a test or tool pulls what would be heard with AudioCapturePull, and the
+//    queue's completions run inside that call, on the caller's thread, so runs are deterministic.
+//
+// Threading contract: every procedure may be called from any thread. AudioQueueReset and
+// AudioQueueClose return only after every completion call that was running or pending has
+// finished, so a caller that clears its own completion bookkeeping first and then resets knows no
+// completion procedure is running and none will run for the buffers that were queued.
+#include <cstdint>
+
+constexpr int AudioRate = 44100;
+
+enum class AudioBackend { Sdl, Null, Capture };
+// Takes effect for the next open; resets both sinks.
+void AudioSetBackend(AudioBackend backend);
+AudioBackend AudioGetBackend();
+
+enum : int {
+  AudioOk = 0,
+  AudioErrNoDevice = 1,  // the device could not be opened
+  AudioErrNotOpen = 2,   // the sink is not open
+  AudioErrInvalid = 3,   // a null or empty buffer, or a buffer that is already queued
+};
+// Text for an error code; for AudioErrNoDevice it includes the platform's own reason.
+const char* AudioErrorText(int code);
+
+// ---- Buffer queue (mono) ---------------------------------------------------------------------
+struct AudioQueueBuffer {
+  const int16_t* samples = nullptr;
+  uint32_t count = 0;  // samples in the buffer
+  // Kept by the queue while the buffer is queued; callers leave them alone.
+  uint32_t played = 0;
+  AudioQueueBuffer* next = nullptr;
+  bool queued = false;
+};
+using AudioQueueDoneProc = void (*)(AudioQueueBuffer* buffer, void* user);
+
+// Opens the queue, paused and empty. `done` is called once for every buffer that finishes playing
+// or is returned by a reset.
+int AudioQueueOpen(AudioQueueDoneProc done, void* user);
+void AudioQueuePause();
+void AudioQueueRestart();
+// Appends a buffer to the play queue.
+int AudioQueueWrite(AudioQueueBuffer* buffer);
+// Stops playback at once and reports every queued buffer as finished (see the threading contract).
+void AudioQueueReset();
+// Resets and closes the queue.
+void AudioQueueClose();
+bool AudioQueueIsOpen();
+
+// ---- Looping ring (stereo) ------------------------------------------------------------------
+int AudioRingOpen();
+// Plays `bytes` bytes of interleaved stereo frames endlessly, starting at byte 0 now.
+int AudioRingPlay(const int16_t* frames, uint32_t bytes);
+// Bytes of the ring played since AudioRingPlay (a 64-bit count: it never wraps).
+uint64_t AudioRingPosition();
+// Call after writing into the ring, so that the device reads what was written.
+void AudioRingPublish();
+// Stops at once and forgets the buffer; when it returns the device no longer reads it.
+void AudioRingReset();
+void AudioRingClose();
+
+// ---- Capture backend ------------------------------------------------------------------------
+// Mixes `frames` stereo frames of what the device would play into `out` (2 x frames values), then
+// runs the completions that became due. Returns the frames written (0 unless the backend is
+// Capture).
+int AudioCapturePull(int16_t* out, int frames);
+
+// Closes the device and both sinks (at program end, and between tests).
+void AudioShutdown();

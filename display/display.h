@@ -1,0 +1,64 @@
+#pragma once
+// The display layer: one surface per process that shows the 800 x 600 frame buffer, gives the
+// application the mouse state, and offers the few platform services the program calls directly
+// (key state, message box, cursor, timer, sleep, process exit).
+//
+// Two implementations share this header and are chosen at link time: display_sdl.cpp for the
+// program (a real window or full screen through SDL2) and display_headless.cpp for tests and tools
+// (frames kept in memory, scripted input, a virtual clock).
+#include <cstdint>
+
+// ---- Surface -------------------------------------------------------------------------------
+// Stores the ask flag, the question (the default "Fullscreen Mode ?" when empty or null), the
+// windowed flag (only when ask = 0) and the popup flag.
+void DisplayConfigure(uint8_t ask, const char* question, int32_t windowed, uint8_t popup);
+// 1 = Escape or a close request closes the surface and ends the process with status 0.
+void DisplaySetExitOnClose(uint8_t flag);
+void DisplaySetVsync(int32_t flag);
+// Amount added or taken per wheel notch, and the counter's new value.
+void DisplaySetWheel(int32_t step, int32_t counter);
+// Opens the surface: 1 on success, 0 on any failure (nothing shown).
+int32_t DisplayOpen(const char* title, int32_t width, int32_t height);
+// Handles waiting events and presents width x height words 0x00RRGGBB (rows top to bottom).
+// Returns 1, or 0 when nothing could be presented this frame.
+int32_t DisplayUpdate(const uint32_t* pixels);
+void DisplayClose();
+// Pointer position in surface pixels (0..width-1, 0..height-1), button state 0/1, wheel counter.
+int32_t DisplayMouseX();
+int32_t DisplayMouseY();
+int32_t DisplayMouseLeft();
+int32_t DisplayMouseRight();
+int32_t DisplayMouseWheel();
+// The platform window behind the surface (an SDL_Window* in the program), or null.
+void* DisplayWindow();
+
+// ---- Keyboard state -------------------------------------------------------------------------
+// Key codes are the classic virtual-key numbers; the display layer maps physical keys to them.
+enum : int {
+  KeyPageUp = 0x21,
+  KeyPageDown = 0x22,
+  KeyEnd = 0x23,
+  KeyHome = 0x24,
+  KeyUp = 0x26,
+  KeyDown = 0x28,
+  KeyEscape = 0x1B,
+  KeyF1 = 0x70,  // F1..F12 are KeyF1 + 0 .. KeyF1 + 11
+};
+// Bit 15: the key is down now. Bit 0: the key has been pressed since the previous query of this
+// key (auto-repeat does not count as a press). Unknown keys answer 0.
+uint16_t KeyState(int key);
+// Down now and pressed since the last query: a fresh press.
+inline bool KeyNewlyPressed(int key) { return KeyState(key) == 0x8001; }
+
+// ---- Message box, cursor, process -----------------------------------------------------------
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+// Blocks until the user answers. Safe to call from any thread.
+MessageAnswer ShowMessageBox(const char* text, const char* caption, MessageButtons buttons);
+void HideCursor();
+[[noreturn]] void EndProcess(int status);
+
+// ---- Time ---------------------------------------------------------------------------------
+// Monotonic clock in seconds, and a sleep in milliseconds.
+double TimerSeconds();
+void SleepMs(int ms);
