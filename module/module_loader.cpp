@@ -1,0 +1,447 @@
+// XM loader: reads a module through the installed file operations into a ModuleSong.
+//
+// Every read is checked: input that ends early, sizes that do not fit the file, and fields that
+// the replay would use to index past its tables make the load fail, and a failed load releases
+// everything built so far.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "module/module.h"
+
+ModuleInstrument EmptyInstrument;
+ModuleSample EmptySample;
+
+namespace {
+
+constexpr char Signature[] = "Extended Module: ";
+constexpr int MaxPatterns = 256;
+constexpr int MaxInstruments = 128;
+constexpr uint32_t MaxRows = 256;
+constexpr int EnvelopeFilePoints = 12;
+
+uint32_t Le16(const uint8_t* p) {
+  return p[0] | p[1] << 8;
+}
+uint32_t Le32(const uint8_t* p) {
+  return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
+
+// The loader's view of its input: the file plus its total size, for checks before allocating.
+struct Reader {
+  ModuleFile* file;
+  const FileOperations* ops;
+  int64_t size;
+};
+
+bool ReadExact(Reader& r, void* destination, uint32_t count) {
+  return r.ops->read(destination, count, r.file->handle) == count;
+}
+
+int64_t Tell(Reader& r) {
+  return r.ops->tell(r.file->handle);
+}
+
+// Seeks to an absolute offset; offsets past the end of the input fail.
+bool SeekTo(Reader& r, int64_t offset) {
+  if (offset < 0 || offset > r.size) return false;
+  r.ops->seek(r.file->handle, int32_t(offset), 0);
+  return Tell(r) == offset;
+}
+
+bool ReadU8(Reader& r, uint8_t& value) {
+  return ReadExact(r, &value, 1);
+}
+
+bool ReadU16(Reader& r, uint32_t& value) {
+  uint8_t b[2];
+  if (!ReadExact(r, b, 2)) return false;
+  value = Le16(b);
+  return true;
+}
+
+bool ReadU32(Reader& r, uint32_t& value) {
+  uint8_t b[4];
+  if (!ReadExact(r, b, 4)) return false;
+  value = Le32(b);
+  return true;
+}
+
+// Decodes one pattern's packed cells; the data must hold exactly rows x channels cells.
+bool DecodePattern(Reader& r, ModulePattern& pattern, uint32_t cellCount, uint32_t packedSize) {
+  int64_t start = Tell(r);
+  if (start + packedSize > r.size) return false;
+  for (uint32_t i = 0; i < cellCount; ++i) {
+    ModuleCell& cell = pattern.cells[i];
+    uint8_t b;
+    if (!ReadU8(r, b)) return false;
+    if (b & 0x80) {
+      uint8_t* fields[5] = {&cell.note, &cell.instrument, &cell.volume, &cell.effect,
+                            &cell.parameter};
+      for (int f = 0; f < 5; ++f) {
+        if ((b & (1 << f)) && !ReadU8(r, *fields[f])) return false;
+      }
+    } else {
+      cell.note = b;
+      uint8_t rest[4];
+      if (!ReadExact(r, rest, 4)) return false;
+      cell.instrument = rest[0];
+      cell.volume = rest[1];
+      cell.effect = rest[2];
+      cell.parameter = rest[3];
+    }
+    if (cell.note > 97) return false;
+    if (cell.note == 97) cell.note = NoteKeyOff;
+    if (cell.instrument > 128) cell.instrument = 0;
+  }
+  return Tell(r) == start + packedSize;
+}
+
+// An envelope the replay will run must have its points in the table, ticks that do not go back,
+// values in 0..64 and its sustain and loop points among the points.
+bool EnvelopeValid(const ModuleEnvelopePoint* points, uint8_t count, uint8_t type, uint8_t sustain,
+                   uint8_t loopStart, uint8_t loopEnd) {
+  if (count > EnvelopeFilePoints) return false;
+  if (!(type & EnvelopeOn)) return true;
+  for (int i = 0; i < count; ++i) {
+    if (points[i].value > 64) return false;
+    if (i > 0 && points[i].tick < points[i - 1].tick) return false;
+  }
+  if ((type & EnvelopeSustain) && sustain >= count) return false;
+  if ((type & EnvelopeLoop) && (loopStart >= count || loopEnd >= count)) return false;
+  return true;
+}
+
+bool ParseInstrumentHeader(Reader& r, ModuleInstrument& instrument, uint32_t& sampleCount,
+                           int64_t& end) {
+  int64_t p = Tell(r);
+  uint32_t headerSize;
+  if (!ReadU32(r, headerSize)) return false;
+  if (!SeekTo(r, p + 27)) return false;  // name and type
+  if (!ReadU16(r, sampleCount)) return false;
+  if (sampleCount > 16) return false;
+  end = p + headerSize;
+  if (sampleCount == 0) {
+    for (ModuleSample*& s : instrument.samples) s = &EmptySample;
+    return end >= Tell(r) && SeekTo(r, end);
+  }
+  uint8_t block[4 + 96 + 48 + 48 + 16];
+  if (!ReadExact(r, block, sizeof block)) return false;
+  if (end < Tell(r)) return false;  // a header shorter than what was just read
+  const uint8_t* q = block + 4;
+  for (int i = 0; i < 96; ++i) instrument.keymap[i] = q[i];
+  q += 96;
+  for (int i = 0; i < EnvelopeFilePoints; ++i) {
+    instrument.volumePoints[i] = {uint16_t(Le16(q + i * 4)), uint16_t(Le16(q + i * 4 + 2))};
+  }
+  q += 48;
+  for (int i = 0; i < EnvelopeFilePoints; ++i) {
+    instrument.panningPoints[i] = {uint16_t(Le16(q + i * 4)), uint16_t(Le16(q + i * 4 + 2))};
+  }
+  q += 48;
+  instrument.volumePointCount = q[0];
+  instrument.panningPointCount = q[1];
+  instrument.volumeSustain = q[2];
+  instrument.volumeLoopStart = q[3];
+  instrument.volumeLoopEnd = q[4];
+  instrument.panningSustain = q[5];
+  instrument.panningLoopStart = q[6];
+  instrument.panningLoopEnd = q[7];
+  instrument.volumeType = q[8];
+  instrument.panningType = q[9];
+  instrument.vibratoType = q[10];
+  instrument.vibratoSweep = q[11];
+  instrument.vibratoDepth = q[12];
+  instrument.vibratoRate = q[13];
+  instrument.fadeout = uint16_t(Le16(q + 14) * 2);
+  if (instrument.volumePointCount < 2) instrument.volumeType = 0;
+  if (instrument.panningPointCount < 2) instrument.panningType = 0;
+  if (!EnvelopeValid(instrument.volumePoints, instrument.volumePointCount, instrument.volumeType,
+                     instrument.volumeSustain, instrument.volumeLoopStart,
+                     instrument.volumeLoopEnd) ||
+      !EnvelopeValid(instrument.panningPoints, instrument.panningPointCount, instrument.panningType,
+                     instrument.panningSustain, instrument.panningLoopStart,
+                     instrument.panningLoopEnd)) {
+    return false;
+  }
+  return SeekTo(r, end);
+}
+
+// Reads one 40-byte sample header into a fresh record owned by the instrument.
+bool ParseSampleHeader(Reader& r, ModuleSample& sample) {
+  uint8_t h[40];
+  if (!ReadExact(r, h, sizeof h)) return false;
+  sample.length = Le32(h);
+  sample.loopStart = Le32(h + 4);
+  sample.loopLength = Le32(h + 8);
+  sample.defaultVolume = h[12];
+  sample.finetune = int8_t(h[13]);
+  sample.bits = 8;
+  sample.loopMode = 1;
+  uint8_t type = h[14];
+  if (type & 1) sample.loopMode = 2;
+  if (type & 2) sample.loopMode = 4;
+  if (type & 16) sample.bits = 16;
+  if (sample.loopMode == 1) {
+    sample.loopStart = 0;
+    sample.loopLength = sample.length;
+  }
+  if (sample.bits == 16) {
+    sample.length /= 2;
+    sample.loopStart /= 2;
+    sample.loopLength /= 2;
+  }
+  if (sample.loopLength == 0) {
+    sample.loopStart = 0;
+    sample.loopLength = sample.length;
+    sample.loopMode = 1;
+  }
+  // A loop reaching past the data would make the mixer read beyond the buffer.
+  if (uint64_t(sample.loopStart) + sample.loopLength > sample.length) return false;
+  sample.defaultPanning = h[15];
+  sample.relativeNote = int8_t(h[16]);
+  return true;
+}
+
+// Reads and decodes one sample's data into a buffer of length + 8 frames.
+bool ReadSampleData(Reader& r, ModuleSample& sample) {
+  uint64_t bytes = uint64_t(sample.length) * sample.bits / 8;
+  if (Tell(r) + int64_t(bytes) > r.size) return false;
+  size_t frames = size_t(sample.length) + 8;
+  int16_t* data = new (std::nothrow) int16_t[frames]();
+  if (!data) return false;
+  if (sample.bits == 8) {
+    // The bytes are read into the upper half of the buffer and widened from the front: frame i
+    // overwrites only bytes that were already widened, so no second buffer is needed.
+    auto* raw = reinterpret_cast<uint8_t*>(data) + sample.length;
+    if (!ReadExact(r, raw, uint32_t(bytes))) {
+      delete[] data;
+      return false;
+    }
+    for (uint32_t i = 0; i < sample.length; ++i) data[i] = int16_t(uint16_t(raw[i] << 8));
+    std::memset(data + sample.length, 0, 16);
+  } else {
+    if (!ReadExact(r, data, uint32_t(bytes))) {
+      delete[] data;
+      return false;
+    }
+    for (uint32_t i = 0; i < sample.length; ++i) {
+      auto* b = reinterpret_cast<uint8_t*>(data + i);
+      data[i] = int16_t(uint16_t(b[0] | b[1] << 8));
+    }
+  }
+  sample.bits = 16;
+  uint16_t sum = 0;
+  for (uint32_t i = 0; i < sample.length; ++i) {
+    sum = uint16_t(sum + uint16_t(data[i]));
+    data[i] = int16_t(sum);
+  }
+  uint32_t loopEnd = sample.loopStart + sample.loopLength;
+  if (sample.loopMode == 2) data[loopEnd] = data[sample.loopStart];
+  if (sample.loopMode == 4) data[loopEnd] = data[loopEnd - 1];
+  sample.data = data;
+  return true;
+}
+
+bool ParseInstrument(Reader& r, ModuleInstrument& instrument) {
+  uint32_t count;
+  int64_t end;
+  if (!ParseInstrumentHeader(r, instrument, count, end)) return false;
+  if (count == 0) return true;
+  ModuleSample* samples[16] = {};
+  for (uint32_t i = 0; i < count; ++i) {
+    samples[i] = new (std::nothrow) ModuleSample();
+    bool ok = samples[i] && ParseSampleHeader(r, *samples[i]);
+    if (!ok) {
+      for (uint32_t k = 0; k <= i; ++k) delete samples[k];
+      return false;
+    }
+  }
+  // From here the instrument owns its samples, so FreeSong releases them on a later failure.
+  instrument.sampleCount = count;
+  for (int i = 0; i < 16; ++i) instrument.samples[i] = i < int(count) ? samples[i] : &EmptySample;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (instrument.samples[i]->length != 0 && !ReadSampleData(r, *instrument.samples[i])) {
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void InstallFileOperations(const FileOperations& operations) {
+  bool complete =
+      operations.open && operations.close && operations.read && operations.seek && operations.tell;
+  ModulePlayer.fileOperations = complete ? operations : FileOperations{};
+}
+
+bool ParseSong(ModuleSong& song, ModuleFile& file) {
+  Reader r{&file, &ModulePlayer.fileOperations, 0};
+  r.ops->seek(file.handle, 0, 2);
+  r.size = Tell(r);
+  if (!SeekTo(r, 0)) return false;
+  char signature[17];
+  if (!ReadExact(r, signature, 17) || std::memcmp(signature, Signature, 17) != 0) return false;
+  song.tickProcedure = UpdateSong;
+  song.defaultGlobalVolume = 64;
+
+  uint8_t header[20];
+  if (!SeekTo(r, 60) || !ReadExact(r, header, 20) || !ReadExact(r, song.orderTable, 256)) {
+    return false;
+  }
+  uint32_t headerSize = Le32(header);
+  uint32_t songLength = Le16(header + 4);
+  uint32_t restart = Le16(header + 6);
+  uint32_t channels = Le16(header + 8);
+  uint32_t patternCount = Le16(header + 10);
+  uint32_t instrumentCount = Le16(header + 12);
+  song.flags = uint16_t(Le16(header + 14));
+  uint32_t speed = Le16(header + 16);
+  uint32_t bpm = Le16(header + 18);
+  // Limits of the format and of the replay's tables; a BPM of 0 would stall the mixer.
+  if (songLength < 1 || songLength > 256 || channels < 1 || channels > ModuleMaxChannels ||
+      patternCount > MaxPatterns || instrumentCount > MaxInstruments || bpm < 1 || bpm > 255 ||
+      speed > 255) {
+    return false;
+  }
+  song.songLength = int16_t(songLength);
+  song.restartPosition = int16_t(restart < songLength ? restart : 0);
+  song.channels = int16_t(channels);
+  song.instrumentCount = int16_t(instrumentCount);
+  song.defaultSpeed = int16_t(speed);
+  song.defaultBpm = int16_t(bpm);
+  if (!SeekTo(r, 60 + int64_t(headerSize))) return false;
+
+  int32_t used = 0;
+  for (uint32_t i = 0; i < songLength; ++i) {
+    if (song.orderTable[i] >= used) used = song.orderTable[i] + 1;
+  }
+  song.patternsUsed = used;
+  song.patternSlots = std::max<int32_t>(used, int32_t(patternCount));
+  song.patterns = new (std::nothrow) ModulePattern[song.patternSlots]();
+  if (!song.patterns) return false;
+
+  for (int32_t p = 0; p < song.patternSlots; ++p) {
+    ModulePattern& pattern = song.patterns[p];
+    uint32_t rows = 64, packedSize = 0;
+    if (p < int32_t(patternCount)) {
+      uint8_t h[9];
+      if (!ReadExact(r, h, 9)) return false;
+      rows = Le16(h + 5);
+      packedSize = Le16(h + 7);
+      if (rows < 1 || rows > MaxRows) return false;
+    }
+    uint32_t cellCount = rows * channels;
+    pattern.cells = new (std::nothrow) ModuleCell[cellCount]();
+    if (!pattern.cells) return false;
+    pattern.rowCount = rows;
+    if (packedSize != 0 && !DecodePattern(r, pattern, cellCount, packedSize)) return false;
+  }
+
+  if (instrumentCount > 0) {
+    song.instruments = new (std::nothrow) ModuleInstrument[instrumentCount]();
+    if (!song.instruments) return false;
+  }
+  for (uint32_t i = 0; i < instrumentCount; ++i) {
+    if (!ParseInstrument(r, song.instruments[i])) return false;
+  }
+  return true;
+}
+
+ModuleSong* LoadSong() {
+  const FileOperations& ops = ModulePlayer.fileOperations;
+  if (!ops.open) return nullptr;
+  ModuleSong* song = new (std::nothrow) ModuleSong();
+  if (!song) return nullptr;
+  ModuleFile* file = new (std::nothrow) ModuleFile();
+  if (file) file->handle = ops.open(nullptr);
+  if (!file || !file->handle) {
+    delete file;
+    delete song;
+    return nullptr;
+  }
+  bool ok = ParseSong(*song, *file);
+  ops.close(file->handle);
+  delete file;
+  if (!ok) {
+    ReleaseSong(song);
+    return nullptr;
+  }
+  return song;
+}
+
+void ReleaseSong(ModuleSong* song) {
+  if (!song) return;
+  if (song->instruments) {
+    for (int i = 0; i < song->instrumentCount; ++i) {
+      ModuleInstrument& instrument = song->instruments[i];
+      for (uint32_t s = 0; s < instrument.sampleCount; ++s) {
+        delete[] instrument.samples[s]->data;
+        delete instrument.samples[s];
+      }
+    }
+    delete[] song->instruments;
+  }
+  if (song->patterns) {
+    for (int32_t p = 0; p < song->patternSlots; ++p) delete[] song->patterns[p].cells;
+    delete[] song->patterns;
+  }
+  delete song;
+}
+
+bool FreeSong(ModuleSong* song) {
+  if (!song) return false;
+  // Playback stops first, so no block is mixed from the records being released.
+  if (ModulePlayer.machine.song == song) StopSong(song);
+  ReleaseSong(song);
+  return true;
+}
+
+// ---- Memory file operations ------------------------------------------------------------------
+namespace {
+
+void* MemoryOpen(const char*) {
+  auto* image = new (std::nothrow) MemoryImage();
+  if (!image) return nullptr;
+  image->image = ModulePlayer.image;
+  image->length = ModulePlayer.imageLength;
+  return image;
+}
+
+void MemoryClose(void* handle) {
+  delete static_cast<MemoryImage*>(handle);
+}
+
+uint32_t MemoryRead(void* destination, uint32_t count, void* handle) {
+  auto* m = static_cast<MemoryImage*>(handle);
+  uint32_t available = uint32_t(m->length - m->position);
+  uint32_t n = count < available ? count : available;
+  if (n > 0) std::memcpy(destination, m->image + m->position, n);
+  m->position += int32_t(n);
+  return n;
+}
+
+void MemorySeek(void* handle, int32_t offset, int mode) {
+  auto* m = static_cast<MemoryImage*>(handle);
+  int64_t base = mode == 1 ? m->position : mode == 2 ? m->length : 0;
+  int64_t position = base + offset;
+  if (position < 0) position = 0;
+  if (position > m->length) position = m->length;
+  m->position = int32_t(position);
+}
+
+int32_t MemoryTell(void* handle) {
+  return static_cast<MemoryImage*>(handle)->position;
+}
+
+}  // namespace
+
+FileOperations MemoryFileOperations() {
+  return FileOperations{MemoryOpen, MemoryClose, MemoryRead, MemorySeek, MemoryTell};
+}
+
+void ModuleSetImage(const uint8_t* image, int32_t length) {
+  ModulePlayer.image = image;
+  ModulePlayer.imageLength = image && length > 0 ? length : 0;
+}

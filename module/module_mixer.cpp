@@ -1,0 +1,261 @@
+// Mixer: resamples the voices with linear interpolation into a float ring, ramps volume changes
+// over 128 frames, and converts the float frames to 16-bit PCM.
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "module/module.h"
+
+namespace {
+
+constexpr int64_t One = int64_t(1) << 32;              // one frame in 32.32
+constexpr int64_t AlmostOne = (int64_t(1) << 32) - 1;  // one frame less 2^-32
+constexpr float Inv255 = 1.0f / 255.0f;
+constexpr float Inv256 = 1.0f / 256.0f;
+constexpr float FractionScale = 1.0f / 2147483648.0f;  // 2^-31
+
+// Mixes `count` frames of one voice at fixed gains, or advances it silently when both are 0.
+int64_t MixPlain(const int16_t* data, int64_t position, int64_t step, float g1, float g2,
+                 float* out, int count) {
+  if (g1 == 0.0f && g2 == 0.0f) return position + step * count;
+  for (int j = 0; j < count; ++j) {
+    uint32_t index = uint32_t(uint64_t(position) >> 32);
+    float a = data[index], b = data[index + 1];
+    float t = float(uint32_t(position) >> 1) * FractionScale;
+    float v = a + (b - a) * t;
+    out[2 * j] += v * g1;
+    out[2 * j + 1] += v * g2;
+    position += step;
+  }
+  return position;
+}
+
+int64_t MixRamp(const int16_t* data, int64_t position, int64_t step, float& l1, float& l2, float s1,
+                float s2, float* out, int count) {
+  for (int j = 0; j < count; ++j) {
+    uint32_t index = uint32_t(uint64_t(position) >> 32);
+    float a = data[index], b = data[index + 1];
+    float t = float(uint32_t(position) >> 1) * FractionScale;
+    float v = a + (b - a) * t;
+    out[2 * j] += v * l1;
+    out[2 * j + 1] += v * l2;
+    l1 += s1;
+    l2 += s2;
+    position += step;
+  }
+  return position;
+}
+
+// Sets up or continues the voice's volume ramp; returns the frames it still runs (0: none).
+int32_t PrepareRamp(const ModuleMachine& machine, MixVoice& v) {
+  if (v.rampFramesLeft != 0 && v.leftVolume == v.leftTarget && v.rightVolume == v.rightTarget) {
+    return v.rampFramesLeft;
+  }
+  int32_t r = 0;
+  v.leftTarget = v.leftVolume;
+  v.rightTarget = v.rightVolume;
+  int32_t d1 = v.leftVolume - (v.leftLevel >> 8);
+  int32_t d2 = v.rightVolume - (v.rightLevel >> 8);
+  v.leftRampStep = d1 != 0 ? float(d1) * Inv255 * machine.rampReciprocal : 0.0f;
+  v.rightRampStep = d2 != 0 ? float(d2) * Inv255 * machine.rampReciprocal : 0.0f;
+  if (d1 != 0 || d2 != 0) r = machine.rampLength;
+  v.rampFramesLeft = r;
+  return r;
+}
+
+// Wraps or reflects a position that reached the end of the sample or of its loop. Returns false
+// when the voice stops.
+bool LoopVoice(MixVoice& v, const ModuleSample& s, int64_t& position) {
+  const int64_t start = int64_t(s.loopStart) << 32;
+  const int64_t end = int64_t(uint64_t(s.loopStart) + s.loopLength) << 32;
+  const int64_t length = int64_t(s.loopLength) << 32;
+  if (s.loopMode == 2) {
+    position -= length;
+    if (position >= end) position = start + (position - start) % length;
+    return true;
+  }
+  if (s.loopMode == 4) {
+    // Each reflection lands one 2^-32 frame short of the mirror image. A step longer than the
+    // loop could bounce for a while; after a few reflections the loop simply restarts.
+    for (int bounce = 0; bounce < 8; ++bounce) {
+      if (v.direction == 2) {
+        position = (start - One + AlmostOne) - position + start;
+        v.direction = 1;
+        if (position < end) {
+          if (position < start) position = start;  // exactly on the start: stay inside
+          return true;
+        }
+      } else {
+        position = end - position + (end - One + AlmostOne);
+        v.direction = 2;
+        if (position >= start) return true;
+      }
+    }
+    position = start;
+    v.direction = 1;
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void MixVoices(ModuleMachine& machine, float* destination, int frames) {
+  if (frames < 1 || !destination) return;
+  for (int k = 0; k < MixedVoices; ++k) {
+    MixVoice& v = machine.voices[k];
+    if (!v.sample) continue;
+    const ModuleSample& s = *v.sample;
+    if (!s.data || s.length == 0) {
+      v.sample = nullptr;
+      v.position = v.positionFraction = 0;
+      continue;
+    }
+    int64_t position = int64_t(uint64_t(v.position) << 32 | v.positionFraction);
+    const int64_t step = int64_t(uint64_t(v.stepInteger) << 32 | v.stepFraction);
+    float* out = destination;
+    int remaining = frames;
+    int emptyChunks = 0;
+    bool stopped = false;
+    while (remaining > 0) {
+      int count = remaining;
+      bool endReached = false;
+      int64_t distance;
+      if (v.direction == 2) {
+        distance = position - (int64_t(s.loopStart) << 32);
+      } else {
+        int64_t end = int64_t(uint64_t(s.loopStart) + s.loopLength) << 32;
+        if (position > end) end = int64_t(s.length) << 32;
+        distance = end - position;
+      }
+      if (distance <= 0) {
+        count = 0;
+        endReached = true;
+      } else if (step > 0) {
+        // Exact frames until the end: after them the position has reached the end, before them
+        // every frame read lies inside the sample or on its guard value.
+        uint64_t toEnd = (uint64_t(distance) + uint64_t(step) - 1) / uint64_t(step);
+        if (toEnd <= uint64_t(count)) {
+          count = int(toEnd);
+          endReached = true;
+        }
+      }
+      int32_t ramp = PrepareRamp(machine, v);
+      if (ramp > 0 && ramp < count) {
+        count = ramp;
+        endReached = false;
+      }
+      const int64_t signedStep = v.direction == 2 ? -step : step;
+      if (count > 0) {
+        if (ramp > 0) {
+          float l1 = float(v.leftLevel) * Inv256 * Inv255;
+          float l2 = float(v.rightLevel) * Inv256 * Inv255;
+          position = MixRamp(s.data, position, signedStep, l1, l2, v.leftRampStep, v.rightRampStep,
+                             out, count);
+          v.leftLevel = int32_t(std::lrint(double(l1 * 255.0f * 256.0f)));
+          v.rightLevel = int32_t(std::lrint(double(l2 * 255.0f * 256.0f)));
+          v.rampFramesLeft -= count;
+          if (v.rampFramesLeft == 0) {
+            v.leftRampStep = v.rightRampStep = 0.0f;
+            v.leftLevel = v.leftVolume * 256;
+            v.rightLevel = v.rightVolume * 256;
+          }
+        } else {
+          position = MixPlain(s.data, position, signedStep, float(v.leftVolume) * Inv255,
+                              float(v.rightVolume) * Inv255, out, count);
+        }
+        out += 2 * count;
+        remaining -= count;
+        emptyChunks = 0;
+      } else if (++emptyChunks > 4) {
+        stopped = true;  // a loop that makes no progress: give the voice up
+        break;
+      }
+      if (endReached && !LoopVoice(v, s, position)) {
+        stopped = true;
+        break;
+      }
+    }
+    if (stopped) {
+      v.sample = nullptr;
+      v.position = v.positionFraction = 0;
+      continue;
+    }
+    v.position = uint32_t(uint64_t(position) >> 32);
+    v.positionFraction = uint32_t(position);
+  }
+}
+
+void ClipToPcm(int16_t* destination, const float* source, int frames) {
+  if (frames < 1 || !destination || !source) return;
+  for (int i = 0; i < 2 * frames; ++i) {
+    float v = source[i];
+    int16_t out;
+    if (v >= 32767.0f) {
+      out = 32767;
+    } else if (v <= -32768.0f) {
+      out = -32768;
+    } else if (v == v) {
+      out = int16_t(std::lrintf(v));  // nearest, ties to even
+    } else {
+      out = 0;
+    }
+    destination[i] = out;
+  }
+}
+
+uint64_t PackBlockInfo(const BlockInfo& info) {
+  return uint64_t(info.order) | uint64_t(info.row) << 8 | uint64_t(info.elapsedMilliseconds) << 16;
+}
+
+BlockInfo UnpackBlockInfo(uint64_t word) {
+  return BlockInfo{uint8_t(word), uint8_t(word >> 8), uint32_t(word >> 16)};
+}
+
+void FillBlock(ModuleMachine& machine) {
+  ModuleSong& song = *machine.song;
+  const int32_t b = machine.fillBlockIndex;
+  float* stretch = machine.floatRing + size_t(b) * BlockLength * 2;
+  std::memset(stretch, 0, sizeof(float) * BlockLength * 2);
+  int32_t left = song.samplesLeftInTick;
+  int32_t done = 0;
+  while (done < BlockLength) {
+    if (left <= 0) {
+      song.tickProcedure(machine);
+      left = song.samplesPerTick > 0 ? song.samplesPerTick : 1;
+    }
+    int32_t n = left < BlockLength - done ? left : BlockLength - done;
+    MixVoices(machine, stretch + done * 2, n);
+    song.elapsedMilliseconds += uint32_t(float(n) * machine.rateReciprocal * 1000.0f);
+    done += n;
+    left -= n;
+  }
+  BlockInfo info{uint8_t(song.orderPosition), uint8_t(song.row), song.elapsedMilliseconds};
+  machine.blockInfo[b].store(PackBlockInfo(info), std::memory_order_release);
+  song.samplesLeftInTick = left;
+  ClipToPcm(machine.waveRing + size_t(b) * BlockLength * 2, stretch, BlockLength);
+  machine.fillBlockIndex = b + 1 == RingBlocks ? 0 : b + 1;
+}
+
+bool AllocateRing(ModuleMachine& machine) {
+  ReleaseRing(machine);
+  machine.floatRing = static_cast<float*>(std::aligned_alloc(16, sizeof(float) * RingFrames * 2));
+  if (machine.floatRing) std::memset(machine.floatRing, 0, sizeof(float) * RingFrames * 2);
+  machine.waveRing = new (std::nothrow) int16_t[RingFrames * 2]();
+  machine.blockInfo = new (std::nothrow) std::atomic<uint64_t>[RingBlocks]();
+  if (!machine.floatRing || !machine.waveRing || !machine.blockInfo) {
+    ReleaseRing(machine);
+    return false;
+  }
+  return true;
+}
+
+void ReleaseRing(ModuleMachine& machine) {
+  std::free(machine.floatRing);
+  delete[] machine.waveRing;
+  delete[] machine.blockInfo;
+  machine.floatRing = nullptr;
+  machine.waveRing = nullptr;
+  machine.blockInfo = nullptr;
+}

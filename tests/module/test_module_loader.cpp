@@ -1,0 +1,242 @@
+// Loader: fields as stored, decoding of samples, and refusal of malformed or truncated input.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/module/module_test_util.h"
+
+namespace {
+
+// Two channels, two patterns (one packed, one empty), an 8-bit forward-looped sample with a
+// volume envelope, a 16-bit ping-pong sample and an instrument without samples.
+XmSongSpec ReferenceSong() {
+  XmSongSpec spec;
+  spec.channels = 2;
+  spec.orders = {0, 1, 0};
+  XmPatternSpec p0;
+  p0.rows = 8;
+  p0.At(0, 0, 2) = Cell(49, 1, 0x40, 0x0C, 0x20);
+  p0.At(1, 1, 2) = Cell(97);
+  p0.At(2, 0, 2) = Cell(0, 2, 0, 0x0F, 3);
+  XmPatternSpec p1;
+  p1.rows = 4;  // no cells: packed size 0
+  spec.patterns = {p0, p1};
+
+  XmInstrumentSpec a;
+  XmSampleSpec s8;
+  s8.frames = {16, 32, 16, 0, -16, -32};
+  s8.loop = 1;
+  s8.loopStart = 2;
+  s8.loopLength = 3;
+  s8.finetune = -16;
+  s8.relativeNote = 12;
+  s8.panning = 200;
+  a.samples.push_back(s8);
+  a.volume.points = {{0, 64}, {10, 32}, {20, 0}};
+  a.volume.type = EnvelopeOn | EnvelopeSustain;
+  a.volume.sustain = 1;
+  a.fadeout = 0x0800;
+  XmInstrumentSpec b;
+  XmSampleSpec s16;
+  s16.sixteenBit = true;
+  s16.frames = {1000, 2000, 3000, 4000, 5000};
+  s16.loop = 3;  // both bits: ping-pong
+  s16.loopStart = 1;
+  s16.loopLength = 3;
+  b.samples.push_back(s16);
+  b.keymap[10] = 0;
+  XmInstrumentSpec empty;
+  spec.instruments = {a, b, empty};
+  return spec;
+}
+
+}  // namespace
+
+TEST(ModuleLoader, StoresHeaderPatternsAndCells) {
+  ModuleSong* song = LoadImage(WriteXm(ReferenceSong()));
+  ASSERT_NE(song, nullptr);
+  EXPECT_EQ(song->songLength, 3);
+  EXPECT_EQ(song->channels, 2);
+  EXPECT_EQ(song->patternSlots, 2);
+  EXPECT_EQ(song->patternsUsed, 2);
+  EXPECT_EQ(song->defaultGlobalVolume, 64);
+  EXPECT_EQ(song->tickProcedure, &UpdateSong);
+  EXPECT_EQ(song->patterns[0].rowCount, 8u);
+  const ModuleCell& c = song->patterns[0].cells[0];
+  EXPECT_EQ(c.note, 49);
+  EXPECT_EQ(c.instrument, 1);
+  EXPECT_EQ(c.volume, 0x40);
+  EXPECT_EQ(c.effect, 0x0C);
+  EXPECT_EQ(c.parameter, 0x20);
+  EXPECT_EQ(song->patterns[0].cells[1 * 2 + 1].note, NoteKeyOff);  // 97 becomes key-off
+  // Packed size 0 keeps the header's row count, every cell empty.
+  EXPECT_EQ(song->patterns[1].rowCount, 4u);
+  EXPECT_EQ(song->patterns[1].cells[7].note, 0);
+  ReleaseSong(song);
+}
+
+TEST(ModuleLoader, DecodesSamplesAndGuardValues) {
+  ModuleSong* song = LoadImage(WriteXm(ReferenceSong()));
+  ASSERT_NE(song, nullptr);
+  const ModuleSample& s8 = *song->instruments[0].samples[0];
+  EXPECT_EQ(s8.bits, 16);
+  EXPECT_EQ(s8.loopMode, 2);
+  EXPECT_EQ(s8.data[0], 16 * 256);
+  EXPECT_EQ(s8.data[4], -16 * 256);
+  EXPECT_EQ(s8.data[5], s8.data[2]);  // past the forward loop: the loop start's value
+  EXPECT_EQ(s8.finetune, -16);
+  EXPECT_EQ(s8.relativeNote, 12);
+  EXPECT_EQ(s8.defaultPanning, 200u);
+  EXPECT_EQ(song->instruments[0].fadeout, 0x1000);
+  EXPECT_EQ(song->instruments[0].volumeType, EnvelopeOn | EnvelopeSustain);
+  EXPECT_EQ(song->instruments[0].samples[1], &EmptySample);
+
+  const ModuleSample& s16 = *song->instruments[1].samples[0];
+  EXPECT_EQ(s16.length, 5u);  // 10 bytes are 5 frames, loop points halved alike
+  EXPECT_EQ(s16.loopStart, 1u);
+  EXPECT_EQ(s16.loopLength, 3u);
+  EXPECT_EQ(s16.loopMode, 4);
+  EXPECT_EQ(s16.data[3], 4000);
+  EXPECT_EQ(s16.data[4], 4000);  // past the ping-pong loop: the loop's last value
+  EXPECT_EQ(s16.data[5], 0);
+
+  EXPECT_EQ(song->instruments[2].sampleCount, 0u);
+  for (ModuleSample* s : song->instruments[2].samples) EXPECT_EQ(s, &EmptySample);
+  ReleaseSong(song);
+}
+
+TEST(ModuleLoader, FieldRules) {
+  XmSongSpec spec = OneChannelSong({{0, Cell(1, 200)}});
+  XmSampleSpec& s = spec.instruments[0].samples[0];
+  s.frames = {0x10, 0x20, 0x10};  // deltas 0x10, 0x10, 0xF0 decode to 4096, 8192, 4096
+  s.loop = 1;
+  s.loopStart = 1;
+  s.loopLength = 0;  // a loop of length 0 turns the loop off
+  spec.instruments[0].volume.points = {{0, 64}};
+  spec.instruments[0].volume.type = EnvelopeOn;  // one point: switched off
+  spec.orders = {0, 3};                          // patterns 1..3 are missing from the file
+  ModuleSong* song = LoadImage(WriteXm(spec));
+  ASSERT_NE(song, nullptr);
+  EXPECT_EQ(song->patterns[0].cells[0].instrument, 0);  // 200 is above 128
+  const ModuleSample& d = *song->instruments[0].samples[0];
+  EXPECT_EQ(d.data[0], 4096);
+  EXPECT_EQ(d.data[1], 8192);
+  EXPECT_EQ(d.data[2], 4096);
+  EXPECT_EQ(d.loopMode, 1);
+  EXPECT_EQ(d.loopStart, 0u);
+  EXPECT_EQ(d.loopLength, 3u);
+  EXPECT_EQ(song->instruments[0].volumeType, 0);
+  ASSERT_EQ(song->patternSlots, 4);
+  EXPECT_EQ(song->patterns[3].rowCount, 64u);
+  ReleaseSong(song);
+}
+
+TEST(ModuleLoader, RefusesWrongSignatureInAnyByte) {
+  std::vector<uint8_t> image = WriteXm(ReferenceSong());
+  for (int i = 0; i < 17; ++i) {
+    std::vector<uint8_t> bad = image;
+    bad[size_t(i)] ^= 0x01;
+    EXPECT_EQ(LoadImage(bad), nullptr) << "byte " << i;
+  }
+}
+
+TEST(ModuleLoader, RefusesEveryTruncation) {
+  std::vector<uint8_t> image = WriteXm(ReferenceSong());
+  for (size_t n = 0; n < image.size(); ++n) {
+    std::vector<uint8_t> cut(image.begin(), image.begin() + long(n));
+    EXPECT_EQ(LoadImage(cut), nullptr) << "length " << n;
+  }
+}
+
+TEST(ModuleLoader, RefusesMalformedFields) {
+  auto refused = [](const XmSongSpec& spec) { return LoadImage(WriteXm(spec)) == nullptr; };
+  XmSongSpec ok = OneChannelSong({{0, Cell(49, 1)}});
+  {
+    ModuleSong* song = LoadImage(WriteXm(ok));
+    EXPECT_NE(song, nullptr);
+    ReleaseSong(song);
+  }
+  XmSongSpec s = ok;
+  s.channels = 33;
+  s.patterns[0].cells.assign(16 * 33, ModuleCell{});
+  EXPECT_TRUE(refused(s)) << "33 channels";
+  s = ok;
+  s.bpm = 0;
+  EXPECT_TRUE(refused(s)) << "BPM 0";
+  s = ok;
+  s.orders.assign(257, 0);
+  EXPECT_TRUE(refused(s)) << "257 orders";
+  s = ok;
+  s.patterns[0].At(3, 0, 1) = Cell(98, 1);
+  EXPECT_TRUE(refused(s)) << "note 98";
+  s = ok;
+  s.instruments[0].volume.points.assign(13, ModuleEnvelopePoint{0, 0});
+  EXPECT_TRUE(refused(s)) << "13 envelope points";
+  s = ok;
+  s.instruments[0].volume.points = {{0, 64}, {8, 0}};
+  s.instruments[0].volume.type = EnvelopeOn | EnvelopeSustain;
+  s.instruments[0].volume.sustain = 2;
+  EXPECT_TRUE(refused(s)) << "sustain point past the count";
+  s.instruments[0].volume.type = EnvelopeOn | EnvelopeLoop;
+  s.instruments[0].volume.sustain = 0;
+  s.instruments[0].volume.loopEnd = 5;
+  EXPECT_TRUE(refused(s)) << "loop point past the count";
+  s = ok;
+  s.instruments[0].samples[0].loopStart = 20;
+  EXPECT_TRUE(refused(s)) << "loop past the sample end";
+  s = ok;
+  s.instruments[0].samples.assign(17, s.instruments[0].samples[0]);
+  EXPECT_TRUE(refused(s)) << "17 samples";
+  s = ok;
+  s.patterns[0].rows = 0;
+  s.patterns[0].cells.clear();
+  EXPECT_TRUE(refused(s)) << "0 rows";
+}
+
+TEST(ModuleLoader, RefusesPackedDataThatOverOrUnderRunsItsRows) {
+  std::vector<uint8_t> image = WriteXm(OneChannelSong({{0, Cell(49, 1)}}, 4));
+  // Pattern header at 336: length 9, packing 0, rows 4, packed size; the cells follow.
+  const size_t header = 60 + 276;
+  ASSERT_EQ(image[header + 5], 4);
+  {
+    std::vector<uint8_t> more = image;
+    more[header + 5] = 5;  // five rows need five cells; the data holds four
+    EXPECT_EQ(LoadImage(more), nullptr);
+  }
+  {
+    std::vector<uint8_t> fewer = image;
+    fewer[header + 5] = 3;  // three rows leave the fourth cell unread
+    EXPECT_EQ(LoadImage(fewer), nullptr);
+  }
+}
+
+TEST(ModuleLoader, SurvivesCorruptedImages) {
+  // Random byte damage must load or be refused without reading outside the image (the sanitizer
+  // build checks the reads and that nothing leaks).
+  std::vector<uint8_t> image = WriteXm(ReferenceSong());
+  std::mt19937 random(47);
+  int loaded = 0;
+  for (int trial = 0; trial < 3000; ++trial) {
+    std::vector<uint8_t> bad = image;
+    int hits = 1 + int(random() % 4);
+    for (int h = 0; h < hits; ++h) bad[17 + random() % (bad.size() - 17)] = uint8_t(random());
+    ModuleSong* song = LoadImage(bad);
+    if (song) {
+      ++loaded;
+      TestSong run(OneChannelSong({}), true);
+      ResetMachine(*run.machine, song);
+      run.Render(BlockLength * 4);
+      run.machine->song = run.song;
+      ReleaseSong(song);
+    }
+  }
+  EXPECT_GT(loaded, 0);
+}
+
+TEST(ModuleLoader, FileOperationsInstallAsASet) {
+  FileOperations partial = MemoryFileOperations();
+  partial.tell = nullptr;
+  InstallFileOperations(partial);
+  EXPECT_EQ(LoadSong(), nullptr);  // all five cleared: nothing to open with
+  EXPECT_EQ(ModulePlayer.fileOperations.open, nullptr);
+}
