@@ -1,0 +1,174 @@
+// Mixer: interpolation, loops, ramps and conversion to 16-bit.
+#include <gtest/gtest.h>
+
+#include "tests/module/module_test_util.h"
+
+namespace {
+
+// A machine with one voice on `sample`, at full volume in both channels, no ramp pending.
+struct MixFixture {
+  std::unique_ptr<ModuleMachine> machine = std::make_unique<ModuleMachine>();
+  MixFixture() { ResetMachine(*machine, nullptr); }
+  MixVoice& Start(const ModuleSample& sample, uint32_t stepInteger, uint32_t stepFraction,
+                  int32_t volume = 255) {
+    MixVoice& v = machine->voices[0];
+    v.sample = &sample;
+    v.stepInteger = stepInteger;
+    v.stepFraction = stepFraction;
+    v.leftVolume = v.rightVolume = v.leftTarget = v.rightTarget = volume;
+    v.leftLevel = v.rightLevel = volume * 256;
+    return v;
+  }
+};
+
+// A sample of `length` frames whose value at frame i is i x 100, with a guard frame past the loop.
+struct RampSample {
+  std::vector<int16_t> data;
+  ModuleSample sample;
+  RampSample(uint32_t length, uint8_t loopMode, uint32_t loopStart, uint32_t loopLength) {
+    data.assign(length + 8, 0);
+    for (uint32_t i = 0; i < length; ++i) data[i] = int16_t(i * 100);
+    sample.data = data.data();
+    sample.length = length;
+    sample.loopMode = loopMode;
+    sample.loopStart = loopStart;
+    sample.loopLength = loopLength;
+    uint32_t end = loopStart + loopLength;
+    if (loopMode == 2) data[end] = data[loopStart];
+    if (loopMode == 4) data[end] = data[end - 1];
+  }
+};
+
+}  // namespace
+
+TEST(ModuleMixer, ClipToPcmRoundsAndLimits) {
+  const float in[6] = {40000.0f, -40000.0f, 2.5f, 3.5f, -2.5f, 0.49f};
+  int16_t out[6] = {};
+  ClipToPcm(out, in, 3);
+  EXPECT_EQ(out[0], 32767);
+  EXPECT_EQ(out[1], -32768);
+  EXPECT_EQ(out[2], 2);  // ties to even
+  EXPECT_EQ(out[3], 4);
+  EXPECT_EQ(out[4], -2);
+  EXPECT_EQ(out[5], 0);
+  int16_t untouched[2] = {7, 7};
+  ClipToPcm(untouched, in, 0);
+  EXPECT_EQ(untouched[0], 7);
+}
+
+TEST(ModuleMixer, InterpolatesAndStopsAtTheEnd) {
+  MixFixture f;
+  RampSample s(10, 1, 0, 10);
+  MixVoice& v = f.Start(s.sample, 0, 0x80000000u);  // half a frame per output frame
+  std::vector<float> out(2 * 30, 0.0f);
+  MixVoices(*f.machine, out.data(), 30);
+  // Frames 0, 0.5, 1, ... : 0, 50, 100, ... at gain 255/255.
+  EXPECT_FLOAT_EQ(out[0], 0.0f);
+  EXPECT_FLOAT_EQ(out[2], 50.0f);
+  EXPECT_FLOAT_EQ(out[2 * 17], 850.0f);
+  EXPECT_FLOAT_EQ(out[2 * 19], 450.0f);  // 9.5: halfway between 900 and the zero guard
+  // Ten frames need 20 output frames; then the voice is off and adds nothing.
+  EXPECT_EQ(v.sample, nullptr);
+  EXPECT_FLOAT_EQ(out[2 * 20], 0.0f);
+  std::vector<float> none(4, 1.0f);
+  MixVoices(*f.machine, none.data(), 0);
+  EXPECT_FLOAT_EQ(none[0], 1.0f);
+}
+
+TEST(ModuleMixer, ForwardLoopWraps) {
+  // Loop of length 100 from 200: 305.5 becomes 205.5.
+  MixFixture f;
+  RampSample s(300, 2, 200, 100);
+  MixVoice& v = f.Start(s.sample, 11, 0x80000000u);
+  v.position = 294;
+  std::vector<float> out(2, 0.0f);
+  MixVoices(*f.machine, out.data(), 1);
+  EXPECT_EQ(v.position, 205u);
+  EXPECT_EQ(v.positionFraction, 0x80000000u);
+}
+
+TEST(ModuleMixer, PingPongReflectsAtBothEnds) {
+  MixFixture f;
+  RampSample s(20, 4, 4, 8);  // loop frames 4..11
+  MixVoice& v = f.Start(s.sample, 3, 0);
+  v.position = 10;
+  std::vector<float> out(2, 0.0f);
+  MixVoices(*f.machine, out.data(), 1);
+  // 10 + 3 = 13 passes the end 12: reflected to 12 - 13 + 11 + (1 - 2^-32) = 10.99999...
+  EXPECT_EQ(v.direction, 2);
+  EXPECT_EQ(v.position, 10u);
+  EXPECT_EQ(v.positionFraction, 0xFFFFFFFFu);
+  MixVoices(*f.machine, out.data(), 3);
+  // Backward: 7.99.., 4.99.., then 1.99.. passes the start 4: 4 - 1 + (1 - 2^-32) - 1.99.. + 4
+  EXPECT_EQ(v.direction, 1);
+  EXPECT_EQ(v.position, 6u);
+  EXPECT_EQ(v.positionFraction, 0u);
+  // Every frame read stayed inside the loop: the output never exceeds the loop's largest value.
+  std::vector<float> many(2 * 500, 0.0f);
+  MixVoices(*f.machine, many.data(), 500);
+  for (size_t i = 0; i < many.size(); ++i) ASSERT_LE(many[i], 1100.0f);
+  for (size_t i = 0; i < many.size(); ++i) ASSERT_GE(many[i], 400.0f);
+}
+
+TEST(ModuleMixer, RampReachesItsTargetInEqualSteps) {
+  // Volume 0 to 200 on a constant signal: 128 equal steps, 200/255 of full scale at the end.
+  MixFixture f;
+  std::vector<int16_t> data(4000 + 8, 10000);
+  ModuleSample s;
+  s.data = data.data();
+  s.length = 4000;
+  s.loopMode = 1;
+  s.loopLength = 4000;
+  MixVoice& v = f.Start(s, 1, 0, 0);
+  v.leftVolume = v.rightVolume = 200;
+  std::vector<float> out(2 * 200, 0.0f);
+  MixVoices(*f.machine, out.data(), 200);
+  const float full = 10000.0f * 200.0f / 255.0f;
+  const float step = full / 128.0f;
+  for (int i = 0; i < 128; ++i) {
+    // Single-precision accumulation of 128 steps: allow a few units in the last place.
+    ASSERT_NEAR(out[2 * i], step * float(i), 0.05f) << i;
+  }
+  for (int i = 128; i < 200; ++i) ASSERT_NEAR(out[2 * i], full, 0.01f) << i;
+  EXPECT_EQ(v.leftLevel, 200 * 256);
+  EXPECT_EQ(v.rampFramesLeft, 0);
+}
+
+TEST(ModuleMixer, EmptySampleStopsTheVoice) {
+  MixFixture f;
+  MixVoice& v = f.Start(EmptySample, 1, 0);
+  std::vector<float> out(20, 0.0f);
+  MixVoices(*f.machine, out.data(), 10);
+  EXPECT_EQ(v.sample, nullptr);
+  for (float x : out) EXPECT_EQ(x, 0.0f);
+}
+
+TEST(ModuleMixer, NoteChangesNeverJumpMoreThanARampAllows) {
+  // A square-ish loud sample with notes retriggered every row at speed 1: the twin-voice ramps
+  // keep the change from one frame to the next within the signal's own slope.
+  XmSongSpec spec;
+  spec.channels = 1;
+  spec.speed = 1;
+  XmInstrumentSpec ins;
+  XmSampleSpec s;
+  s.sixteenBit = true;
+  s.frames.assign(64, 24000);
+  s.loop = 1;
+  s.loopLength = 64;
+  ins.samples.push_back(s);
+  spec.instruments.push_back(ins);
+  XmPatternSpec p;
+  p.rows = 16;
+  for (int r = 0; r < 16; ++r)
+    p.At(r, 0, 1) = Cell(uint8_t(49 + (r % 5)), 1, uint8_t(r % 2 ? 0x50 : 0x20));
+  spec.patterns.push_back(p);
+  TestSong t(spec, true);
+  std::vector<int16_t> pcm = t.Render(882 * 16);
+  // Constant signal 24,000 at 64/64 x 255/255 with left volume 127: largest level about 11,950;
+  // a ramp of 128 frames moves at most that much over 128 frames (about 94 per frame).
+  int maxStep = 0;
+  for (size_t i = 2; i < pcm.size(); i += 2)
+    maxStep = std::max(maxStep, std::abs(pcm[i] - pcm[i - 2]));
+  EXPECT_GT(maxStep, 0);
+  EXPECT_LE(maxStep, 2 * 94 + 2);  // a ramp down and a ramp up may overlap in the same frame
+}

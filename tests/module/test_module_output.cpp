@@ -1,0 +1,178 @@
+// Output thread and player interface, on the capture backend: what is pulled is exactly what the
+// device would play, so the heard audio and the queries can be checked against an offline render.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "display/audio.h"
+#include "tests/module/module_test_util.h"
+
+namespace {
+
+// Four channels, speed 1 so the row changes every 882 frames; channel 2 carries a note on every
+// row with the instrument number rising, and a key-off on row 5.
+XmSongSpec BusySong() {
+  XmSongSpec spec;
+  spec.channels = 4;
+  spec.speed = 1;
+  spec.orders = {0, 1};
+  for (int i = 0; i < 3; ++i) spec.instruments.push_back(SineInstrument(16 + 8 * i));
+  for (int p = 0; p < 2; ++p) {
+    XmPatternSpec pattern;
+    pattern.rows = 32;
+    for (int r = 0; r < 32; ++r) {
+      pattern.At(r, 0, 4) = Cell(uint8_t(30 + r % 12 + p), 1);
+      pattern.At(r, 2, 4) = r == 5 ? Cell(97) : Cell(uint8_t(40 + r), uint8_t(1 + r % 3));
+    }
+    spec.patterns.push_back(pattern);
+  }
+  return spec;
+}
+
+class ModuleOutput : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    AudioShutdown();
+    AudioSetBackend(AudioBackend::Capture);
+  }
+  void TearDown() override {
+    ModuleStop();
+    ModuleFree();
+    AudioShutdown();
+    AudioSetBackend(AudioBackend::Sdl);
+  }
+  // Pulls one block of what is heard, then waits until the output thread has seen the cursor.
+  std::vector<int16_t> PullBlock() {
+    std::vector<int16_t> pcm(size_t(BlockLength) * 2);
+    AudioCapturePull(pcm.data(), BlockLength);
+    int32_t cursor = CursorBlock(AudioRingPosition());
+    for (int i = 0; i < 2000 && ModulePlayer.heardBlockIndex.load() != cursor; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    EXPECT_EQ(ModulePlayer.heardBlockIndex.load(), cursor);
+    return pcm;
+  }
+  std::vector<uint8_t> image = WriteXm(BusySong());
+};
+
+}  // namespace
+
+TEST(ModuleCursor, PositionWrapsWithTheRing) {
+  EXPECT_EQ(CursorBlock(0), 0);
+  EXPECT_EQ(CursorBlock(353600 - 4), 99);
+  EXPECT_EQ(CursorBlock(353600), 0);
+  EXPECT_EQ(CursorBlock(353600 + 884 * 4 * 3), 3);
+  // Past 2^32 bytes (about 6.8 hours) the count keeps going: (2^32 + 12) / 4 = 1,073,741,827
+  // frames, 35,427 into the ring, block 40. A 32-bit count would have wrapped to block 0.
+  EXPECT_EQ(CursorBlock((uint64_t(1) << 32) + 12), 40);
+}
+
+TEST_F(ModuleOutput, HeardAudioAndQueriesFollowTheCursor) {
+  // The offline reference: the same song through the same mixer, block by block.
+  TestSong reference(BusySong(), true);
+  ASSERT_NE(reference.song, nullptr);
+  const int blocks = 260;  // more than two and a half trips around the ring
+  std::vector<int16_t> expected;
+  std::vector<BlockInfo> records;
+  for (int b = 0; b < blocks + 1; ++b) {
+    int32_t index = reference.machine->fillBlockIndex;
+    FillBlock(*reference.machine);
+    const int16_t* w = reference.machine->waveRing + size_t(index) * BlockLength * 2;
+    expected.insert(expected.end(), w, w + BlockLength * 2);
+    records.push_back(UnpackBlockInfo(reference.machine->blockInfo[index].load()));
+  }
+
+  ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
+  EXPECT_EQ(ModuleGetChannels(), 4);
+  ASSERT_TRUE(ModulePlay());
+  // Block 0 is heard first; its record holds where the song was when it had been mixed (at
+  // speed 1 the second row starts at frame 882, inside block 0).
+  EXPECT_EQ(ModuleGetOrder(), 0);
+  EXPECT_EQ(ModuleGetRow(), records[0].row);
+  EXPECT_EQ(records[0].row, 1);
+  std::vector<int16_t> heard;
+  for (int b = 0; b < blocks; ++b) {
+    std::vector<int16_t> pcm = PullBlock();
+    heard.insert(heard.end(), pcm.begin(), pcm.end());
+    // The cursor is now at the start of block b + 1: the queries report that block's record.
+    const BlockInfo& info = records[size_t(b) + 1];
+    ASSERT_EQ(ModuleGetOrder(), info.order) << "block " << b + 1;
+    ASSERT_EQ(ModuleGetRow(), info.row) << "block " << b + 1;
+    ASSERT_EQ(ModuleGetTime(), info.elapsedMilliseconds) << "block " << b + 1;
+    uint8_t row = info.row;
+    uint16_t cell = ModuleGetCell(2);
+    if (row == 5) {
+      EXPECT_EQ(cell, 255);  // key-off, no instrument
+    } else {
+      EXPECT_EQ(cell, (1 + row % 3) * 256 + 40 + row);
+    }
+    EXPECT_EQ(ModuleGetCell(1), 0);  // an empty cell
+  }
+  EXPECT_EQ(heard.size(), size_t(blocks) * BlockLength * 2);
+  EXPECT_TRUE(std::equal(heard.begin(), heard.end(), expected.begin()));
+}
+
+TEST_F(ModuleOutput, StopPlayFreeCycles) {
+  ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
+  std::vector<int16_t> first;
+  for (int cycle = 0; cycle < 3; ++cycle) {
+    ASSERT_TRUE(ModulePlay());
+    for (int b = 0; b < 3; ++b) PullBlock();
+    EXPECT_TRUE(ModuleStop());
+    EXPECT_TRUE(ModuleStop());  // a second stop finds no thread and is harmless
+    EXPECT_EQ(ModuleGetRow(), 0);
+    EXPECT_EQ(ModuleGetTime(), 0u);
+    // Playing again starts from the beginning: the first block is heard again.
+    ASSERT_TRUE(ModulePlay());
+    std::vector<int16_t> pcm = PullBlock();
+    if (cycle == 0) first = pcm;
+    EXPECT_EQ(pcm, first);
+  }
+  // Playing while playing restarts; loading another song replaces the one that plays.
+  ASSERT_TRUE(ModulePlay());
+  ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
+  EXPECT_EQ(ModuleGetRow(), 0);  // the old song stopped with its release
+  ASSERT_TRUE(ModulePlay());
+  EXPECT_TRUE(ModuleFree());
+  // After a free there is no song: everything reports false or 0 until the next load.
+  EXPECT_FALSE(ModulePlay());
+  EXPECT_FALSE(ModuleStop());
+  EXPECT_FALSE(ModuleFree());
+  EXPECT_EQ(ModuleGetChannels(), 0);
+  EXPECT_EQ(ModuleGetCell(0), 0);
+  std::vector<uint8_t> bad = image;
+  bad[3] = 'X';
+  EXPECT_FALSE(ModuleLoad(bad.data(), int32_t(bad.size())));
+  EXPECT_FALSE(ModulePlay());
+}
+
+TEST_F(ModuleOutput, NoDeviceChangesNothing) {
+  AudioShutdown();
+  AudioSetBackend(AudioBackend::Null);
+  ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
+  EXPECT_FALSE(ModulePlay());
+  EXPECT_EQ(ModulePlayer.machine.song, nullptr);
+  EXPECT_EQ(ModulePlayer.machine.waveRing, nullptr);
+  EXPECT_FALSE(ModulePlayer.thread.joinable());
+  EXPECT_EQ(ModuleGetOrder(), 0);
+  EXPECT_EQ(ModuleGetChannels(), 4);
+  EXPECT_TRUE(ModuleStop());
+  EXPECT_TRUE(ModuleFree());
+}
+
+TEST_F(ModuleOutput, EmbeddedModulesLoadAsFourChannelSongs) {
+  int present = 0;
+  for (int n = 1; n <= 4; ++n) {
+    const EmbeddedModule& m = EmbeddedModules[n];
+    if (!m.data) continue;
+    ++present;
+    ASSERT_TRUE(ModuleLoad(m.data, int32_t(*m.size))) << "module " << n;
+    EXPECT_EQ(ModuleGetChannels(), 4) << "module " << n;
+    ASSERT_TRUE(ModulePlay());
+    PullBlock();
+    EXPECT_TRUE(ModuleStop());
+    EXPECT_TRUE(ModuleFree());
+  }
+  if (present == 0) GTEST_SKIP() << "no module images are built in yet (assets/xm/module*.xm)";
+}
