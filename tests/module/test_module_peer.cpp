@@ -1,0 +1,217 @@
+// Peer check: modules built here are rendered by our replay and mixer and by Debian's module
+// players (xmp, openmpt123); the note onsets of every row and the pitch of every note must agree.
+// The players differ in ramps, interpolation and volume curves, so only timing and pitch are
+// compared, each with a tolerance stated below.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "tests/module/module_test_util.h"
+
+namespace {
+
+const int PeerNotes[16] = {37, 44, 49, 51, 56, 61, 63, 68, 73, 80, 85, 42, 58, 66, 75, 54};
+
+struct Note {
+  double onsetMs;
+  double hz;
+};
+
+bool HavePeer(const char* name) {
+  std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+std::string TempPath(const std::string& name) {
+  return "/tmp/qm_peer_" + std::to_string(getpid()) + "_" + name;
+}
+
+// Reads the data chunk of a 16-bit stereo WAV file into a mono signal.
+std::vector<float> ReadWavMono(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<float> mono;
+  size_t p = 12;
+  while (p + 8 <= bytes.size()) {
+    uint32_t size = uint8_t(bytes[p + 4]) | uint8_t(bytes[p + 5]) << 8 |
+                    uint8_t(bytes[p + 6]) << 16 | uint32_t(uint8_t(bytes[p + 7])) << 24;
+    if (std::string(&bytes[p], 4) == "data") {
+      size_t end = std::min(bytes.size(), p + 8 + size);
+      for (size_t i = p + 8; i + 4 <= end; i += 4) {
+        int16_t l = int16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
+        int16_t r = int16_t(uint8_t(bytes[i + 2]) | uint8_t(bytes[i + 3]) << 8);
+        mono.push_back((float(l) + float(r)) * 0.5f);
+      }
+      break;
+    }
+    p += 8 + size + (size & 1);
+  }
+  return mono;
+}
+
+std::vector<float> ReadRawMono(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<float> mono;
+  for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
+    int16_t l = int16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
+    int16_t r = int16_t(uint8_t(bytes[i + 2]) | uint8_t(bytes[i + 3]) << 8);
+    mono.push_back((float(l) + float(r)) * 0.5f);
+  }
+  return mono;
+}
+
+// Onsets: the 1 ms peak level rises through a third of the loudest level after at least 10 ms
+// below it. Pitch: zero crossings (interpolated) over the note's steady middle.
+std::vector<Note> Analyse(const std::vector<float>& s) {
+  const int window = MixRate / 1000;
+  std::vector<float> level(s.size() / size_t(window));
+  float loudest = 0;
+  for (size_t w = 0; w < level.size(); ++w) {
+    float m = 0;
+    for (int i = 0; i < window; ++i) m = std::max(m, std::fabs(s[w * size_t(window) + size_t(i)]));
+    level[w] = m;
+    loudest = std::max(loudest, m);
+  }
+  std::vector<Note> notes;
+  int quiet = 10;
+  for (size_t w = 0; w < level.size(); ++w) {
+    if (level[w] < loudest / 3) {
+      ++quiet;
+      continue;
+    }
+    if (quiet >= 10) {
+      // Refine the onset to the frame where the signal first passes a third of the loudest.
+      size_t from = w > 0 ? (w - 1) * size_t(window) : 0;
+      size_t at = from;
+      while (at < s.size() && std::fabs(s[at]) < loudest / 3) ++at;
+      Note n{double(at) * 1000.0 / MixRate, 0.0};
+      size_t a = at + size_t(MixRate) * 15 / 1000, b = at + size_t(MixRate) * 90 / 1000;
+      double first = -1, last = -1;
+      int crossings = 0;
+      for (size_t i = a; i + 1 < b && i + 1 < s.size(); ++i) {
+        if ((s[i] < 0) != (s[i + 1] < 0) && s[i] != s[i + 1]) {
+          double t = double(i) + double(s[i]) / double(s[i] - s[i + 1]);
+          if (first < 0) first = t;
+          last = t;
+          ++crossings;
+        }
+      }
+      if (crossings > 2) n.hz = (crossings - 1) / 2.0 / ((last - first) / MixRate);
+      notes.push_back(n);
+    }
+    quiet = 0;
+  }
+  return notes;
+}
+
+// One channel, a 16-bit sine of 64 frames per cycle, speed 3: each note holds two rows and a
+// key-off row follows. Notes run over four octaves and across semitones.
+XmSongSpec PeerSong(bool linear) {
+  XmSongSpec spec;
+  spec.flags = linear ? 1 : 0;
+  spec.speed = 3;
+  XmInstrumentSpec ins;
+  XmSampleSpec s;
+  s.sixteenBit = true;
+  s.frames = SineCycle(64, 20000);
+  s.loop = 1;
+  s.loopLength = 64;
+  s.finetune = linear ? 0 : 16;
+  s.relativeNote = linear ? 0 : -2;
+  ins.samples.push_back(s);
+  spec.instruments.push_back(ins);
+  XmPatternSpec p;
+  p.rows = 48;
+  for (int i = 0; i < 16; ++i) {
+    p.At(i * 3, 0, 1) = Cell(uint8_t(PeerNotes[i]), 1);
+    p.At(i * 3 + 2, 0, 1) = Cell(97);
+  }
+  spec.patterns.push_back(p);
+  return spec;
+}
+
+std::vector<Note> RenderOurs(const XmSongSpec& spec, int frames) {
+  TestSong t(spec, true);
+  std::vector<int16_t> pcm = t.Render(frames);
+  std::vector<float> mono;
+  for (size_t i = 0; i < pcm.size(); i += 2) mono.push_back((float(pcm[i]) + pcm[i + 1]) * 0.5f);
+  return Analyse(mono);
+}
+
+std::vector<Note> RenderPeer(const char* peer, const std::vector<uint8_t>& image) {
+  std::string xm = TempPath("song.xm"), out = TempPath("peer.out");
+  {
+    std::ofstream f(xm, std::ios::binary);
+    f.write(reinterpret_cast<const char*>(image.data()), long(image.size()));
+  }
+  std::string command;
+  if (std::string(peer) == "xmp") {
+    command = "xmp -q -f 44100 -c " + xm + " > " + out + " 2>/dev/null";
+  } else {
+    command =
+        "openmpt123 --batch --quiet --force --samplerate 44100 --channels 2 --no-float "
+        "--output " +
+        out + ".wav " + xm + " >/dev/null 2>&1";
+  }
+  int status = std::system(command.c_str());
+  std::vector<float> mono =
+      std::string(peer) == "xmp" ? ReadRawMono(out) : ReadWavMono(out + ".wav");
+  std::remove(xm.c_str());
+  std::remove(out.c_str());
+  std::remove((out + ".wav").c_str());
+  if (status != 0) return {};
+  return Analyse(mono);
+}
+
+void Compare(const char* peer, bool linear) {
+  if (!HavePeer(peer)) GTEST_SKIP() << peer << " is not installed";
+  XmSongSpec spec = PeerSong(linear);
+  TestSong t(spec);
+  std::vector<Note> ours =
+      RenderOurs(spec, 48 * 3 * 882 - 100);  // the song starts again after that
+  std::vector<Note> theirs = RenderPeer(peer, WriteXm(spec));
+  ASSERT_EQ(ours.size(), 16u);
+  ASSERT_EQ(theirs.size(), ours.size()) << peer;
+  double worstOnset = 0, worstCents = 0;
+  for (size_t i = 0; i < ours.size(); ++i) {
+    worstOnset = std::max(worstOnset, std::fabs(theirs[i].onsetMs - ours[i].onsetMs));
+    worstCents = std::max(worstCents, std::fabs(1200.0 * std::log2(theirs[i].hz / ours[i].hz)));
+    // Row n starts at n x 3 x 882 frames (60 ms). The players ramp note starts differently
+    // (ours over 128 frames, 2.9 ms): onsets may differ by that much.
+    EXPECT_NEAR(ours[i].onsetMs, double(i) * 3 * 3 * 882 * 1000 / MixRate, 3.0) << "note " << i;
+    EXPECT_NEAR(theirs[i].onsetMs, ours[i].onsetMs, 3.0) << peer << " note " << i;
+    // Pitch within 3 cents, the accuracy of the crossing count over 75 ms. The Amiga table holds
+    // whole periods (about 200 for the highest note here), so it may add one period's step.
+    double tolerance = 3.0;
+    if (!linear) {
+      const ModuleSample& s = *t.song->instruments[0].samples[0];
+      int32_t period = AmigaPeriod(PeerNotes[i] - 1 + s.relativeNote, s.finetune);
+      tolerance += 1200.0 * std::log2(1.0 + 1.0 / period);
+    }
+    double cents = 1200.0 * std::log2(theirs[i].hz / ours[i].hz);
+    EXPECT_NEAR(cents, 0.0, tolerance)
+        << peer << " note " << i << ": " << ours[i].hz << " Hz vs " << theirs[i].hz << " Hz";
+  }
+  std::printf("%s, %s table: onsets within %.2f ms, pitch within %.2f cents\n", peer,
+              linear ? "linear" : "Amiga", worstOnset, worstCents);
+}
+
+}  // namespace
+
+TEST(ModulePeer, XmpLinearTable) {
+  Compare("xmp", true);
+}
+TEST(ModulePeer, XmpAmigaTable) {
+  Compare("xmp", false);
+}
+TEST(ModulePeer, OpenmptLinearTable) {
+  Compare("openmpt123", true);
+}
+TEST(ModulePeer, OpenmptAmigaTable) {
+  Compare("openmpt123", false);
+}
