@@ -98,7 +98,8 @@ TEST(ModuleMixer, PingPongReflectsAtBothEnds) {
   EXPECT_EQ(v.direction, 2);
   EXPECT_EQ(v.position, 10u);
   EXPECT_EQ(v.positionFraction, 0xFFFFFFFFu);
-  MixVoices(*f.machine, out.data(), 3);
+  std::vector<float> three(6, 0.0f);
+  MixVoices(*f.machine, three.data(), 3);
   // Backward: 7.99.., 4.99.., then 1.99.. passes the start 4: 4 - 1 + (1 - 2^-32) - 1.99.. + 4
   EXPECT_EQ(v.direction, 1);
   EXPECT_EQ(v.position, 6u);

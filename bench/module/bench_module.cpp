@@ -1,0 +1,173 @@
+// Mixing speed of the module player in multiples of real time (counter "realtime_x": seconds of
+// music mixed per second of CPU), for a plain 4-channel module like the embedded ones and for a
+// busy 32-channel module; and, for ratios, Debian's xmp and openmpt123 rendering the same files
+// (whole process, wall time).
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "tests/module/xm_writer.h"
+
+namespace {
+
+// 4 channels, Amiga table, speed 6, BPM 125, 8-bit samples with forward loops: a note on every
+// channel every row, volume-column volumes and the odd arpeggio.
+XmSongSpec FourChannelSong() {
+  XmSongSpec spec;
+  spec.channels = 4;
+  spec.flags = 0;
+  for (int i = 0; i < 4; ++i) {
+    XmInstrumentSpec ins;
+    XmSampleSpec s;
+    s.frames = SineCycle(2000 + 500 * i, 100);
+    s.loop = 1;
+    s.loopStart = 100;
+    s.loopLength = uint32_t(s.frames.size()) - 100;
+    ins.samples.push_back(s);
+    spec.instruments.push_back(ins);
+  }
+  spec.orders.clear();
+  for (int o = 0; o < 16; ++o) spec.orders.push_back(uint8_t(o % 4));
+  for (int p = 0; p < 4; ++p) {
+    XmPatternSpec pattern;
+    for (int r = 0; r < 64; ++r) {
+      for (int c = 0; c < 4; ++c) {
+        pattern.At(r, c, 4) = Cell(uint8_t(25 + (r * 7 + c * 5 + p * 3) % 48), uint8_t(1 + c),
+                                   uint8_t(0x30 + (r % 32)), 0, r % 8 == 4 ? 0x37 : 0);
+      }
+    }
+    spec.patterns.push_back(pattern);
+  }
+  return spec;
+}
+
+// 32 channels, linear table, speed 3: every channel plays a note every row with effects that
+// keep the replay busy (vibrato, volume slides, tone portamento), 16-bit samples with forward and
+// ping-pong loops and volume envelopes; retriggered notes keep the twin voices ramping.
+XmSongSpec BusySong() {
+  XmSongSpec spec;
+  spec.channels = 32;
+  spec.speed = 3;
+  for (int i = 0; i < 8; ++i) {
+    XmInstrumentSpec ins;
+    XmSampleSpec s;
+    s.sixteenBit = true;
+    s.frames = SineCycle(1000 + 300 * i, 12000);
+    s.loop = i % 2 ? 2 : 1;
+    s.loopStart = 50;
+    s.loopLength = uint32_t(s.frames.size()) - 50;
+    ins.samples.push_back(s);
+    ins.volume.points = {{0, 64}, {10, 40}, {30, 48}, {60, 20}};
+    ins.volume.type = EnvelopeOn | EnvelopeSustain;
+    ins.volume.sustain = 2;
+    ins.fadeout = 0x200;
+    ins.vibratoDepth = 4;
+    ins.vibratoRate = 8;
+    spec.instruments.push_back(ins);
+  }
+  spec.orders.clear();
+  for (int o = 0; o < 32; ++o) spec.orders.push_back(uint8_t(o % 4));
+  const uint8_t effects[4][2] = {{0x04, 0x46}, {0x0A, 0x02}, {0x03, 0x20}, {0x00, 0x47}};
+  for (int p = 0; p < 4; ++p) {
+    XmPatternSpec pattern;
+    for (int r = 0; r < 64; ++r) {
+      for (int c = 0; c < 32; ++c) {
+        const uint8_t* e = effects[(r + c) % 4];
+        pattern.At(r, c, 32) =
+            Cell(uint8_t(13 + (r * 5 + c * 7 + p) % 72), uint8_t(1 + c % 8), 0, e[0], e[1]);
+      }
+    }
+    spec.patterns.push_back(pattern);
+  }
+  return spec;
+}
+
+std::string WriteFile(const std::string& name, const std::vector<uint8_t>& image) {
+  std::string path = "/tmp/qm_bench_" + std::to_string(getpid()) + "_" + name;
+  std::ofstream f(path, std::ios::binary);
+  f.write(reinterpret_cast<const char*>(image.data()), long(image.size()));
+  return path;
+}
+
+void MixSong(benchmark::State& state, const XmSongSpec& spec) {
+  std::vector<uint8_t> image = WriteXm(spec);
+  ModuleSetImage(image.data(), int32_t(image.size()));
+  InstallFileOperations(MemoryFileOperations());
+  ModuleSong* song = LoadSong();
+  auto machine = std::make_unique<ModuleMachine>();
+  if (!song || !AllocateRing(*machine)) {
+    state.SkipWithError("module did not load");
+    return;
+  }
+  ResetMachine(*machine, song);
+  int64_t frames = 0;
+  for (auto _ : state) {
+    FillBlock(*machine);
+    frames += BlockLength;
+  }
+  state.counters["realtime_x"] =
+      benchmark::Counter(double(frames) / MixRate, benchmark::Counter::kIsRate);
+  ReleaseRing(*machine);
+  ReleaseSong(song);
+}
+
+void Mix4Channels(benchmark::State& state) {
+  MixSong(state, FourChannelSong());
+}
+void Mix32ChannelsBusy(benchmark::State& state) {
+  MixSong(state, BusySong());
+}
+
+// Renders 60 s of the module with a peer player; counts seconds of music per wall second.
+void Peer(benchmark::State& state, const char* peer, const XmSongSpec& spec) {
+  if (std::system((std::string("command -v ") + peer + " >/dev/null 2>&1").c_str()) != 0) {
+    state.SkipWithError("peer not installed");
+    return;
+  }
+  std::string xm = WriteFile("song.xm", WriteXm(spec));
+  std::string out = xm + ".wav";
+  std::string command =
+      std::string(peer) == "xmp"
+          ? "xmp -q -f 44100 -t 60 -c " + xm + " > /dev/null 2>&1"
+          : "openmpt123 --batch --quiet --force --samplerate 44100 --channels 2 --no-float "
+            "--end-time 60 --output " +
+                out + " " + xm + " >/dev/null 2>&1";
+  double seconds = 0;
+  for (auto _ : state) {
+    if (std::system(command.c_str()) != 0) {
+      state.SkipWithError("peer failed");
+      break;
+    }
+    seconds += 60;
+  }
+  state.counters["realtime_x"] = benchmark::Counter(seconds, benchmark::Counter::kIsRate);
+  std::remove(xm.c_str());
+  std::remove(out.c_str());
+}
+
+void Xmp4Channels(benchmark::State& state) {
+  Peer(state, "xmp", FourChannelSong());
+}
+void Xmp32ChannelsBusy(benchmark::State& state) {
+  Peer(state, "xmp", BusySong());
+}
+void Openmpt4Channels(benchmark::State& state) {
+  Peer(state, "openmpt123", FourChannelSong());
+}
+void Openmpt32ChannelsBusy(benchmark::State& state) {
+  Peer(state, "openmpt123", BusySong());
+}
+
+}  // namespace
+
+BENCHMARK(Mix4Channels);
+BENCHMARK(Mix32ChannelsBusy);
+BENCHMARK(Xmp4Channels)->UseRealTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(Xmp32ChannelsBusy)->UseRealTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(Openmpt4Channels)->UseRealTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(Openmpt32ChannelsBusy)->UseRealTime()->Iterations(3)->Unit(benchmark::kMillisecond);

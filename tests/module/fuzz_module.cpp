@@ -1,0 +1,25 @@
+// libFuzzer target: any byte string goes through ModuleLoad; what loads is played for three
+// seconds through FillBlock (the output thread's mixer), so the replay and the mixer see every
+// module the loader accepts.
+#include <cstddef>
+#include <cstdint>
+
+#include "module/module.h"
+
+namespace {
+
+ModuleMachine FuzzMachine;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > (1u << 24)) return 0;
+  if (!ModuleLoad(data, int32_t(size))) return 0;
+  if (!FuzzMachine.floatRing && !AllocateRing(FuzzMachine)) return 0;
+  ResetMachine(FuzzMachine, ModulePlayer.currentSong);
+  const int blocks = 3 * MixRate / BlockLength;
+  for (int b = 0; b < blocks; ++b) FillBlock(FuzzMachine);
+  FuzzMachine.song = nullptr;
+  ModuleFree();
+  return 0;
+}
