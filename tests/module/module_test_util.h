@@ -20,8 +20,10 @@ struct TestSong {
   ModuleSong* song = nullptr;
   std::unique_ptr<ModuleMachine> machine = std::make_unique<ModuleMachine>();
 
-  explicit TestSong(const XmSongSpec& spec, bool withRing = false) {
-    song = LoadImage(WriteXm(spec));
+  explicit TestSong(const XmSongSpec& spec, bool withRing = false)
+      : TestSong(WriteXm(spec), withRing) {}
+  TestSong(const std::vector<uint8_t>& image, bool withRing) {
+    song = LoadImage(image);
     if (song) ResetMachine(*machine, song);
     if (withRing) AllocateRing(*machine);
   }
