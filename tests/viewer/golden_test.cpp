@@ -58,7 +58,7 @@ TEST_F(ViewerGolden, Document1) {
 }
 
 TEST_F(ViewerGolden, ScrollbarMidDrag) {
-  LoadDocument(12);
+  LoadDocument(10);
   ASSERT_GT(App.LineCount, 33);
   App.MouseX = 783;
   App.MouseY = 380;
