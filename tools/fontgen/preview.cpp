@@ -76,9 +76,9 @@ std::vector<PreviewLine> PreviewLines() {
   }
   const char* paragraph[] = {
       "The Quellmark, issue 23. Welcome back, readers! This month the charts were tight:",
-      "three groups shipped more than 40 ISOs each, and the DOX scene saw 117 new packs.",
-      "Quick brown foxes jump over lazy dogs; THE FIVE BOXING WIZARDS JUMP QUICKLY (0-9).",
-      "Symbols: !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~ and 1234567890 -- 12.5% / 99.9% / $4.20",
+      "3 groups shipped more than 40 ISOs each, and the DOX scene saw 117 new packs",
+      "Quick brown foxes jump over lazy dogs; THE FIVE BOXING WIZARDS JUMP QUICKLY!",
+      "Symbols: !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~ and 1234567890 -- 12.5% / 99.9% / $4",
       "Accents: caf\202, na\213ve, \204rger, Gr\201\341e, \224l, ma\244ana, fa\207ade, \216 \231 "
       "\232 \220 \245 \217",
       "Greek & math: \340 \341 \342 \343 \344 \345 \346 \347 \350 \351 \352 \353 \354 \355 \356 "
