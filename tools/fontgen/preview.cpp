@@ -184,19 +184,29 @@ bool WriteFontPreview(const std::vector<uint8_t>& asset, const std::string& path
     DrawLine(page, asset, lines[i], Margin + static_cast<int>(i) * GlyphHeight);
   }
 
-  // The 1:1 page on top (left-aligned), the same page three times larger below it.
+  // The raw sheet at 1:1 on top (both styles, grey levels as stored), then the 1:1 page, then
+  // the same page three times larger.
   Canvas out;
+  const int sheetTop = Margin;
+  const int pageTop = sheetTop + FontSheetHeight + Margin;
+  const int zoomTop = pageTop + page.height;
   out.width = page.width * Scale;
-  out.height = page.height * (Scale + 1);
+  out.height = zoomTop + page.height * Scale;
   out.pixels.assign(static_cast<size_t>(out.width) * out.height, 0x202020);
+  for (int y = 0; y < FontSheetHeight; ++y) {
+    for (int x = 0; x < FontSheetWidth; ++x) {
+      const uint8_t* rgb = &asset[FontSheetBytes + asset[y * FontSheetWidth + x] * 3];
+      out.pixels[(sheetTop + y) * out.width + Margin + x] = rgb[0] << 16 | rgb[1] << 8 | rgb[2];
+    }
+  }
   for (int y = 0; y < page.height; ++y) {
-    for (int x = 0; x < page.width; ++x)
-      out.pixels[y * out.width + x] = page.pixels[y * page.width + x];
+    for (int x = 0; x < page.width; ++x) {
+      out.pixels[(pageTop + y) * out.width + x] = page.pixels[y * page.width + x];
+    }
   }
   for (int y = 0; y < page.height * Scale; ++y) {
     for (int x = 0; x < out.width; ++x) {
-      out.pixels[(page.height + y) * out.width + x] =
-          page.pixels[(y / Scale) * page.width + x / Scale];
+      out.pixels[(zoomTop + y) * out.width + x] = page.pixels[(y / Scale) * page.width + x / Scale];
     }
   }
   return WritePng(out, path, error);
