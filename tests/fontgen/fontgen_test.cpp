@@ -276,6 +276,17 @@ TEST(FontDesign, FacesFromSkeleton) {
     EXPECT_EQ(at(heavy, x, y), FontInk) << y;
     EXPECT_EQ(at(heavy, x + 1, y), FontInk) << y;
   }
+  // A face drawn by hand replaces the derived one and leaves the other face derived.
+  std::string drawn = design + "heavy 2F slash\n";
+  for (int y = 0; y < GlyphHeight; ++y) drawn += y == 3 ? "...5a4...\n" : ".........\n";
+  FontSource withFace;
+  ASSERT_TRUE(ParseFontSource(drawn, withFace, error)) << error;
+  GlyphCell expected{};
+  expected[3 * GlyphWidth + 3] = 5;
+  expected[3 * GlyphWidth + 4] = 10;
+  expected[3 * GlyphWidth + 5] = 4;
+  EXPECT_EQ(RenderGlyph(withFace, 0x2F, 1), expected);
+  EXPECT_EQ(RenderGlyph(withFace, 0x2F, 2), light);
   // Codes that the design does not define render empty.
   EXPECT_EQ(RenderGlyph(source, 0x41, 1), GlyphCell{});
 }
@@ -298,6 +309,7 @@ TEST(FontDesign, RefusesMalformedSources) {
       {"magenta level", "exact 41 A\n....2....\n" + twelveRows, "line 2"},
       {"file ends in a glyph", "glyph 41 A\n.........\n", "ends inside"},
       {"box arm out of range", "box C4 0 0 3 1\n", "line 1"},
+      {"drawn face before its glyph", "heavy 41 A\n" + twelveRows, "line 1"},
       {"compose of nothing", "accent dot 1\n...#.....\ncompose 81 75 dot\n", "line 3"},
   };
   for (const Case& c : cases) {
