@@ -129,11 +129,13 @@ bool Ink(const GlyphCell& cell, int x, int y) {
   return cell[y * GlyphWidth + x] != 0;
 }
 
-// Fills the inner corner of every one-pixel step with `level`: a background pixel whose two
-// perpendicular neighbours are ink while the diagonal pixel between them and the two opposite
-// neighbours are background sits on the stair of a diagonal or a curve. Right-angle corners
-// (where the diagonal between is ink) and gaps between strokes are left alone.
-GlyphCell SmoothSteps(const GlyphCell& cell, uint8_t level) {
+// Fills the inner corner of every step with `level`: a background pixel whose two perpendicular
+// neighbours are ink while the two opposite neighbours are background sits on the stair of a
+// diagonal or a curve when the diagonal pixel between the two is background (a one-pixel step).
+// In the heavy face strokes are two pixels wide, so the diagonal pixel between is ink on a stair
+// too; there a stair differs from a right-angle corner (of an L, an E, the inside of an O) in
+// that one of the two strokes ends at the corner instead of running on past it.
+GlyphCell SmoothSteps(const GlyphCell& cell, uint8_t level, bool twoPixelStrokes) {
   GlyphCell out = cell;
   constexpr int dx[4] = {0, 1, 0, -1};  // N, E, S, W
   constexpr int dy[4] = {-1, 0, 1, 0};
@@ -144,9 +146,15 @@ GlyphCell SmoothSteps(const GlyphCell& cell, uint8_t level) {
         int e = (d + 1) % 4;
         int od = (d + 2) % 4;
         int oe = (d + 3) % 4;
-        bool stair = Ink(cell, x + dx[d], y + dy[d]) && Ink(cell, x + dx[e], y + dy[e]) &&
-                     !Ink(cell, x + dx[d] + dx[e], y + dy[d] + dy[e]) &&
-                     !Ink(cell, x + dx[od], y + dy[od]) && !Ink(cell, x + dx[oe], y + dy[oe]);
+        const bool corner = Ink(cell, x + dx[d], y + dy[d]) && Ink(cell, x + dx[e], y + dy[e]) &&
+                            !Ink(cell, x + dx[od], y + dy[od]) &&
+                            !Ink(cell, x + dx[oe], y + dy[oe]);
+        if (!corner) continue;
+        bool stair = !Ink(cell, x + dx[d] + dx[e], y + dy[d] + dy[e]);
+        if (!stair && twoPixelStrokes) {
+          stair = !Ink(cell, x + dx[d] - dx[e], y + dy[d] - dy[e]) ||
+                  !Ink(cell, x + dx[e] - dx[d], y + dy[e] - dy[d]);
+        }
         if (stair) {
           out[y * GlyphWidth + x] = level;
           break;
@@ -279,6 +287,15 @@ bool ParseFontSource(const std::string& text, FontSource& source, std::string& e
       GlyphSource& glyph = source.glyphs[code];
       glyph.kind = directive == "glyph" ? GlyphKind::Skeleton : GlyphKind::Exact;
       if (!ReadCell(reader, glyph.kind == GlyphKind::Exact, glyph.cell, error)) return false;
+    } else if (directive == "heavy" || directive == "light") {
+      int face = directive == "heavy" ? 1 : 2;
+      if (!ParseHexCode(codeWord, code) || source.glyphs[code].kind == GlyphKind::None ||
+          source.glyphs[code].drawnFace[face]) {
+        error = where + "a drawn face follows the glyph of its code, once";
+        return false;
+      }
+      source.glyphs[code].drawnFace[face] = true;
+      if (!ReadCell(reader, true, source.glyphs[code].face[face], error)) return false;
     } else if (directive == "name") {
       if (codeWord.empty() || named.count(codeWord) != 0) {
         error = where + "a named glyph needs a new name";
@@ -345,8 +362,9 @@ bool ParseFontSource(const std::string& text, FontSource& source, std::string& e
 }
 
 GlyphCell RenderGlyph(const FontSource& source, int code, int style) {
-  if (code < 0 || code > 255) return {};
+  if (code < 0 || code > 255 || (style != 1 && style != 2)) return {};
   const GlyphSource& glyph = source.glyphs[code];
+  if (glyph.kind != GlyphKind::None && glyph.drawnFace[style]) return glyph.face[style];
   switch (glyph.kind) {
     case GlyphKind::None:
       return {};
@@ -355,8 +373,8 @@ GlyphCell RenderGlyph(const FontSource& source, int code, int style) {
     case GlyphKind::Box:
       return DrawBox(glyph.arms, style);
     case GlyphKind::Skeleton:
-      if (style == 1) return SmoothSteps(Embolden(glyph.cell), HeavyStepLevel);
-      return SmoothSteps(glyph.cell, LightStepLevel);
+      if (style == 1) return SmoothSteps(Embolden(glyph.cell), HeavyStepLevel, true);
+      return SmoothSteps(glyph.cell, LightStepLevel, false);
   }
   return {};
 }

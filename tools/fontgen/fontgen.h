@@ -40,6 +40,9 @@ struct GlyphSource {
   GlyphKind kind = GlyphKind::None;
   GlyphCell cell{};               // skeleton (0 or FontInk) or exact levels
   std::array<uint8_t, 4> arms{};  // Box: up, down, left, right; 0 none, 1 single, 2 double
+  // A face drawn by hand replaces the derived one (index 1 heavy, 2 light).
+  std::array<bool, 3> drawnFace{};
+  std::array<GlyphCell, 3> face{};
 };
 
 // The parsed design: one entry per CP437 code.

@@ -76,9 +76,9 @@ std::vector<PreviewLine> PreviewLines() {
   }
   const char* paragraph[] = {
       "The Quellmark, issue 23. Welcome back, readers! This month the charts were tight:",
-      "three groups shipped more than 40 ISOs each, and the DOX scene saw 117 new packs.",
-      "Quick brown foxes jump over lazy dogs; THE FIVE BOXING WIZARDS JUMP QUICKLY (0-9).",
-      "Symbols: !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~ and 1234567890 -- 12.5% / 99.9% / $4.20",
+      "3 groups shipped more than 40 ISOs each, and the DOX scene saw 117 new packs",
+      "Quick brown foxes jump over lazy dogs; THE FIVE BOXING WIZARDS JUMP QUICKLY!",
+      "Symbols: !\"#$%&'()*+,-./:;<=>?@[\\]^_`{|}~ and 1234567890 -- 12.5% / 99.9% / $4",
       "Accents: caf\202, na\213ve, \204rger, Gr\201\341e, \224l, ma\244ana, fa\207ade, \216 \231 "
       "\232 \220 \245 \217",
       "Greek & math: \340 \341 \342 \343 \344 \345 \346 \347 \350 \351 \352 \353 \354 \355 \356 "
@@ -184,19 +184,29 @@ bool WriteFontPreview(const std::vector<uint8_t>& asset, const std::string& path
     DrawLine(page, asset, lines[i], Margin + static_cast<int>(i) * GlyphHeight);
   }
 
-  // The 1:1 page on top (left-aligned), the same page three times larger below it.
+  // The raw sheet at 1:1 on top (both styles, grey levels as stored), then the 1:1 page, then
+  // the same page three times larger.
   Canvas out;
+  const int sheetTop = Margin;
+  const int pageTop = sheetTop + FontSheetHeight + Margin;
+  const int zoomTop = pageTop + page.height;
   out.width = page.width * Scale;
-  out.height = page.height * (Scale + 1);
+  out.height = zoomTop + page.height * Scale;
   out.pixels.assign(static_cast<size_t>(out.width) * out.height, 0x202020);
+  for (int y = 0; y < FontSheetHeight; ++y) {
+    for (int x = 0; x < FontSheetWidth; ++x) {
+      const uint8_t* rgb = &asset[FontSheetBytes + asset[y * FontSheetWidth + x] * 3];
+      out.pixels[(sheetTop + y) * out.width + Margin + x] = rgb[0] << 16 | rgb[1] << 8 | rgb[2];
+    }
+  }
   for (int y = 0; y < page.height; ++y) {
-    for (int x = 0; x < page.width; ++x)
-      out.pixels[y * out.width + x] = page.pixels[y * page.width + x];
+    for (int x = 0; x < page.width; ++x) {
+      out.pixels[(pageTop + y) * out.width + x] = page.pixels[y * page.width + x];
+    }
   }
   for (int y = 0; y < page.height * Scale; ++y) {
     for (int x = 0; x < out.width; ++x) {
-      out.pixels[(page.height + y) * out.width + x] =
-          page.pixels[(y / Scale) * page.width + x / Scale];
+      out.pixels[(zoomTop + y) * out.width + x] = page.pixels[(y / Scale) * page.width + x / Scale];
     }
   }
   return WritePng(out, path, error);

@@ -1,7 +1,7 @@
 #pragma once
-// A PNG contact sheet of the font for people to look at: every glyph of both faces, a sample
-// page of text in several colours and a chart of box-drawing and block characters, drawn at
-// 1:1 and again enlarged three times.
+// A PNG contact sheet of the font for people to look at: the raw sheet, then every glyph of both
+// faces, a sample page of text in several colours and a chart of box-drawing and block
+// characters, drawn at 1:1 and again enlarged three times.
 
 #include <string>
 #include <vector>

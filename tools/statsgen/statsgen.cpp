@@ -512,9 +512,11 @@ StatsPage RenderGroupStats(const std::vector<Release>& releases) {
   Directive(page, "@colour 2");
   Directive(page, "@style 2");
   Emit(page, BoxTop());
-  Emit(page, BoxLine(Span('D', "  GROUP RELEASE STATS") + "                " +
-                     Span('2', "every group, every release, " + std::to_string(firstYear) + " to " +
-                                   y + " ")));
+  const std::string heading = "  GROUP RELEASE STATS";
+  const std::string period =
+      "every group, every release, " + std::to_string(firstYear) + " to " + y;
+  Emit(page, "│" + Span('D', heading) + std::string(76 - heading.size() - period.size(), ' ') +
+                 Span('2', period) + "  │");
   Emit(page, BoxBottom());
   Emit(page, "");
   Emit(page, "  Counted for this page: " + Span('1', Grouped(totalReleases)) + " releases by " +
