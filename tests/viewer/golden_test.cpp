@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state.h"
+#include "app/quellmark.h"
 #include "app/viewer.h"
 #include "content/content.h"
+#include "display/audio.h"
+#include "display/display.h"
+#include "display/headless.h"
 #include "golden.h"
 #include "render/framebuffer.h"
 #include "render/text.h"
@@ -57,17 +61,39 @@ TEST_F(ViewerGolden, Document1) {
   EXPECT_EQ(CheckGolden("viewer_doc01"), "");
 }
 
-TEST_F(ViewerGolden, ScrollbarMidDrag) {
-  LoadDocument(10);
-  ASSERT_GT(App.LineCount, 33);
-  App.MouseX = 783;
-  App.MouseY = 380;
-  for (int frame = 0; frame < 10; ++frame) DrawViewer();  // hover: the glow rises to 50
-  App.MouseDown = 1;
-  DrawViewer();  // the press jumps the page
-  App.MouseY = 420;
-  DrawViewer();  // the drag moved on; the thumb is drawn where the last frame left TopLine
+// The program's own main loop against the headless display, scripted: the page keys, the wheel,
+// the arrows and a scrollbar drag act through the real input path; the picture is taken mid-drag.
+TEST_F(ViewerGolden, ScrollbarMidDragThroughTheMainLoop) {
+  HeadlessReset();
+  AudioSetBackend(AudioBackend::Null);
+  // Events at frame N are seen from the poll after frame N on.
+  std::string error;
+  ASSERT_TRUE(HeadlessLoadScript(
+      "1 key PageDown\n"  // 0 -> 33
+      "2 wheel -1\n"      // one notch toward the reader in frame 3: 37
+      "4 keydown Down\n"  // frames 5 and 6: line 38 at 6 pixels, line 39 at 12
+      "6 keyup Down\n"
+      "8 move 783 400\n"   // hover from frame 9: the glow rises 5 a frame
+      "9 down\n"           // frame 10: jump to round(200 x 86 / 352) = 49
+      "11 move 600 450\n"  // frame 12: the drag follows off the track: round(250 x 86 / 352) = 61
+      "13 key Escape\n",
+      &error))
+      << error;
+  StartUp();
+  ASSERT_EQ(DisplayOpen("viewer test", 800, 600), 1);
+  RunMainLoop();
+  DisplayClose();
+  ASSERT_EQ(App.LineCount, 118) << "document 11 changed: update the expectations and the golden";
+  EXPECT_EQ(Headless.frame, 13);
+  EXPECT_EQ(App.TopLine, 61);
+  EXPECT_EQ(App.ScrollPixel, 12);
   EXPECT_EQ(Viewer.ScrollDragging, 1);
+  EXPECT_EQ(Viewer.ScrollGlow, 25);
+  // The viewer's layers of the next frame, with the thumb at round(361 / 85 x 61) + 195 = 454.
+  ClearFrameBuffer(0);
+  DrawPageRules(App.TopLine);
+  DrawPageText(App.TopLine);
+  DrawScrollbarThumb();
   EXPECT_EQ(CheckGolden("viewer_scrollbar_drag"), "");
 }
 
