@@ -103,6 +103,29 @@ TEST(FontAsset, SheetLayout) {
   }
 }
 
+// Style 1 is the heavy face, style 2 the light one: over the letters and digits the heavy face
+// carries clearly more ink, and both faces smooth their edges with grey levels.
+TEST(FontAsset, HeavyAboveLightBelow) {
+  const std::vector<uint8_t> asset = CommittedAsset();
+  ASSERT_EQ(asset.size(), 58112u);
+  long ink[3] = {};
+  int greys[3] = {};
+  for (int code = '0'; code <= 'z'; ++code) {
+    for (int style = 1; style <= 2; ++style) {
+      for (int y = 0; y < GlyphHeight; ++y) {
+        for (int x = 0; x < GlyphWidth; ++x) {
+          const int level = Level(asset, code, style, x, y);
+          ink[style] += asset[57344 + level * 3 + 1];
+          if (level != 0 && level != FontInk) ++greys[style];
+        }
+      }
+    }
+  }
+  EXPECT_GT(ink[1], ink[2] * 3 / 2);
+  EXPECT_GT(greys[1], 100);
+  EXPECT_GT(greys[2], 100);
+}
+
 TEST(FontAsset, Palette) {
   const std::vector<uint8_t> asset = CommittedAsset();
   ASSERT_EQ(asset.size(), 58112u);
