@@ -37,8 +37,8 @@ std::vector<Block> SplitBlocks(const std::string& text) {
   int number = 0;
   while (std::getline(in, raw)) {
     ++number;
-    const size_t hash = raw.find("//");
-    if (hash != std::string::npos) raw.erase(hash);
+    const size_t comment = raw.find("//");
+    if (comment != std::string::npos) raw.erase(comment);
     if (raw.find_first_not_of(" \t\r") == std::string::npos) continue;
     const bool continuation = raw[0] == ' ' || raw[0] == '\t';
     if (!continuation) blocks.push_back({number, {}});
@@ -356,6 +356,7 @@ void Build(const std::string& text, XmModule& module) {
       tracks[w[1]] = track;
     } else if (what == "pattern" && w.size() >= 2) {
       if (pattern_numbers.count(w[1])) throw ScoreError(block.line, "pattern defined twice");
+      if (module.patterns.size() == 256) throw ScoreError(block.line, "more than 256 patterns");
       std::vector<Track> channels(TargetChannels);
       int channel = -1;
       for (size_t i = 2; i < w.size(); ++i) {
