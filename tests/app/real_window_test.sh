@@ -47,10 +47,12 @@ if [ -n "${QUELLMARK_SHOT_DIR:-}" ]; then cp "$work/shot.png" "$QUELLMARK_SHOT_D
 
 xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || xdotool windowfocus --sync "$wid"
 sleep 0.2
-xdotool key Escape
-sleep 0.5
+# Keys are held as a person holds them: a press and release between two frames' key queries is
+# not a fresh press, by design.
+press_escape() { xdotool keydown Escape; sleep 0.2; xdotool keyup Escape; sleep 0.3; }
+press_escape
 kill -0 "$pid" 2>/dev/null || fail "the first Escape ended the program instead of the intro"
-xdotool key Escape
+press_escape
 status=""
 for i in $(seq 50); do
   if ! kill -0 "$pid" 2>/dev/null; then wait "$pid"; status=$?; break; fi
