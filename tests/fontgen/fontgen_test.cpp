@@ -2,6 +2,7 @@
 // committed bytes must keep the sheet layout the renderer relies on.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <array>
 #include <cstdio>
@@ -63,8 +64,10 @@ TEST(FontAsset, RegeneratesByteForByte) {
   ASSERT_TRUE(ParseFontSource(text, source, error)) << error;
   ASSERT_TRUE(BuildFontAsset(source, built, error)) << error;
 
-  const std::string temp =
-      (std::filesystem::temp_directory_path() / "qm_textfont_regenerated.bin").string();
+  // The process id keeps concurrent runs from different build folders apart.
+  const std::string temp = (std::filesystem::temp_directory_path() /
+                            ("qm_textfont_" + std::to_string(getpid()) + ".bin"))
+                               .string();
   ASSERT_TRUE(WriteWholeFile(temp, built));
   std::string written;
   ASSERT_TRUE(ReadWholeFile(temp, written));
