@@ -2,9 +2,8 @@
 // committed bytes must keep the sheet layout the renderer relies on.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
-#include <array>
-#include <cstdio>
 #include <filesystem>
 #include <set>
 #include <string>
@@ -63,8 +62,10 @@ TEST(FontAsset, RegeneratesByteForByte) {
   ASSERT_TRUE(ParseFontSource(text, source, error)) << error;
   ASSERT_TRUE(BuildFontAsset(source, built, error)) << error;
 
-  const std::string temp =
-      (std::filesystem::temp_directory_path() / "qm_textfont_regenerated.bin").string();
+  // The process id keeps concurrent runs from different build folders apart.
+  const std::string temp = (std::filesystem::temp_directory_path() /
+                            ("qm_textfont_" + std::to_string(getpid()) + ".bin"))
+                               .string();
   ASSERT_TRUE(WriteWholeFile(temp, built));
   std::string written;
   ASSERT_TRUE(ReadWholeFile(temp, written));
@@ -101,6 +102,29 @@ TEST(FontAsset, SheetLayout) {
       EXPECT_FALSE(CellEmpty(asset, code, style)) << "code " << code << " style " << style;
     }
   }
+}
+
+// Style 1 is the heavy face, style 2 the light one: over the letters and digits the heavy face
+// carries clearly more ink, and both faces smooth their edges with grey levels.
+TEST(FontAsset, HeavyAboveLightBelow) {
+  const std::vector<uint8_t> asset = CommittedAsset();
+  ASSERT_EQ(asset.size(), 58112u);
+  long ink[3] = {};
+  int greys[3] = {};
+  for (int code = '0'; code <= 'z'; ++code) {
+    for (int style = 1; style <= 2; ++style) {
+      for (int y = 0; y < GlyphHeight; ++y) {
+        for (int x = 0; x < GlyphWidth; ++x) {
+          const int level = Level(asset, code, style, x, y);
+          ink[style] += asset[57344 + level * 3 + 1];
+          if (level != 0 && level != FontInk) ++greys[style];
+        }
+      }
+    }
+  }
+  EXPECT_GT(ink[1], ink[2] * 3 / 2);
+  EXPECT_GT(greys[1], 100);
+  EXPECT_GT(greys[2], 100);
 }
 
 TEST(FontAsset, Palette) {

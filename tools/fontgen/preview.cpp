@@ -132,25 +132,24 @@ std::vector<PreviewLine> PreviewLines() {
   return lines;
 }
 
-bool WritePng(const Canvas& canvas, const std::string& path, std::string& error) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    error = "cannot open " + path;
+// libpng reports errors by longjmp back into this function, so it holds no C++ objects that
+// would need unwinding: the caller owns the file and the row buffer.
+bool WritePngRows(FILE* file, const Canvas& canvas, png_byte* row) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  if (png == nullptr) return false;
+  png_infop info = png_create_info_struct(png);
+  if (info == nullptr) {
+    png_destroy_write_struct(&png, nullptr);
     return false;
   }
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png != nullptr ? png_create_info_struct(png) : nullptr;
-  if (png == nullptr || info == nullptr || setjmp(png_jmpbuf(png))) {
+  if (setjmp(png_jmpbuf(png))) {
     png_destroy_write_struct(&png, &info);
-    std::fclose(file);
-    error = "libpng failed writing " + path;
     return false;
   }
   png_init_io(png, file);
   png_set_IHDR(png, info, canvas.width, canvas.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
   png_write_info(png, info);
-  std::vector<png_byte> row(static_cast<size_t>(canvas.width) * 3);
   for (int y = 0; y < canvas.height; ++y) {
     for (int x = 0; x < canvas.width; ++x) {
       const uint32_t word = canvas.pixels[y * canvas.width + x];
@@ -158,13 +157,24 @@ bool WritePng(const Canvas& canvas, const std::string& path, std::string& error)
       row[x * 3 + 1] = static_cast<png_byte>(word >> 8);
       row[x * 3 + 2] = static_cast<png_byte>(word);
     }
-    png_write_row(png, row.data());
+    png_write_row(png, row);
   }
   png_write_end(png, nullptr);
   png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+bool WritePng(const Canvas& canvas, const std::string& path, std::string& error) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) {
+    error = "cannot open " + path;
+    return false;
+  }
+  std::vector<png_byte> row(static_cast<size_t>(canvas.width) * 3);
+  const bool written = WritePngRows(file, canvas, row.data());
   const bool closed = std::fclose(file) == 0;
-  if (!closed) error = "cannot finish " + path;
-  return closed;
+  if (!written || !closed) error = "cannot write " + path;
+  return written && closed;
 }
 
 }  // namespace

@@ -326,8 +326,24 @@ std::string Averages(const Tally& t) {
   return line;
 }
 
+// Share of a total with one decimal: 544 of 4026 -> "13.5%".
+std::string Percent(long part, long whole) {
+  return whole > 0
+             ? OneDecimal(100.0 * static_cast<double>(part) / static_cast<double>(whole)) + "%"
+             : "0.0%";
+}
+
+struct Totals {
+  long allReleases = 0;
+  long yearReleases = 0;
+  long allSizeMb = 0;
+};
+
 void EmitGroup(Page& page, const GroupStats& g, int dataYear, int dataLastMonth, int monthScale,
-               int yearBlock, size_t groupsThisYear, size_t groupsAllTime) {
+               int yearBlock, size_t groupsThisYear, size_t groupsAllTime, const Totals& totals) {
+  const long allReleases = totals.allReleases;
+  const long yearReleases = totals.yearReleases;
+  const long allSizeMb = totals.allSizeMb;
   Directive(page, "@rule 8");
   Emit(page, "");
   Emit(page, BoxTop());
@@ -383,6 +399,11 @@ void EmitGroup(Page& page, const GroupStats& g, int dataYear, int dataLastMonth,
   Emit(page, "");
 
   Emit(page, Averages(g.allTime));
+  Emit(page, "  " + Span('D', "Share") + "     " +
+                 Span('1', Percent(g.allTime.Releases(), allReleases)) + " of all releases, " +
+                 Span('1', Percent(g.lastYear.Releases(), yearReleases)) + " of " +
+                 std::to_string(dataYear) + "'s, " +
+                 Span('1', Percent(g.allTime.sizeMb, allSizeMb)) + " of all megabytes.");
   const auto busiest = std::max_element(
       g.perMonth.begin(), g.perMonth.end(),
       [](const auto& a, const auto& b) { return a.second.Releases() < b.second.Releases(); });
@@ -557,7 +578,7 @@ StatsPage RenderGroupStats(const std::vector<Release>& releases) {
   }
   for (const GroupStats* g : order) {
     EmitGroup(page, *g, dataYear, dataLastMonth, monthScale, yearBlock, groupsThisYear,
-              byName.size());
+              byName.size(), Totals{totalReleases, totalLastYear.Releases(), total.sizeMb});
   }
   Directive(page, "@rule 2");
   Emit(page, "");
