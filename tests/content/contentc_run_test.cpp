@@ -47,7 +47,7 @@ TEST_F(ContentcRun, MissingDocumentsCompileAsEmptyPages) {
   std::ifstream in(Dir / "out.cpp");
   std::stringstream text;
   text << in.rdbuf();
-  EXPECT_NE(text.str().find("// Document 1: no source yet, empty, 1 lines."), std::string::npos);
+  EXPECT_NE(text.str().find("// Document 1: no source yet, empty, 1 line."), std::string::npos);
   EXPECT_NE(text.str().find("{\"only page two\","), std::string::npos);
 }
 

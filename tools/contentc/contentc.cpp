@@ -331,7 +331,8 @@ std::string GenerateContentSource(const std::vector<CompiledDocument>& documents
     std::snprintf(name, sizeof name, "Document%02d", doc.Number);
     out += "// Document " + std::to_string(doc.Number) + ": ";
     out += doc.SourceName.empty() ? std::string("no source yet, empty") : doc.SourceName;
-    out += ", " + std::to_string(doc.Lines.size() - 1) + " lines.\n";
+    const size_t count = doc.Lines.size() - 1;
+    out += ", " + std::to_string(count) + (count == 1 ? " line.\n" : " lines.\n");
     out += std::string("constexpr ContentRow ") + name + "[] = {\n";
     size_t width = 0;
     std::vector<std::string> texts;
