@@ -1,13 +1,30 @@
-// quellmark-render: renders the magazine's music to WAV files, one subcommand per player.
+// quellmark-render SUBCOMMAND ...: dispatches to the subcommand's own argument handling.
 #include <cstdio>
 #include <cstring>
 
-int RenderXmCommand(int argc, char** argv);
+#include "tools/render/render_commands.h"
+
+namespace {
+
+struct Subcommand {
+  const char* Name;
+  int (*Run)(int argc, char** argv);
+  const char* Usage;
+};
+
+constexpr Subcommand Subcommands[] = {
+    {"xm", RenderXmCommand, "xm FILE.xm|--embedded N OUT.wav [--seconds S]"},
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  if (argc >= 2 && std::strcmp(argv[1], "xm") == 0) return RenderXmCommand(argc - 1, argv + 1);
-  std::fprintf(stderr,
-               "usage: quellmark-render xm FILE.xm OUT.wav [--seconds S]\n"
-               "       quellmark-render xm --embedded N OUT.wav [--seconds S]\n");
-  return 2;
+  if (argc >= 2) {
+    for (const Subcommand& s : Subcommands) {
+      if (std::strcmp(argv[1], s.Name) == 0) return s.Run(argc - 1, argv + 1);
+    }
+  }
+  std::fprintf(stderr, "usage:\n");
+  for (const Subcommand& s : Subcommands) std::fprintf(stderr, "  quellmark-render %s\n", s.Usage);
+  return 1;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "module/module.h"
+#include "tools/render/render_commands.h"
 
 namespace {
 
@@ -48,10 +49,8 @@ void WriteWavHeader(FILE* f, uint32_t frames) {
 }
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: quellmark-render xm FILE.xm OUT.wav [--seconds S]\n"
-               "       quellmark-render xm --embedded N OUT.wav [--seconds S]\n");
-  return 2;
+  std::fprintf(stderr, "usage: quellmark-render xm FILE.xm|--embedded N OUT.wav [--seconds S]\n");
+  return 1;
 }
 
 }  // namespace
