@@ -74,12 +74,13 @@ void UpdateWaveTables() {
   };
   double fade = 1.0;
   for (int j = 0; j < RampRows; ++j) {
-    Intro.TitleRamp[j] = Rgb(wave(j + phase, 90, 125), wave(j + 20 + phase, 90, 125),
-                             wave(j + 40 + phase, 90, 125));
+    Intro.TitleRamp[j] =
+        Rgb(wave(j + phase, 90, 125), wave(j + 20 + phase, 90, 125), wave(j + 40 + phase, 90, 125));
     Intro.ScrollerRamp[j] = Rgb(wave(j, 100, 150), wave(j + 50, 100, 150), wave(j + 100, 100, 150));
     // The reflection truncates (floor), unlike the other ramps, and fades to black below row 521.
     auto dim = [fade](double angle) {
-      return static_cast<int32_t>(std::floor((std::sin(angle * RampStep * 0.25) * 50.0 + 100.0) * fade));
+      return static_cast<int32_t>(
+          std::floor((std::sin(angle * RampStep * 0.25) * 50.0 + 100.0) * fade));
     };
     Intro.ReflectionRamp[j] = Rgb(dim(-10.0 - j), dim(-90.0 - j), dim(-170.0 - j));
     if (j > 520) fade = std::max(fade - 0.015, 0.0);

@@ -25,6 +25,8 @@ struct IntroEffects {
   // BuildBigFont: the sheet widened to words, and the palette as words.
   uint32_t BigFontSheet[BigFontWidth * BigFontHeight] = {};
   uint32_t BigFontPalette[256] = {};
+  // 1 where the sheet pixel's palette word is not 0: the pixels the text effects draw.
+  uint8_t BigFontInk[BigFontWidth * BigFontHeight] = {};
 
   // Scroller: 1-based index of the first visible character and its x position (-32..0).
   int32_t ScrollPos = 1;

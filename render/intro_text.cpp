@@ -60,7 +60,7 @@ bool HasGlyph(int column) {
 }
 
 bool Ink(int sheetX, int sheetY) {
-  return Intro.BigFontPalette[Intro.BigFontSheet[sheetY * BigFontWidth + sheetX]] != 0;
+  return Intro.BigFontInk[sheetY * BigFontWidth + sheetX] != 0;
 }
 
 void Plot(int x, int y, uint32_t colour) {
@@ -69,16 +69,10 @@ void Plot(int x, int y, uint32_t colour) {
 
 }  // namespace
 
-const std::string_view IntroBox[10] = {"",
-                                       "***********************",
-                                       "*THE QUELLMARK*",
-                                       "***********************",
-                                       "",
-                                       "issue number 47",
-                                       "Released on",
-                                       "17-10-2010",
-                                       "",
-                                       "= TRY F1 TO F12 ="};
+const std::string_view IntroBox[10] = {
+    "", "***********************", "*THE QUELLMARK*", "***********************",
+    "", "issue number 47",         "Released on",     "17-10-2010",
+    "", "= TRY F1 TO F12 ="};
 
 const std::string_view IntroScrollText(ScrollTextData, sizeof ScrollTextData - 1);
 
@@ -87,7 +81,9 @@ void ColourBandFlash(int band) {
   const double end = TimerSeconds() + 0.5;
   while (TimerSeconds() < end) {
     for (int y = 0; y < FrameHeight; y += band) {
-      const auto channel = [] { return static_cast<uint32_t>(std::lrint(RandomUniform() * 255.0)); };
+      const auto channel = [] {
+        return static_cast<uint32_t>(std::lrint(RandomUniform() * 255.0));
+      };
       const uint32_t red = channel();
       const uint32_t green = channel();
       const uint32_t blue = channel();
@@ -104,12 +100,18 @@ void BuildBigFont() {
   const size_t pixels = std::min<size_t>(bigfont_bin_size, BigFontWidth * BigFontHeight);
   std::copy(bigfont_bin, bigfont_bin + pixels, Intro.BigFontSheet);
   const unsigned char* palette = bigfont_bin + BigFontWidth * BigFontHeight;
-  const size_t entries = bigfont_bin_size > BigFontWidth * BigFontHeight
-                             ? std::min<size_t>((bigfont_bin_size - BigFontWidth * BigFontHeight) / 3, 256)
-                             : 0;
+  const size_t entries =
+      bigfont_bin_size > BigFontWidth * BigFontHeight
+          ? std::min<size_t>((bigfont_bin_size - BigFontWidth * BigFontHeight) / 3, 256)
+          : 0;
   for (size_t i = 0; i < entries; ++i) {
     Intro.BigFontPalette[i] = static_cast<uint32_t>(palette[3 * i]) << 16 |
                               static_cast<uint32_t>(palette[3 * i + 1]) << 8 | palette[3 * i + 2];
+  }
+  // Ink is decided by the palette word, never by the index itself; deciding it once here keeps
+  // the palette out of the per-pixel loops.
+  for (int i = 0; i < BigFontWidth * BigFontHeight; ++i) {
+    Intro.BigFontInk[i] = Intro.BigFontPalette[Intro.BigFontSheet[i] & 0xFF] != 0 ? 1 : 0;
   }
 }
 
@@ -133,13 +135,18 @@ void DrawBigGlyph(int column, int x, int y) {
     bool ramp;
     uint32_t colour;
   };
-  const Pass passes[3] = {{1, 1, false, ShadowColour}, {-1, -1, false, HighlightColour}, {0, 0, true, 0}};
+  const Pass passes[3] = {
+      {1, 1, false, ShadowColour}, {-1, -1, false, HighlightColour}, {0, 0, true, 0}};
+  // Within a pass every ink pixel lands on a pixel of its own, so rows may go outermost, which
+  // walks the sheet and the frame buffer along their rows.
+  const int firstK = std::max(0, 1 - x);
+  const int lastK = std::min(GlyphSize - 1, FrameWidth - 1 - x);
   for (const Pass& pass : passes) {
-    for (int k = 0; k < GlyphSize; ++k) {
-      if (x + k <= 0 || x + k >= FrameWidth) continue;
-      for (int r = 0; r < GlyphSize; ++r) {
-        if (!Ink(column + k, r)) continue;
-        Plot(x + k + pass.dx, y + r + pass.dy, pass.ramp ? Intro.TitleRamp[y + r] : pass.colour);
+    for (int r = 0; r < GlyphSize; ++r) {
+      const uint32_t colour = pass.ramp ? Intro.TitleRamp[y + r] : pass.colour;
+      const int rowStart = (y + r + pass.dy) * FrameWidth + x + pass.dx;
+      for (int k = firstK; k <= lastK; ++k) {
+        if (Ink(column + k, r)) FrameBuffer[rowStart + k] = colour;
       }
     }
   }
@@ -178,16 +185,19 @@ void DrawWaveGlyph(int column, int x) {
     Colour colour;
     int rampShift;
   };
-  const Pass passes[6] = {{true, 1, 1, Ramp, 20},  {true, -1, -1, Ramp, -20},   {true, 0, 0, Ramp, 0},
-                          {false, 1, 1, Shadow, 0}, {false, -1, -1, Highlight, 0}, {false, 0, 0, Ramp, 0}};
+  const Pass passes[6] = {{true, 1, 1, Ramp, 20},        {true, -1, -1, Ramp, -20},
+                          {true, 0, 0, Ramp, 0},         {false, 1, 1, Shadow, 0},
+                          {false, -1, -1, Highlight, 0}, {false, 0, 0, Ramp, 0}};
+  const int firstK = std::max(0, 1 - x);
+  const int lastK = std::min(GlyphSize - 1, FrameWidth - 2 - x);
   for (const Pass& pass : passes) {
-    for (int k = 0; k < GlyphSize; ++k) {
-      const int s = x + k;
-      if (s <= 0 || s >= FrameWidth - 1) continue;
-      const int top = pass.mirror ? Intro.ReflectionTop[s] : Intro.WaveTop[s];
-      for (int r = 0; r < GlyphSize; ++r) {
-        if (pass.mirror && top + r >= 598) break;
-        if (!Ink(column + k, pass.mirror ? GlyphSize - 1 - r : r)) continue;
+    for (int r = 0; r < GlyphSize; ++r) {
+      const int sheetRow = pass.mirror ? GlyphSize - 1 - r : r;
+      for (int k = firstK; k <= lastK; ++k) {
+        if (!Ink(column + k, sheetRow)) continue;
+        const int s = x + k;
+        const int top = pass.mirror ? Intro.ReflectionTop[s] : Intro.WaveTop[s];
+        if (pass.mirror && top + r >= 598) continue;
         uint32_t colour = pass.colour == Shadow ? ShadowColour : HighlightColour;
         if (pass.colour == Ramp) {
           colour = pass.mirror ? Intro.ReflectionRamp[top + r + pass.rampShift]
