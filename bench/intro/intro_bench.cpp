@@ -3,6 +3,8 @@
 #include <benchmark/benchmark.h>
 
 #include "app/app_state.h"
+#include "display/display.h"
+#include "display/headless.h"
 #include "render/framebuffer.h"
 #include "render/intro_backdrop.h"
 #include "render/intro_effects.h"
@@ -72,5 +74,18 @@ void BM_DrawIntroScroller(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_DrawIntroScroller)->Unit(benchmark::kMicrosecond);
+
+// A half-second flash of 2-row bands (300 bands a frame) on the headless display, whose
+// virtual clock makes it 29 frames.
+void BM_ColourBandFlash(benchmark::State& state) {
+  PrepareIntro();
+  HeadlessReset();
+  DisplayOpen("bench", FrameWidth, FrameHeight);
+  for (auto _ : state) ColourBandFlash(2);
+  state.counters["frames"] =
+      benchmark::Counter(static_cast<double>(Headless.frame), benchmark::Counter::kAvgIterations);
+  DisplayClose();
+}
+BENCHMARK(BM_ColourBandFlash)->Unit(benchmark::kMillisecond);
 
 }  // namespace
