@@ -37,7 +37,8 @@ void RunIntro() {
 
   SeedRandom(TimerSeconds());
   App.IntroStart = TimerSeconds();  // no hold: the scroller moves at once
-  App.SidTune = static_cast<uint32_t>(std::clamp(std::floor(RandomUniform() * 12.0) + 1.0, 1.0, 12.0));
+  App.SidTune =
+      static_cast<uint32_t>(std::clamp(std::floor(RandomUniform() * 12.0) + 1.0, 1.0, 12.0));
 
   // The frame buffer still holds the last flash: the first frame's bars and text are drawn over
   // it, and from then on every frame starts from the backdrop painted after the previous one.

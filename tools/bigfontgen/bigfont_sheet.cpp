@@ -37,7 +37,8 @@ bool BuildBigFontFile(const char* art, std::vector<uint8_t>& out, std::string& e
     ++lineNumber;
     if (line.empty()) continue;
     if (line.size() == 1) {
-      if (code >= 0 && row != ArtSize) return fail("glyph '" + std::string(1, char(code)) + "' has too few rows");
+      if (code >= 0 && row != ArtSize)
+        return fail("glyph '" + std::string(1, char(code)) + "' has too few rows");
       code = static_cast<unsigned char>(line[0]);
       row = 0;
       if (code < BigFontFirstCode || code > BigFontLastCode) return fail("code outside 32..90");
@@ -74,7 +75,8 @@ bool BuildBigFontFile(const char* art, std::vector<uint8_t>& out, std::string& e
 
   // Palette: a grey ramp, so index 0 is black and index 255 white.
   for (int i = 0; i < 256; ++i) {
-    for (int channel = 0; channel < 3; ++channel) out[BigFontPixelBytes + 3 * i + channel] = static_cast<uint8_t>(i);
+    for (int channel = 0; channel < 3; ++channel)
+      out[BigFontPixelBytes + 3 * i + channel] = static_cast<uint8_t>(i);
   }
   error.clear();
   return true;

@@ -18,7 +18,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   std::ofstream file(argv[1], std::ios::binary | std::ios::trunc);
-  file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  file.write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
   if (!file) {
     std::fprintf(stderr, "bigfontgen: cannot write %s\n", argv[1]);
     return 1;
