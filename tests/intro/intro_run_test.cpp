@@ -8,8 +8,10 @@
 #include "app/app_state.h"
 #include "app/quellmark.h"
 #include "display/audio.h"
+#include "display/display.h"
 #include "display/headless.h"
 #include "render/framebuffer.h"
+#include "render/intro_text.h"
 
 namespace {
 
@@ -145,4 +147,40 @@ TEST(IntroRun, ClocksFollowFrameTimeAtAnyFrameRate) {
   // Every intro frame took the same time: the step is that time x 250, the phase adds it x 50.
   EXPECT_NEAR(App.IntroStep, (1.0 / 144 + 0.001) * 250, 0.01);
   EXPECT_NEAR(App.IntroPhase, frames * App.IntroStep / 5, 1e-6);
+}
+
+TEST(ColourBandFlash, FillsTheFrameWithBandsForHalfASecond) {
+  for (const int band : {2, 10}) {
+    HeadlessReset();
+    ASSERT_EQ(DisplayOpen("flash", 800, 600), 1);
+    SeedRandom(7.0);
+    const double start = TimerSeconds();
+    ColourBandFlash(band);
+    // Bounded by time, not frames: 29 frames of 1/60 s plus 1 ms, the last one starting before
+    // the half second is over.
+    EXPECT_EQ(Headless.frame, 29);
+    EXPECT_GE(TimerSeconds() - start, 0.5);
+    const std::vector<uint32_t>& f = Headless.lastFrame;
+    int bandsThatDiffer = 0;
+    for (int y = 0; y < 600; ++y) {
+      for (int x = 1; x < 800; ++x) ASSERT_EQ(f[y * 800 + x], f[y * 800]) << "row " << y;
+      if (y % band != 0) {
+        ASSERT_EQ(f[y * 800], f[(y - 1) * 800]) << "band " << band << " row " << y;
+      } else if (y > 0) {
+        bandsThatDiffer += f[y * 800] != f[(y - 1) * 800] ? 1 : 0;
+      }
+    }
+    // 300 or 60 bands of random colours: neighbours almost never share one.
+    EXPECT_GT(bandsThatDiffer, 600 / band - 3);
+    DisplayClose();
+  }
+}
+
+TEST(ColourBandFlash, ABandOfNoRowsShowsNothing) {
+  // A band height below 1 would never advance through the rows; it presents no frame at all.
+  HeadlessReset();
+  ASSERT_EQ(DisplayOpen("flash", 800, 600), 1);
+  ColourBandFlash(0);
+  EXPECT_EQ(Headless.frame, 0);
+  DisplayClose();
 }
