@@ -69,10 +69,21 @@ void Plot(int x, int y, uint32_t colour) {
 
 }  // namespace
 
+// Entry 0 is unused: the lines are numbered 1 to 9.
+// clang-format off
 const std::string_view IntroBox[10] = {
-    "", "***********************", "*THE QUELLMARK*", "***********************",
-    "", "issue number 47",         "Released on",     "17-10-2010",
-    "", "= TRY F1 TO F12 ="};
+    "",
+    "***********************",
+    "*THE QUELLMARK*",
+    "***********************",
+    "",
+    "issue number 47",
+    "Released on",
+    "17-10-2010",
+    "",
+    "= TRY F1 TO F12 =",
+};
+// clang-format on
 
 const std::string_view IntroScrollText(ScrollTextData, sizeof ScrollTextData - 1);
 
@@ -97,16 +108,16 @@ void ColourBandFlash(int band) {
 
 void BuildBigFont() {
   // The sheet is our own asset of fixed size; the bounds only guard against a wrong build.
-  const size_t pixels = std::min<size_t>(bigfont_bin_size, BigFontWidth * BigFontHeight);
-  std::copy(bigfont_bin, bigfont_bin + pixels, Intro.BigFontSheet);
-  const unsigned char* palette = bigfont_bin + BigFontWidth * BigFontHeight;
-  const size_t entries =
-      bigfont_bin_size > BigFontWidth * BigFontHeight
-          ? std::min<size_t>((bigfont_bin_size - BigFontWidth * BigFontHeight) / 3, 256)
-          : 0;
+  constexpr size_t SheetBytes = BigFontWidth * BigFontHeight;
+  std::copy(bigfont_bin, bigfont_bin + std::min<size_t>(bigfont_bin_size, SheetBytes),
+            Intro.BigFontSheet);
+  const size_t entries = bigfont_bin_size > SheetBytes
+                             ? std::min<size_t>((bigfont_bin_size - SheetBytes) / 3, 256)
+                             : 0;
   for (size_t i = 0; i < entries; ++i) {
-    Intro.BigFontPalette[i] = static_cast<uint32_t>(palette[3 * i]) << 16 |
-                              static_cast<uint32_t>(palette[3 * i + 1]) << 8 | palette[3 * i + 2];
+    const unsigned char* rgb = bigfont_bin + SheetBytes + 3 * i;
+    Intro.BigFontPalette[i] =
+        static_cast<uint32_t>(rgb[0]) << 16 | static_cast<uint32_t>(rgb[1]) << 8 | rgb[2];
   }
   // Ink is decided by the palette word, never by the index itself; deciding it once here keeps
   // the palette out of the per-pixel loops.
