@@ -15,7 +15,7 @@ void PresentBlack() {
   DisplayUpdate(FrameBuffer);
 }
 
-// F1..F12 switch the intro tune; the key of the tune already chosen does nothing.
+// F1..F12 choose the intro tune; the key of the tune already chosen does nothing.
 void SwitchTuneKeys() {
   for (uint32_t n = 1; n <= 12; ++n) {
     if (KeyNewlyPressed(KeyF1 + static_cast<int>(n) - 1) && App.SidTune != n) App.SidTune = n;

@@ -24,15 +24,6 @@ TEST_F(IntroBackdrop, RasterBarsAtPhaseZero) {
   for (int y = 0; y < 275; ++y) ASSERT_EQ(Pixel(0, y), Untouched) << y;
 }
 
-TEST_F(IntroBackdrop, RasterBarsNeverExceedBlue224) {
-  for (double phase = 0; phase < 180; phase += 7.3) {
-    App.IntroPhase = phase;
-    ClearFrameBuffer(0);
-    DrawRasterBars();
-    for (int y = 0; y < FrameHeight; ++y) ASSERT_LE(Pixel(0, y), 224u) << phase << " row " << y;
-  }
-}
-
 TEST_F(IntroBackdrop, WaveTablesAtPhaseZeroAndPairedColumns) {
   App.IntroPhase = 0.0;
   UpdateWaveTables();
