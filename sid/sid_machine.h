@@ -246,5 +246,8 @@ void MachineInit(SidMachine& m, uint32_t rate);
 // address, or its payload would run past the end of RAM.
 int32_t LoadTuneImage(SidMachine& m, const uint8_t* image, uint32_t size);
 void InitSong(SidMachine& m, uint8_t song);
+// Machine start shared by the player and the offline renderer: MachineInit, LoadTuneImage and
+// InitSong. False (nothing run) when the image is refused.
+bool SidLoadTune(SidMachine& m, const uint8_t* image, uint32_t size, uint8_t song);
 // One play call, then `count` samples synthesised from the registers it left.
 void RenderFrame(SidMachine& m, int16_t* samples, int count);

@@ -161,13 +161,6 @@ uint32_t RefillSecondBuffer(SidAudioHandle handle, SidWaveHeader* header, uint32
 
 // ---- Player ----------------------------------------------------------------------------------
 
-bool SidLoadTune(SidMachine& m, const uint8_t* image, uint32_t size, uint8_t song) {
-  MachineInit(m, MixRate);
-  if (LoadTuneImage(m, image, size) == TuneRefused) return false;
-  InitSong(m, song);
-  return true;
-}
-
 bool SidStartTune(const uint8_t* image, uint32_t size, uint8_t song) {
   // Never re-initialise the machine under a refill of the previous start.
   SidStopTune();

@@ -83,9 +83,6 @@ struct SidOutputState {
 extern SidMachine Sid;
 extern SidOutputState SidOutput;
 
-// Machine start shared by the player and the offline renderer: MachineInit, LoadTuneImage and
-// InitSong. False (nothing run) when the image is refused.
-bool SidLoadTune(SidMachine& m, const uint8_t* image, uint32_t size, uint8_t song);
 // Stops what plays, starts the tune on the program's machine and queues its first two buffers on
 // a paused device. False when the image is refused: then nothing is started.
 bool SidStartTune(const uint8_t* image, uint32_t size, uint8_t song);

@@ -50,3 +50,10 @@ void RenderFrame(SidMachine& m, int16_t* samples, int count) {
   CpuCall(m, m.PlayAddress, 0);
   SynthRender(m, samples, count);
 }
+
+bool SidLoadTune(SidMachine& m, const uint8_t* image, uint32_t size, uint8_t song) {
+  MachineInit(m, MixRate);
+  if (LoadTuneImage(m, image, size) == TuneRefused) return false;
+  InitSong(m, song);
+  return true;
+}
