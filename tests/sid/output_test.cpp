@@ -147,6 +147,28 @@ TEST_F(SidOutputTest, DeviceErrorsShowOneBoxAndTheProgramCarriesOn) {
   EXPECT_TRUE(Headless.messages.empty());
 }
 
+// What the program plays for each built-in tune (PlayTune through the device) is what the
+// offline renderer makes of it, and it is not silence.
+TEST_F(SidOutputTest, BuiltInTunesSoundAsTheOfflineRenderSays) {
+  FillTuneTable();
+  int tunes = 0;
+  for (int n = 1; n <= TuneCount; ++n) {
+    const TuneEntry& e = TuneTable[n];
+    if (e.Image == nullptr) continue;
+    ++tunes;
+    tune.assign(e.Image, e.Image + e.Size);
+    PlayTune(n);
+    std::vector<int16_t> heard = Pull(3 * BufferSamples);
+    std::vector<int16_t> reference = Offline(24);
+    ASSERT_EQ(heard, reference) << "tune " << n;
+    long loud = 0;
+    for (int16_t v : heard) loud += v > 1000 || v < -1000;
+    EXPECT_GT(loud, BufferSamples / 4) << "tune " << n;
+  }
+  SidStopTune();
+  if (tunes == 0) GTEST_SKIP() << "no tunes are built in (assets/sid/tune*.sid)";
+}
+
 // Starts, lets refills run on the completion thread, and stops at varying moments, including
 // while a refill renders. Under ThreadSanitizer this checks that the detach-then-reset protocol
 // leaves no refill touching the machine while the next start re-initialises it.
