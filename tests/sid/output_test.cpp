@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <iterator>
 #include <thread>
 #include <vector>
 
@@ -176,7 +177,13 @@ TEST(SidOutputThreads, StartStopWhileRefillsRun) {
   setenv("SDL_AUDIODRIVER", "dummy", 1);
   AudioSetBackend(AudioBackend::Sdl);
   SidResetPlayer();
+  // A slow play routine (about 132,000 instructions per call, so a refill takes several
+  // milliseconds) makes it likely that some stops land while a refill is rendering:
+  //   $1020 play: INC $50; LDY #0; outer: LDX #0; inner: DEX; BNE inner; DEY; BNE outer; RTS
   std::vector<uint8_t> tune = CounterTune();
+  const uint8_t slowPlay[] = {0xE6, 0x50, 0xA0, 0x00, 0xA2, 0x00, 0xCA,
+                              0xD0, 0xFD, 0x88, 0xD0, 0xF8, 0x60};
+  std::copy(std::begin(slowPlay), std::end(slowPlay), tune.begin() + 0x7E + 0x20);
   if (!SidStartTune(tune.data(), static_cast<uint32_t>(tune.size()), 0) || !AudioQueueIsOpen()) {
     SidResetPlayer();
     AudioShutdown();
@@ -185,8 +192,8 @@ TEST(SidOutputThreads, StartStopWhileRefillsRun) {
   }
   SidResumeTune();
   // The machine belongs to the refills while the tune plays, so it is only read after a stop.
-  for (int i = 0; i < 12; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(40 + 37 * (i % 5)));
+  for (int i = 0; i < 16; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(20 + 37 * (i % 5)));
     ASSERT_TRUE(SidStartTune(tune.data(), static_cast<uint32_t>(tune.size()), 0));
     SidResumeTune();
   }
