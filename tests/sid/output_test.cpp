@@ -157,6 +157,7 @@ TEST_F(SidOutputTest, BuiltInTunesSoundAsTheOfflineRenderSays) {
     const TuneEntry& e = TuneTable[n];
     if (e.Image == nullptr) continue;
     ++tunes;
+    EXPECT_EQ(e.Song, 0) << "every tune starts its first song, whatever its header says";
     tune.assign(e.Image, e.Image + e.Size);
     PlayTune(n);
     std::vector<int16_t> heard = Pull(3 * BufferSamples);
