@@ -91,8 +91,6 @@ void AudioPrepareBuffer(SidAudioHandle handle, SidWaveHeader* header, int16_t* s
     ReportAudioError(AudioErrNotOpen);
     return;
   }
-  header->Data = samples;
-  header->Length = bytes;
   header->Flags = HeaderPrepared;
   header->Buffer.samples = samples;
   header->Buffer.count = bytes / 2;

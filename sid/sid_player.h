@@ -41,10 +41,9 @@ struct CompletionRecord {
 
 enum : uint32_t { HeaderPrepared = 1 };
 
+// The buffer's samples and length are those of its queue entry.
 struct SidWaveHeader {
   AudioQueueBuffer Buffer;  // first member: the queue hands it back to AudioDoneCallback
-  int16_t* Data;
-  uint32_t Length;  // bytes
   uint32_t Flags;
   CompletionRecord* Record;
 };
