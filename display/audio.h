@@ -14,13 +14,15 @@
 //  * Sdl: the real device (SDL_AUDIODRIVER=disk or dummy select SDL's file or silent drivers).
 //  * Null: there is no device; every open reports AudioErrNoDevice and nothing else changes.
 //  * Capture: no device; a test or tool pulls what would be heard with AudioCapturePull, and the
-//    queue's completions run inside that call, on the caller's thread, so runs are deterministic.
+//    queue's completions run inside that call, on the caller's thread, as soon as a buffer has
+//    played out (as if refilling took no time), so runs are deterministic.
 //
 // Threading contract: every procedure may be called from any thread. AudioQueueReset and
 // AudioQueueClose return only after every completion call that was running or pending has
 // finished, so a caller that clears its own completion bookkeeping first and then resets knows no
 // completion procedure is running and none will run for the buffers that were queued.
 #include <cstdint>
+#include <string>
 
 constexpr int AudioRate = 44100;
 
@@ -36,7 +38,7 @@ enum : int {
   AudioErrInvalid = 3,   // a null or empty buffer, or a buffer that is already queued
 };
 // Text for an error code; for AudioErrNoDevice it includes the platform's own reason.
-const char* AudioErrorText(int code);
+std::string AudioErrorText(int code);
 
 // ---- Buffer queue (mono) ---------------------------------------------------------------------
 struct AudioQueueBuffer {
@@ -75,9 +77,9 @@ void AudioRingReset();
 void AudioRingClose();
 
 // ---- Capture backend ------------------------------------------------------------------------
-// Mixes `frames` stereo frames of what the device would play into `out` (2 x frames values), then
-// runs the completions that became due. Returns the frames written (0 unless the backend is
-// Capture).
+// Mixes `frames` stereo frames of what the device would play into `out` (2 x frames values),
+// running each completion as its buffer plays out. Returns the frames written (0 unless the
+// backend is Capture).
 int AudioCapturePull(int16_t* out, int frames);
 
 // Closes the device and both sinks (at program end, and between tests).

@@ -48,7 +48,9 @@ enum : int {
 // key (auto-repeat does not count as a press). Unknown keys answer 0.
 uint16_t KeyState(int key);
 // Down now and pressed since the last query: a fresh press.
-inline bool KeyNewlyPressed(int key) { return KeyState(key) == 0x8001; }
+inline bool KeyNewlyPressed(int key) {
+  return KeyState(key) == 0x8001;
+}
 
 // ---- Message box, cursor, process -----------------------------------------------------------
 enum class MessageButtons { Ok, YesNo };

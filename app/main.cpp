@@ -1,0 +1,6 @@
+#include "app/quellmark.h"
+#include "display/display.h"
+
+int main() {
+  EndProcess(RunQuellmark());
+}

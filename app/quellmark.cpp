@@ -1,0 +1,23 @@
+#include "app/quellmark.h"
+
+#include "app/app_state.h"
+#include "display/audio.h"
+#include "display/display.h"
+
+int RunQuellmark() {
+  StartUp();
+
+  // Neither Escape nor a close request may end the process behind the application's back: the
+  // loops watch Escape themselves. Open full screen without asking.
+  DisplaySetExitOnClose(0);
+  DisplayConfigure(0, "THE QUELLMARK PREVIEW\rFULL SCREEN?", 0, 1);
+  if (DisplayOpen("CODED BY VELTHRANE :-)", 800, 600) == 0) return -1;
+  HideCursor();
+
+  RunIntro();
+  RunMainLoop();
+
+  DisplayClose();
+  AudioShutdown();
+  return 0;
+}

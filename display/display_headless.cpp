@@ -1,0 +1,293 @@
+// The headless display backend: the same interface as the window, for tests and tools.
+#include <png.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+#include <thread>
+
+#include "display/audio.h"
+#include "display/display.h"
+#include "display/headless.h"
+#include "display/key_board.h"
+
+HeadlessState Headless;
+
+namespace {
+
+KeyBoard Keys;
+// The thread that runs the program: only its sleeps move the virtual clock. Player threads that
+// sleep really sleep.
+std::thread::id ProgramThread;
+
+int KeyNamed(const std::string& name) {
+  if (name == "Escape") return KeyEscape;
+  if (name == "Up") return KeyUp;
+  if (name == "Down") return KeyDown;
+  if (name == "PageUp") return KeyPageUp;
+  if (name == "PageDown") return KeyPageDown;
+  if (name == "Home") return KeyHome;
+  if (name == "End") return KeyEnd;
+  if (name.size() >= 2 && name[0] == 'F') {
+    const int n = std::atoi(name.c_str() + 1);
+    if (n >= 1 && n <= 12 && name == "F" + std::to_string(n)) return KeyF1 + n - 1;
+  }
+  return 0;
+}
+
+void ApplyEvent(const HeadlessEvent& e) {
+  HeadlessState& h = Headless;
+  if (e.command == "move") {
+    h.mouseX = std::clamp(e.a, 0, std::max(0, h.width - 1));
+    h.mouseY = std::clamp(e.b, 0, std::max(0, h.height - 1));
+  } else if (e.command == "down") {
+    h.mouseLeft = 1;
+  } else if (e.command == "up") {
+    h.mouseLeft = 0;
+  } else if (e.command == "rdown") {
+    h.mouseRight = 1;
+  } else if (e.command == "rup") {
+    h.mouseRight = 0;
+  } else if (e.command == "wheel") {
+    h.wheel += e.a * h.wheelStep;
+  } else if (e.command == "keydown") {
+    KeyBoardPress(Keys, e.a);
+  } else if (e.command == "keyup") {
+    KeyBoardRelease(Keys, e.a);
+  } else if (e.command == "key") {
+    KeyBoardPress(Keys, e.a);
+    h.pendingKeyUps.emplace_back(e.frame + 1, e.a);
+  } else if (e.command == "shot") {
+    const std::string path = h.outputDir + "/" + e.name + ".png";
+    if (!h.lastFrame.empty() && WritePng(path, h.lastFrame.data(), h.width, h.height))
+      h.shotsWritten.push_back(path);
+    else
+      std::fprintf(stderr, "could not write %s\n", path.c_str());
+  } else if (e.command == "step") {
+    h.frameStep = e.a / 1e6;
+  }
+}
+
+void ApplyEventsThrough(int frame) {
+  HeadlessState& h = Headless;
+  auto due = std::stable_partition(h.pendingKeyUps.begin(), h.pendingKeyUps.end(),
+                                   [frame](const auto& p) { return p.first > frame; });
+  for (auto it = due; it != h.pendingKeyUps.end(); ++it) KeyBoardRelease(Keys, it->second);
+  h.pendingKeyUps.erase(due, h.pendingKeyUps.end());
+  while (h.nextEvent < h.script.size() && h.script[h.nextEvent].frame <= frame)
+    ApplyEvent(h.script[h.nextEvent++]);
+}
+
+}  // namespace
+
+void HeadlessReset() {
+  Headless = HeadlessState{};
+  Keys = KeyBoard{};
+  ProgramThread = std::this_thread::get_id();
+}
+
+bool HeadlessLoadScript(const std::string& text, std::string* error) {
+  std::vector<HeadlessEvent> events;
+  std::istringstream lines(text);
+  std::string line;
+  int lineNumber = 0;
+  auto fail = [&](const std::string& why) {
+    if (error) *error = "line " + std::to_string(lineNumber) + ": " + why;
+    return false;
+  };
+  while (std::getline(lines, line)) {
+    ++lineNumber;
+    line = line.substr(0, line.find('#'));
+    std::istringstream words(line);
+    HeadlessEvent e;
+    if (!(words >> e.frame)) {
+      if (line.find_first_not_of(" \t\r") == std::string::npos) continue;
+      return fail("expected a frame number");
+    }
+    if (e.frame < 0) return fail("negative frame number");
+    if (!(words >> e.command)) return fail("expected a command");
+    const std::string& c = e.command;
+    if (c == "move") {
+      if (!(words >> e.a >> e.b)) return fail("move needs X and Y");
+    } else if (c == "wheel") {
+      if (!(words >> e.a)) return fail("wheel needs a count");
+    } else if (c == "keydown" || c == "keyup" || c == "key") {
+      std::string name;
+      if (!(words >> name) || (e.a = KeyNamed(name)) == 0) return fail("unknown key");
+    } else if (c == "shot") {
+      if (!(words >> e.name) || e.name.find('/') != std::string::npos)
+        return fail("shot needs a plain name");
+    } else if (c == "step") {
+      double seconds = 0;
+      if (!(words >> seconds) || !(seconds > 0 && seconds < 10)) return fail("bad step");
+      e.a = static_cast<int>(seconds * 1e6 + 0.5);
+    } else if (c != "down" && c != "up" && c != "rdown" && c != "rup") {
+      return fail("unknown command '" + c + "'");
+    }
+    std::string extra;
+    if (words >> extra) return fail("unexpected '" + extra + "'");
+    events.push_back(e);
+  }
+  std::stable_sort(
+      events.begin(), events.end(),
+      [](const HeadlessEvent& x, const HeadlessEvent& y) { return x.frame < y.frame; });
+  Headless.script = std::move(events);
+  Headless.nextEvent = 0;
+  // Events at frame 0 are the state before the first frame.
+  ApplyEventsThrough(0);
+  return true;
+}
+
+void DisplayConfigure(uint8_t ask, const char* question, int32_t windowed, uint8_t popup) {
+  (void)question;
+  Headless.ask = ask;
+  if (ask == 0) Headless.windowed = windowed;
+  Headless.popup = popup;
+}
+
+void DisplaySetExitOnClose(uint8_t flag) {
+  Headless.exitOnClose = flag;
+}
+void DisplaySetVsync(int32_t flag) {
+  Headless.vsync = flag;
+}
+
+void DisplaySetWheel(int32_t step, int32_t counter) {
+  Headless.wheelStep = step;
+  Headless.wheel = counter;
+}
+
+int32_t DisplayOpen(const char* title, int32_t width, int32_t height) {
+  if (Headless.openFails || width <= 0 || height <= 0) return 0;
+  if (Headless.ask == 1) {
+    Headless.windowed =
+        ShowMessageBox("Fullscreen Mode ?", title, MessageButtons::YesNo) == MessageAnswer::No;
+  }
+  Headless.open = true;
+  Headless.width = width;
+  Headless.height = height;
+  Headless.title = title ? title : "";
+  Headless.lastFrame.assign(static_cast<size_t>(width) * height, 0);
+  ProgramThread = std::this_thread::get_id();
+  return 1;
+}
+
+int32_t DisplayUpdate(const uint32_t* pixels) {
+  HeadlessState& h = Headless;
+  if (!h.open || !pixels) return 0;
+  std::copy(pixels, pixels + h.lastFrame.size(), h.lastFrame.begin());
+  ++h.frame;
+  h.clock += h.frameStep;
+  ApplyEventsThrough(h.frame);
+  if (h.frameHook) h.frameHook();
+  if (h.maxFrames > 0 && h.frame >= h.maxFrames) {
+    std::fprintf(stderr, "headless run stopped after %d frames\n", h.frame);
+    EndProcess(2);
+  }
+  return 1;
+}
+
+void DisplayClose() {
+  Headless.open = false;
+}
+
+int32_t DisplayMouseX() {
+  return Headless.mouseX;
+}
+int32_t DisplayMouseY() {
+  return Headless.mouseY;
+}
+int32_t DisplayMouseLeft() {
+  return Headless.mouseLeft;
+}
+int32_t DisplayMouseRight() {
+  return Headless.mouseRight;
+}
+int32_t DisplayMouseWheel() {
+  return Headless.wheel;
+}
+void* DisplayWindow() {
+  return nullptr;
+}
+
+uint16_t KeyState(int key) {
+  return KeyBoardQuery(Keys, key);
+}
+
+MessageAnswer ShowMessageBox(const char* text, const char* caption, MessageButtons buttons) {
+  Headless.messages.push_back({text ? text : "", caption ? caption : ""});
+  std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+  return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Yes;
+}
+
+void HideCursor() {
+  Headless.cursorHidden = true;
+}
+
+void EndProcess(int status) {
+  AudioShutdown();
+  std::fflush(nullptr);
+  std::_Exit(status);
+}
+
+double TimerSeconds() {
+  return Headless.clock;
+}
+
+void SleepMs(int ms) {
+  if (std::this_thread::get_id() == ProgramThread) {
+    Headless.clock += (ms < 0 ? 0 : ms) / 1000.0;
+  } else {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms < 0 ? 0 : ms));
+  }
+}
+
+bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height) {
+  if (!pixels || width <= 0 || height <= 0) return false;
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  std::vector<png_byte> row(static_cast<size_t>(width) * 3);
+  bool ok = false;
+  if (png && info && setjmp(png_jmpbuf(png)) == 0) {
+    png_init_io(png, file);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const uint32_t p = pixels[static_cast<size_t>(y) * width + x];
+        row[3 * x] = static_cast<png_byte>(p >> 16);
+        row[3 * x + 1] = static_cast<png_byte>(p >> 8);
+        row[3 * x + 2] = static_cast<png_byte>(p);
+      }
+      png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    ok = true;
+  }
+  png_destroy_write_struct(&png, &info);
+  return std::fclose(file) == 0 && ok;
+}
+
+bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, int* width, int* height) {
+  png_image image = {};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
+  image.format = PNG_FORMAT_RGB;
+  std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return false;
+  }
+  *width = static_cast<int>(image.width);
+  *height = static_cast<int>(image.height);
+  pixels->resize(static_cast<size_t>(*width) * *height);
+  for (size_t i = 0; i < pixels->size(); ++i)
+    (*pixels)[i] = uint32_t{rgb[3 * i]} << 16 | uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
+  return true;
+}

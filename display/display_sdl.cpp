@@ -1,0 +1,386 @@
+// The display layer on SDL2: a fixed-size 800 x 600 window or the desktop's own full-screen mode
+// with the picture scaled to fit (4:3 kept, black bars), presented through a streaming texture.
+#include <SDL.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "display/audio.h"
+#include "display/convert.h"
+#include "display/display.h"
+#include "display/key_board.h"
+
+namespace {
+
+struct SdlDisplay {
+  int32_t width = 0, height = 0;
+  uint8_t ask = 0;
+  std::string question = "Fullscreen Mode ?";
+  int32_t windowed = 1;
+  uint8_t popup = 0;
+  uint8_t exitOnClose = 1;
+  int32_t vsync = 1;
+  int32_t wheelStep = 1;
+  int32_t mouseX = 0, mouseY = 0;
+  int32_t mouseLeft = 0, mouseRight = 0;
+  int32_t wheel = 0;
+  int32_t active = 0;
+  bool videoStarted = false;
+  SDL_Window* window = nullptr;
+  SDL_Renderer* renderer = nullptr;
+  SDL_Texture* texture = nullptr;
+  RowConverter convert = nullptr;
+  KeyBoard keys;
+};
+
+SdlDisplay Sdl;
+
+// Physical keys, by scancode, behind the key codes the program asks for.
+int KeyCodeFor(SDL_Scancode code, bool numLock) {
+  if (code >= SDL_SCANCODE_F1 && code <= SDL_SCANCODE_F12) return KeyF1 + (code - SDL_SCANCODE_F1);
+  switch (code) {
+    case SDL_SCANCODE_ESCAPE:
+      return KeyEscape;
+    case SDL_SCANCODE_UP:
+      return KeyUp;
+    case SDL_SCANCODE_DOWN:
+      return KeyDown;
+    case SDL_SCANCODE_PAGEUP:
+      return KeyPageUp;
+    case SDL_SCANCODE_PAGEDOWN:
+      return KeyPageDown;
+    case SDL_SCANCODE_HOME:
+      return KeyHome;
+    case SDL_SCANCODE_END:
+      return KeyEnd;
+    default:
+      break;
+  }
+  if (numLock) return 0;  // with NumLock on the keypad types digits
+  switch (code) {
+    case SDL_SCANCODE_KP_8:
+      return KeyUp;
+    case SDL_SCANCODE_KP_2:
+      return KeyDown;
+    case SDL_SCANCODE_KP_9:
+      return KeyPageUp;
+    case SDL_SCANCODE_KP_3:
+      return KeyPageDown;
+    case SDL_SCANCODE_KP_7:
+      return KeyHome;
+    case SDL_SCANCODE_KP_1:
+      return KeyEnd;
+    default:
+      return 0;
+  }
+}
+
+bool IsFullScreen() {
+  return Sdl.window && (SDL_GetWindowFlags(Sdl.window) & SDL_WINDOW_FULLSCREEN_DESKTOP) != 0;
+}
+
+void ApplyVsync() {
+  if (Sdl.renderer) SDL_RenderSetVSync(Sdl.renderer, IsFullScreen() && Sdl.vsync ? 1 : 0);
+}
+
+// Alt+Enter: between the desktop's full-screen mode and a fixed 800 x 600 window.
+void ToggleFullScreen() {
+  if (!Sdl.window) return;
+  if (IsFullScreen()) {
+    SDL_SetWindowFullscreen(Sdl.window, 0);
+    SDL_SetWindowSize(Sdl.window, Sdl.width, Sdl.height);
+    SDL_SetWindowPosition(Sdl.window, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  } else {
+    SDL_SetWindowFullscreen(Sdl.window, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  }
+  Sdl.windowed = IsFullScreen() ? 0 : 1;
+  ApplyVsync();
+}
+
+[[noreturn]] void CloseAndExit() {
+  DisplayClose();
+  EndProcess(0);
+}
+
+void SetMouse(int x, int y) {
+  Sdl.mouseX = std::clamp(x, 0, std::max(0, Sdl.width - 1));
+  Sdl.mouseY = std::clamp(y, 0, std::max(0, Sdl.height - 1));
+}
+
+void HandleWindowEvent(const SDL_WindowEvent& e) {
+  switch (e.event) {
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+    case SDL_WINDOWEVENT_RESTORED:
+      Sdl.active = 1;
+      break;
+    case SDL_WINDOWEVENT_HIDDEN:
+    case SDL_WINDOWEVENT_MINIMIZED:
+    case SDL_WINDOWEVENT_FOCUS_LOST:
+      Sdl.active = 0;
+      break;
+    case SDL_WINDOWEVENT_CLOSE:
+      if (Sdl.exitOnClose) CloseAndExit();
+      break;
+    default:
+      break;  // moves and resizes need nothing: SDL scales the picture to the window
+  }
+}
+
+void HandleEvent(const SDL_Event& e) {
+  switch (e.type) {
+    case SDL_MOUSEMOTION:
+      SetMouse(e.motion.x, e.motion.y);
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      const int32_t down = e.type == SDL_MOUSEBUTTONDOWN ? 1 : 0;
+      SetMouse(e.button.x, e.button.y);
+      if (e.button.button == SDL_BUTTON_LEFT) Sdl.mouseLeft = down;
+      if (e.button.button == SDL_BUTTON_RIGHT) Sdl.mouseRight = down;
+      break;
+    }
+    case SDL_MOUSEWHEEL: {
+      int notches = e.wheel.y;
+      if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+      // Every notch moves the counter by one step, however many arrive in one event.
+      Sdl.wheel += notches * Sdl.wheelStep;
+      break;
+    }
+    case SDL_KEYDOWN: {
+      if (e.key.keysym.scancode == SDL_SCANCODE_RETURN && (e.key.keysym.mod & KMOD_ALT) &&
+          !e.key.repeat) {
+        ToggleFullScreen();
+        break;
+      }
+      const int key = KeyCodeFor(e.key.keysym.scancode, (e.key.keysym.mod & KMOD_NUM) != 0);
+      if (key == KeyEscape && Sdl.exitOnClose) CloseAndExit();
+      if (!e.key.repeat) KeyBoardPress(Sdl.keys, key);  // a held key is not pressed again
+      break;
+    }
+    case SDL_KEYUP:
+      // Release both readings of a keypad key: NumLock may have changed while it was held.
+      KeyBoardRelease(Sdl.keys, KeyCodeFor(e.key.keysym.scancode, true));
+      KeyBoardRelease(Sdl.keys, KeyCodeFor(e.key.keysym.scancode, false));
+      break;
+    case SDL_WINDOWEVENT:
+      HandleWindowEvent(e.window);
+      break;
+    case SDL_QUIT:
+      if (Sdl.exitOnClose) CloseAndExit();
+      break;  // otherwise the close request is ignored: the application watches Escape itself
+    default:
+      break;
+  }
+}
+
+void PumpEvents() {
+  if (!Sdl.videoStarted) return;
+  SDL_Event e;
+  while (SDL_PollEvent(&e)) HandleEvent(e);
+}
+
+// Without a driver named in SDL's environment, only drivers that show a window qualify: SDL would
+// otherwise fall back to its invisible offscreen driver and the program would run unseen.
+bool StartVideo() {
+  if (Sdl.videoStarted) return true;
+  SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
+  SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+  const char* named = std::getenv("SDL_VIDEODRIVER");
+  if (named && *named) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    Sdl.videoStarted = true;
+    return true;
+  }
+  if (SDL_Init(0) != 0) return false;
+  for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+    const char* driver = SDL_GetVideoDriver(i);
+    if (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy") ||
+        !std::strcmp(driver, "evdev"))
+      continue;
+    SDL_setenv("SDL_VIDEODRIVER", driver, 1);
+    const bool ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+    SDL_setenv("SDL_VIDEODRIVER", "", 1);
+    if (ok) {
+      Sdl.videoStarted = true;
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void DisplayConfigure(uint8_t ask, const char* question, int32_t windowed, uint8_t popup) {
+  Sdl.ask = ask;
+  Sdl.question = question && *question ? question : "Fullscreen Mode ?";
+  if (ask == 0) Sdl.windowed = windowed;
+  Sdl.popup = popup;
+}
+
+void DisplaySetExitOnClose(uint8_t flag) {
+  Sdl.exitOnClose = flag;
+}
+
+void DisplaySetVsync(int32_t flag) {
+  Sdl.vsync = flag;
+  ApplyVsync();
+}
+
+void DisplaySetWheel(int32_t step, int32_t counter) {
+  Sdl.wheelStep = step;
+  Sdl.wheel = counter;
+}
+
+int32_t DisplayOpen(const char* title, int32_t width, int32_t height) {
+  if (width <= 0 || height <= 0) return 0;
+  Sdl.width = width;
+  Sdl.height = height;
+  if (!StartVideo()) return 0;
+
+  if (Sdl.ask == 1) {
+    const MessageAnswer answer = ShowMessageBox(Sdl.question.c_str(), title, MessageButtons::YesNo);
+    Sdl.windowed = answer == MessageAnswer::No ? 1 : 0;
+  }
+
+  Uint32 flags = SDL_WINDOW_SHOWN;
+  if (Sdl.windowed == 0)
+    flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+  else if (Sdl.popup == 1)
+    flags |= SDL_WINDOW_BORDERLESS;
+  Sdl.window =
+      SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
+  if (!Sdl.window) return 0;
+
+  Sdl.renderer = SDL_CreateRenderer(Sdl.window, -1, SDL_RENDERER_ACCELERATED);
+  if (!Sdl.renderer) Sdl.renderer = SDL_CreateRenderer(Sdl.window, -1, SDL_RENDERER_SOFTWARE);
+  if (!Sdl.renderer) return 0;
+  SDL_RenderSetLogicalSize(Sdl.renderer, width, height);
+  ApplyVsync();
+
+  Sdl.texture = SDL_CreateTexture(Sdl.renderer, SDL_PIXELFORMAT_RGB888, SDL_TEXTUREACCESS_STREAMING,
+                                  width, height);
+  if (!Sdl.texture) return 0;
+
+  Uint32 format = 0;
+  SDL_QueryTexture(Sdl.texture, &format, nullptr, nullptr, nullptr);
+  int bits = 0;
+  Uint32 red = 0, green = 0, blue = 0, alpha = 0;
+  if (!SDL_PixelFormatEnumToMasks(format, &bits, &red, &green, &blue, &alpha)) return 0;
+  Sdl.convert = SelectConverter(bits, red, green, blue);
+  if (!Sdl.convert) return 0;
+
+  SDL_DisableScreenSaver();
+  Sdl.active = 1;  // a newly shown window is the active one
+  PumpEvents();
+  return 1;
+}
+
+int32_t DisplayUpdate(const uint32_t* pixels) {
+  PumpEvents();
+  if (Sdl.texture && pixels && Sdl.active) {
+    void* target = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(Sdl.texture, nullptr, &target, &pitch) != 0) return 0;
+    auto* row = static_cast<uint8_t*>(target);
+    for (int y = 0; y < Sdl.height; ++y) {
+      Sdl.convert(pixels + static_cast<size_t>(y) * Sdl.width, row, Sdl.width);
+      row += pitch;
+    }
+    SDL_UnlockTexture(Sdl.texture);
+    SDL_SetRenderDrawColor(Sdl.renderer, 0, 0, 0, 255);
+    SDL_RenderClear(Sdl.renderer);
+    SDL_RenderCopy(Sdl.renderer, Sdl.texture, nullptr, nullptr);
+    SDL_RenderPresent(Sdl.renderer);
+  }
+  std::this_thread::yield();
+  if (!IsFullScreen()) SleepMs(1);
+  return 1;
+}
+
+void DisplayClose() {
+  if (Sdl.texture) SDL_DestroyTexture(Sdl.texture);
+  if (Sdl.renderer) SDL_DestroyRenderer(Sdl.renderer);
+  if (Sdl.window) SDL_DestroyWindow(Sdl.window);
+  Sdl.texture = nullptr;
+  Sdl.renderer = nullptr;
+  Sdl.window = nullptr;
+  Sdl.convert = nullptr;
+  Sdl.active = 0;
+  if (Sdl.videoStarted) {
+    SDL_EnableScreenSaver();
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    Sdl.videoStarted = false;
+  }
+}
+
+int32_t DisplayMouseX() {
+  return Sdl.mouseX;
+}
+int32_t DisplayMouseY() {
+  return Sdl.mouseY;
+}
+int32_t DisplayMouseLeft() {
+  return Sdl.mouseLeft;
+}
+int32_t DisplayMouseRight() {
+  return Sdl.mouseRight;
+}
+int32_t DisplayMouseWheel() {
+  return Sdl.wheel;
+}
+void* DisplayWindow() {
+  return Sdl.window;
+}
+
+uint16_t KeyState(int key) {
+  // The key state needs no presenting: take whatever input is waiting first.
+  PumpEvents();
+  return KeyBoardQuery(Sdl.keys, key);
+}
+
+MessageAnswer ShowMessageBox(const char* text, const char* caption, MessageButtons buttons) {
+  std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+  const SDL_MessageBoxButtonData yesNo[] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Yes"},
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "No"},
+  };
+  const SDL_MessageBoxButtonData ok[] = {
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT | SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 1, "OK"},
+  };
+  SDL_MessageBoxData box = {};
+  box.flags = buttons == MessageButtons::YesNo ? SDL_MESSAGEBOX_INFORMATION : SDL_MESSAGEBOX_ERROR;
+  box.title = caption ? caption : "";
+  box.message = text ? text : "";
+  box.numbuttons = buttons == MessageButtons::YesNo ? 2 : 1;
+  box.buttons = buttons == MessageButtons::YesNo ? yesNo : ok;
+  int pressed = -1;
+  if (SDL_ShowMessageBox(&box, &pressed) != 0) pressed = -1;  // no way to ask: take the default
+  if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+  return pressed == 0 ? MessageAnswer::No : MessageAnswer::Yes;
+}
+
+void HideCursor() {
+  SDL_ShowCursor(SDL_DISABLE);
+}
+
+void EndProcess(int status) {
+  AudioShutdown();
+  std::fflush(nullptr);
+  std::_Exit(status);
+}
+
+double TimerSeconds() {
+  using Clock = std::chrono::steady_clock;
+  return std::chrono::duration<double>(Clock::now().time_since_epoch()).count();
+}
+
+void SleepMs(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms < 0 ? 0 : ms));
+}

@@ -1,0 +1,68 @@
+#pragma once
+// Controls of the headless display backend, used by tests and tools in place of a window.
+//
+// Frames are kept in memory; input comes from a script of events at frame numbers; the clock is
+// virtual: every presented frame advances it by a fixed step and every SleepMs on the program's
+// thread by its milliseconds, so a run gives the same pictures every time.
+//
+// Script: one event a line, "FRAME COMMAND ARGS", '#' starts a comment. FRAME counts presented
+// frames from 1; an event at frame N takes effect right after frame N is presented, so the
+// program sees it from its next poll on.
+//   move X Y          pointer to (X, Y)
+//   down | up         left button;  rdown | rup  right button
+//   wheel N           N notches (positive away from the reader)
+//   keydown K | keyup K | key K   (key K: down at this frame, up at the next)
+//       K: Escape F1..F12 Up Down PageUp PageDown Home End
+//   shot NAME         save frame FRAME as NAME.png in the output folder
+//   step SECONDS      the virtual time of each following frame
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct HeadlessEvent {
+  int frame = 0;
+  std::string command;
+  int a = 0, b = 0;
+  std::string name;
+};
+
+struct HeadlessMessage {
+  std::string text, caption;
+};
+
+struct HeadlessState {
+  // Configuration.
+  bool openFails = false;  // DisplayOpen reports failure (a machine without a display)
+  double frameStep = 1.0 / 60.0;
+  std::string outputDir = ".";
+  std::vector<HeadlessEvent> script;
+  size_t nextEvent = 0;
+  int maxFrames = 0;              // > 0: the run is ended (exit status 2) after this many frames
+  void (*frameHook)() = nullptr;  // called after every presented frame (tools record audio here)
+
+  // Display state.
+  bool open = false;
+  int32_t width = 0, height = 0;
+  std::string title;
+  uint8_t ask = 0, popup = 0, exitOnClose = 1;
+  int32_t windowed = 1, vsync = 1, wheelStep = 1;
+  int32_t mouseX = 0, mouseY = 0, mouseLeft = 0, mouseRight = 0, wheel = 0;
+  bool cursorHidden = false;
+  int frame = 0;  // frames presented so far
+  double clock = 1000.0;
+  std::vector<uint32_t> lastFrame;
+  std::vector<std::string> shotsWritten;
+  std::vector<HeadlessMessage> messages;
+  std::vector<std::pair<int, int>> pendingKeyUps;  // (frame, key)
+};
+
+extern HeadlessState Headless;
+
+// Back to a closed display, frame 0, an empty script and default configuration.
+void HeadlessReset();
+// Parses a script; on a malformed line returns false and names the line in `error`.
+bool HeadlessLoadScript(const std::string& text, std::string* error);
+// Writes width x height words 0x00RRGGBB as an 8-bit RGB PNG. False on any failure.
+bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height);
+// Reads a PNG written by WritePng (or any 8-bit RGB/RGBA PNG) into words 0x00RRGGBB.
+bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, int* width, int* height);

@@ -1,0 +1,106 @@
+// The headless display: scripts, key state, the virtual clock and PNG round trips.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "display/display.h"
+#include "display/headless.h"
+
+namespace {
+
+class HeadlessTest : public ::testing::Test {
+ protected:
+  void SetUp() override { HeadlessReset(); }
+  std::vector<uint32_t> frame = std::vector<uint32_t>(800 * 600 + 1, 0);
+};
+
+TEST_F(HeadlessTest, ScriptEventsTakeEffectAfterTheirFrame) {
+  ASSERT_TRUE(HeadlessLoadScript("2 move 10 20\n2 down\n3 wheel -2\n4 up\n", nullptr));
+  ASSERT_EQ(DisplayOpen("t", 800, 600), 1);
+  DisplayUpdate(frame.data());  // frame 1
+  EXPECT_EQ(DisplayMouseX(), 0);
+  EXPECT_EQ(DisplayMouseLeft(), 0);
+  DisplayUpdate(frame.data());  // frame 2
+  EXPECT_EQ(DisplayMouseX(), 10);
+  EXPECT_EQ(DisplayMouseY(), 20);
+  EXPECT_EQ(DisplayMouseLeft(), 1);
+  DisplayUpdate(frame.data());  // frame 3
+  EXPECT_EQ(DisplayMouseWheel(), -2);
+  DisplayUpdate(frame.data());  // frame 4
+  EXPECT_EQ(DisplayMouseLeft(), 0);
+}
+
+TEST_F(HeadlessTest, PointerStaysOnTheSurface) {
+  ASSERT_TRUE(HeadlessLoadScript("1 move -5 900\n", nullptr));
+  ASSERT_EQ(DisplayOpen("t", 800, 600), 1);
+  DisplayUpdate(frame.data());
+  EXPECT_EQ(DisplayMouseX(), 0);
+  EXPECT_EQ(DisplayMouseY(), 599);
+}
+
+TEST_F(HeadlessTest, KeyStateReportsDownAndPressedSinceLastQuery) {
+  ASSERT_TRUE(HeadlessLoadScript("1 keydown Escape\n3 keyup Escape\n4 key F3\n", nullptr));
+  ASSERT_EQ(DisplayOpen("t", 800, 600), 1);
+  EXPECT_EQ(KeyState(KeyEscape), 0);
+  DisplayUpdate(frame.data());
+  EXPECT_EQ(KeyState(KeyEscape), 0x8001);  // newly pressed
+  EXPECT_EQ(KeyState(KeyEscape), 0x8000);  // still held: no longer new
+  DisplayUpdate(frame.data());
+  DisplayUpdate(frame.data());
+  EXPECT_EQ(KeyState(KeyEscape), 0);
+  DisplayUpdate(frame.data());  // F3 goes down and comes up before anyone asks
+  DisplayUpdate(frame.data());
+  EXPECT_EQ(KeyState(KeyF1 + 2), 1);  // pressed since the last query, not down: not "newly"
+  EXPECT_FALSE(KeyNewlyPressed(KeyF1 + 2));
+}
+
+TEST_F(HeadlessTest, VirtualClockMovesByFramesAndSleeps) {
+  ASSERT_TRUE(HeadlessLoadScript("", nullptr));
+  Headless.frameStep = 0.02;
+  ASSERT_EQ(DisplayOpen("t", 800, 600), 1);
+  const double start = TimerSeconds();
+  DisplayUpdate(frame.data());
+  SleepMs(5);
+  EXPECT_NEAR(TimerSeconds() - start, 0.025, 1e-9);
+}
+
+TEST_F(HeadlessTest, MalformedScriptsAreRefusedWithTheLine) {
+  std::string error;
+  EXPECT_FALSE(HeadlessLoadScript("1 move 3\n", &error));
+  EXPECT_EQ(error, "line 1: move needs X and Y");
+  EXPECT_FALSE(HeadlessLoadScript("# fine\n\n5 key Tab\n", &error));
+  EXPECT_EQ(error, "line 3: unknown key");
+  EXPECT_FALSE(HeadlessLoadScript("x down\n", &error));
+  EXPECT_FALSE(HeadlessLoadScript("1 shot ../escape\n", &error));
+  EXPECT_FALSE(HeadlessLoadScript("1 down now\n", &error));
+  EXPECT_TRUE(HeadlessLoadScript("3 down # press\n1 up\n", &error));
+  EXPECT_EQ(Headless.script.front().frame, 1);  // sorted by frame
+}
+
+TEST_F(HeadlessTest, ShotsRoundTripThroughPng) {
+  const std::string dir = ::testing::TempDir();
+  ASSERT_TRUE(HeadlessLoadScript("1 shot roundtrip\n", nullptr));
+  Headless.outputDir = dir;
+  ASSERT_EQ(DisplayOpen("t", 800, 600), 1);
+  for (size_t i = 0; i < frame.size(); ++i)
+    frame[i] = static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF;
+  DisplayUpdate(frame.data());
+  ASSERT_EQ(Headless.shotsWritten.size(), 1u);
+  std::vector<uint32_t> read;
+  int w = 0, h = 0;
+  ASSERT_TRUE(ReadPng(dir + "/roundtrip.png", &read, &w, &h));
+  ASSERT_EQ(w, 800);
+  ASSERT_EQ(h, 600);
+  EXPECT_TRUE(std::equal(read.begin(), read.end(), frame.begin()));
+  std::remove((dir + "/roundtrip.png").c_str());
+}
+
+TEST_F(HeadlessTest, OpenCanBeMadeToFail) {
+  Headless.openFails = true;
+  EXPECT_EQ(DisplayOpen("t", 800, 600), 0);
+  EXPECT_EQ(DisplayUpdate(frame.data()), 0);
+}
+
+}  // namespace
