@@ -83,6 +83,13 @@ pat p L2 c4 d4
 EOF2
 expect_error noinstr "must set its instrument first"
 
+# Bars marked with '|' must be equally long, even when the pattern's total is right.
+score bars <<EOF2
+$HEAD
+pat p @x L2 c4 d4:4 | e4:2 f4:2 | g4 a4
+EOF2
+expect_error bars "bar 2 has 4 rows, bar 1 has 6"
+
 score fast <<EOF2
 title "T"
 instr x ad=09 sr=00 wave=41

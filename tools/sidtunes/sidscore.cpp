@@ -13,7 +13,8 @@
 //        jump the program holds its last step.
 //   arp NAME N N N ...            semitone offsets stepped once per frame, looping
 //   pat NAME TOKENS...            @instr &arp (&- = off) Ln (default length) NOTE[:n] r[:n]
-//                                 -[:n] (hold the previous note) [ ... ]n (repeat) | (bar line)
+//                                 -[:n] (hold the previous note) [ ... ]n (repeat) | (bar line:
+//                                 all bars of a pattern must be equally long)
 //   song SPEED1 SPEED2            starts a song; rows alternate between the two lengths
 //   v1 / v2 / v3 ORDER...         pattern names, NAME+N / NAME-N transposed, NAME*K repeated,
 //                                 [ ... ]n repeated, '|' marks where the voice loops back to
@@ -270,8 +271,14 @@ void ParsePattern(Score& score, const std::vector<std::string>& words) {
   std::vector<std::string> tokens = ExpandRepeats(raw, pos, false);
   int length = 1;
   int pendingInstr = -1, pendingArp = -1;
+  std::vector<int> bars;  // rows of each bar, when the pattern marks bars with '|'
+  int barStart = 0;
   for (const std::string& token : tokens) {
-    if (token == "|") continue;
+    if (token == "|") {
+      bars.push_back(pat.rows - barStart);
+      barStart = pat.rows;
+      continue;
+    }
     if (token[0] == '@') {
       pendingInstr = FindInstrument(score, token.substr(1));
       continue;
@@ -309,6 +316,13 @@ void ParsePattern(Score& score, const std::vector<std::string>& words) {
     pat.rows += rows;
   }
   if (pat.events.empty()) Fail("empty pattern");
+  if (!bars.empty()) {
+    bars.push_back(pat.rows - barStart);
+    for (size_t b = 0; b < bars.size(); ++b)
+      if (bars[b] != bars[0])
+        Fail("bar " + std::to_string(b + 1) + " has " + std::to_string(bars[b]) +
+             " rows, bar 1 has " + std::to_string(bars[0]));
+  }
   // Patterns are reused in any order, so each one names its instrument and arpeggio up front.
   if (pat.events[0].instr < 0) Fail("a pattern must set its instrument first");
   if (pat.events[0].arp < 0) pat.events[0].arp = 0;
