@@ -43,7 +43,7 @@ expect_ok tie
 grep -q '\.byte \$80,\$A0,\$C1,\$63,\$30,\$61,\$FE,\$60,\$C6,\$61,\$FF' "$tmp/tie.inc" ||
   { echo "FAIL: tie/long-rest encoding"; grep -A1 '^pat_0' "$tmp/tie.inc"; status=1; }
 # 74 rows at 6 frames = 8.9 s, all of it looped.
-grep -q 'song 0: 74 rows, 8.9 s before the loop, loop 8.9 s' "$tmp/tie.log" ||
+grep -q 'song 0: 74 rows, 444 frames (8.9 s) before the loop, loop 444 frames (8.9 s)' "$tmp/tie.log" ||
   { echo "FAIL: length report"; cat "$tmp/tie.log"; status=1; }
 
 # Transposition is re-sent at the loop point: the voice arrives there with +5 from the end.

@@ -478,9 +478,11 @@ void CheckSongs(const Score& score) {
       std::fprintf(stderr, "sidscore: song %zu loops to an odd row\n", s);
       std::exit(1);
     }
-    std::printf("%s: song %zu: %ld rows, %.1f s before the loop, loop %.1f s\n",
-                score.title.c_str(), s, total[0], Frames(song, 0, total[0]) / 50.0,
-                Frames(song, intro[0], total[0] - intro[0]) / 50.0);
+    long frames = Frames(song, 0, total[0]);
+    long loopFrames = Frames(song, intro[0], total[0] - intro[0]);
+    std::printf(
+        "%s: song %zu: %ld rows, %ld frames (%.1f s) before the loop, loop %ld frames (%.1f s)\n",
+        score.title.c_str(), s, total[0], frames, frames / 50.0, loopFrames, loopFrames / 50.0);
   }
 }
 
