@@ -35,6 +35,10 @@ FL_FILTER  = $02                ; route the voice through the filter and restart
 FCUT_MIN   = $06
 FCUT_MAX   = $B0
 
+; Master volume. Not 15: a pulse edge through the high- or band-pass filter overshoots to about
+; twice a voice's swing, and a synthesiser that wraps instead of clipping needs the headroom.
+VOLUME     = 12
+
 ; ---------------------------------------------------------------------------------------------
         .segment "HEADER"
         .byte "PSID"
@@ -162,7 +166,7 @@ sid_init:
         inx
         cpx #3
         bne @voice
-        lda #$0F
+        lda #VOLUME
         sta SID+$18
 .if CIA_TIMER
         ; CIA-timed tune: program timer A for 50 calls per second on a PAL machine.
@@ -219,7 +223,7 @@ sid_play:
         ora route
         sta SID+$17
         lda fmode
-        ora #$0F
+        ora #VOLUME
         sta SID+$18
         rts
 
