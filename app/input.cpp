@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/quellmark.h"
+#include "app/viewer.h"
 #include "display/display.h"
 
 void PollInput() {
@@ -10,4 +11,7 @@ void PollInput() {
   App.MouseX = std::clamp(DisplayMouseX(), 1, 789);
   App.MouseY = std::clamp(DisplayMouseY(), 1, 589);
   App.MouseDown = DisplayMouseLeft();
+  for (const int key : {KeyPageUp, KeyPageDown, KeyEnd, KeyHome}) {
+    if (KeyNewlyPressed(key)) ScrollByPageKey(key);
+  }
 }

@@ -1,20 +1,34 @@
 #include "app/app_state.h"
 #include "app/quellmark.h"
+#include "app/viewer.h"
 #include "display/display.h"
 #include "render/framebuffer.h"
 
 void ComposePageFrame() {
   ClearFrameBuffer(0);
+  DrawPageRules(App.TopLine);
+  DrawPageText(App.TopLine);
 }
 
 void RunMainLoop() {
   while (!KeyNewlyPressed(KeyEscape) && App.QuitRequested == 0) {
     const double frameStart = TimerSeconds();
 
+    // A key counts as pressed when it is down now or was pressed since the last query.
+    const bool downPressed = KeyState(KeyDown) != 0;
+    const bool upPressed = KeyState(KeyUp) != 0;
+    ScrollByArrowKeys(downPressed, upPressed);
     App.WheelBefore = App.WheelNow;
     App.WheelNow = DisplayMouseWheel();
+    ScrollByWheel();
 
     ComposePageFrame();
+    if (App.LineCount > 32) {
+      DrawScrollbarThumb();
+      HandleScrollbarDrag();
+    } else {
+      App.ScrollPixel = 5;
+    }
     DisplayUpdate(FrameBuffer);
     PollInput();
     SleepMs(1);

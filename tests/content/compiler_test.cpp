@@ -1,0 +1,170 @@
+// The document compiler: what a source line becomes in the tables, and every refusal with the
+// position it names.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tools/contentc/contentc.h"
+
+namespace {
+
+struct Result {
+  bool Ok;
+  CompiledDocument Doc;
+  CompileError Error;
+};
+
+Result Compile(const std::string& source, int number = 1) {
+  Result r;
+  r.Ok = CompileDocumentSource(source, "t.qmd", number, r.Doc, r.Error);
+  return r;
+}
+
+// Expects a refusal at (line, column) whose message contains `words`.
+void ExpectRefused(const std::string& source, int line, int column, const std::string& words) {
+  const Result r = Compile(source);
+  ASSERT_FALSE(r.Ok) << source;
+  EXPECT_EQ(r.Error.File, "t.qmd");
+  EXPECT_EQ(r.Error.Line, line) << r.Error.Message;
+  EXPECT_EQ(r.Error.Column, column) << r.Error.Message;
+  EXPECT_NE(r.Error.Message.find(words), std::string::npos) << r.Error.Message;
+}
+
+std::string Repeat(char c, size_t n) {
+  return std::string(n, c);
+}
+
+TEST(ContentCompiler, FramesEveryDocumentWithBlankLineAndEndMarker) {
+  const Result r = Compile("hello\n");
+  ASSERT_TRUE(r.Ok);
+  ASSERT_EQ(r.Doc.Lines.size(), 3u);  // line 0, "hello", the marker: the document has 2 lines
+  for (const size_t i : {size_t{0}, size_t{2}}) {
+    EXPECT_EQ(r.Doc.Lines[i].Colour, Repeat('1', 80));
+    EXPECT_EQ(r.Doc.Lines[i].Style, Repeat('1', 80));
+    EXPECT_EQ(r.Doc.Lines[i].Rule, '0');
+  }
+  EXPECT_EQ(r.Doc.Lines[0].Text, "");
+  EXPECT_EQ(r.Doc.Lines[1].Text, "hello");
+  EXPECT_EQ(r.Doc.Lines[2].Text, "<END>");
+
+  // Document 20 draws the moving rule through its blank line and its marker.
+  const Result twenty = Compile("x", 20);
+  ASSERT_TRUE(twenty.Ok);
+  EXPECT_EQ(twenty.Doc.Lines.front().Rule, '8');
+  EXPECT_EQ(twenty.Doc.Lines.back().Rule, '8');
+
+  const CompiledDocument empty = EmptyDocument(7);
+  ASSERT_EQ(empty.Lines.size(), 2u);
+  EXPECT_EQ(empty.Lines[1].Text, "<END>");
+}
+
+TEST(ContentCompiler, DirectivesSpansAndEscapes) {
+  // Line 1: defaults colour 1 style 1. "@colour"/"@style" change following lines only; "@rule"
+  // only the next page line. A span takes its own colour, and the line style unless it names one.
+  const Result r = Compile(
+      "ab\n"
+      "@colour T\n"
+      "@style 2\n"
+      "@rule 4\n"
+      "x{4|re}y{G,1|c}\n"
+      "@@at {{b}} z\r\n"
+      "\n");
+  ASSERT_TRUE(r.Ok) << FormatCompileError(r.Error);
+  ASSERT_EQ(r.Doc.Lines.size(), 6u);
+  const CompiledLine& a = r.Doc.Lines[1];
+  EXPECT_EQ(a.Colour, Repeat('1', 80));
+  EXPECT_EQ(a.Rule, '0');
+  const CompiledLine& b = r.Doc.Lines[2];
+  EXPECT_EQ(b.Text, "xreyc");
+  EXPECT_EQ(b.Colour, "T44TG" + Repeat('T', 75));
+  EXPECT_EQ(b.Style, "22221" + Repeat('2', 75));
+  EXPECT_EQ(b.Rule, '4');
+  const CompiledLine& c = r.Doc.Lines[3];
+  EXPECT_EQ(c.Text, "@at {b} z");  // "@@" is a literal '@', the CR of a CRLF file is dropped
+  EXPECT_EQ(c.Rule, '0');
+  EXPECT_EQ(r.Doc.Lines[4].Text, "");  // an empty source line is a blank page line
+  EXPECT_EQ(r.Doc.Lines[4].Colour, Repeat('T', 80));
+}
+
+TEST(ContentCompiler, MapsBoxAndBlockCharactersToCodePage437) {
+  const Result r = Compile("┌─┐│└┘═║╔╗╚╝░▒▓█▄▀▌▐·■♦\n");
+  ASSERT_TRUE(r.Ok) << FormatCompileError(r.Error);
+  const std::string expected = {'\xDA', '\xC4', '\xBF', '\xB3', '\xC0', '\xD9', '\xCD', '\xBA',
+                                '\xC9', '\xBB', '\xC8', '\xBC', '\xB0', '\xB1', '\xB2', '\xDB',
+                                '\xDC', '\xDF', '\xDD', '\xDE', '\xFA', '\xFE', '\x04'};
+  EXPECT_EQ(r.Doc.Lines[1].Text, expected);
+}
+
+TEST(ContentCompiler, EightyColumnsFitAndTheEightyFirstIsRefused) {
+  EXPECT_TRUE(Compile(Repeat('x', 80)).Ok);
+  EXPECT_TRUE(Compile("{4|" + Repeat('x', 80) + "}").Ok);
+  ExpectRefused("ok\n" + Repeat('x', 81), 2, 81, "longer than 80");
+  // Box characters are three UTF-8 bytes but one column each; the column counts characters.
+  std::string boxes;
+  for (int i = 0; i < 81; ++i) boxes += "─";
+  ExpectRefused(boxes, 1, 81, "longer than 80");
+  // Inside a span the column is the source column of the 81st character.
+  ExpectRefused("{4|" + Repeat('x', 81) + "}", 1, 84, "longer than 80");
+}
+
+TEST(ContentCompiler, RefusesUnknownCodes) {
+  ExpectRefused("@colour W", 1, 9, "colour");
+  ExpectRefused("@colour 0", 1, 9, "colour");
+  ExpectRefused("@colour a", 1, 9, "colour");  // codes are capitals
+  ExpectRefused("@colour", 1, 9, "colour");    // where the code should stand
+  ExpectRefused("@colour AB", 1, 9, "colour");
+  ExpectRefused("x\n@style 3", 2, 8, "style");
+  ExpectRefused("@rule 9\nx", 1, 7, "rule");
+  ExpectRefused("ab{W|x}", 1, 4, "colour");
+  ExpectRefused("{4,3|x}", 1, 4, "style");
+  ExpectRefused("{4x}", 1, 3, "'|'");
+  ExpectRefused("@include x", 1, 1, "directive");
+}
+
+TEST(ContentCompiler, RefusesCharactersOutsideThePageSet) {
+  ExpectRefused("abc\tdef", 1, 4, "U+0009");
+  ExpectRefused("naïve", 1, 3, "U+00EF");
+  ExpectRefused("\x7F", 1, 1, "U+007F");
+  ExpectRefused("ab\xC3", 1, 3, "UTF-8");          // truncated sequence
+  ExpectRefused("ab\xC0\xAF", 1, 3, "UTF-8");      // overlong '/'
+  ExpectRefused("ab\xED\xA0\x80", 1, 3, "UTF-8");  // surrogate
+  ExpectRefused("\xFF", 1, 1, "UTF-8");
+}
+
+TEST(ContentCompiler, RefusesBrokenSpansAndBraces) {
+  ExpectRefused("ab {4|open", 1, 4, "unterminated");
+  ExpectRefused("{4|a{5|b}}", 1, 5, "nest");
+  ExpectRefused("a}b", 1, 2, "'}'");
+}
+
+TEST(ContentCompiler, RefusesWhatWouldBreakTheDocumentLayout) {
+  ExpectRefused("x\n<END>", 2, 1, "<END>");
+  ExpectRefused("x\n{4|<END>} later", 2, 1, "<END>");  // the text begins with it either way
+  EXPECT_TRUE(Compile("x <END>").Ok);                  // elsewhere in a line it is plain text
+  ExpectRefused("x\n@rule 2\n@rule 4\ny", 3, 1, "two rules");
+  ExpectRefused("x\n@rule 2\n", 2, 1, "no page line");
+
+  std::string most;
+  for (int i = 0; i < ContentMaxPageLines; ++i) most += "x\n";
+  const Result full = Compile(most);
+  ASSERT_TRUE(full.Ok);
+  EXPECT_EQ(full.Doc.Lines.size(), 5000u);  // end marker at line 4999
+  ExpectRefused(most + "@colour 2\ny", ContentMaxPageLines + 2, 1, "4998");
+}
+
+TEST(ContentCompiler, GeneratedSourceIsReadableAndEscapesHighBytes) {
+  const Result r = Compile("{4|\xE2\x94\x82}A?\"\\\n");
+  ASSERT_TRUE(r.Ok);
+  std::vector<CompiledDocument> docs;
+  for (int d = 1; d <= 20; ++d) docs.push_back(d == 3 ? r.Doc : EmptyDocument(d));
+  docs[2].Number = 3;
+  docs[2].SourceName = "content/docs/03.qmd";
+  const std::string source = GenerateContentSource(docs);
+  // One row per line, tagged with document and line; the box character as an octal escape, so
+  // the 'A' after it stays a character of its own.
+  EXPECT_NE(source.find("/* 03:0001 */ {\"\\263A\\?\\\"\\\\\","), std::string::npos) << source;
+  EXPECT_NE(source.find("// Document 3: content/docs/03.qmd, 2 lines."), std::string::npos);
+  EXPECT_NE(source.find("    {Document20, 2},"), std::string::npos);
+}
+
+}  // namespace

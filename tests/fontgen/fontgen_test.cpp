@@ -1,0 +1,354 @@
+// The text font asset: regenerated from its design it must equal the committed bytes, and the
+// committed bytes must keep the sheet layout the renderer relies on.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/fontgen/fontgen.h"
+
+namespace {
+
+// Paths relative to tests/, the working directory of every test.
+const char* const GlyphsPath = "../tools/fontgen/glyphs.txt";
+const char* const AssetPath = "../assets/fonts/textfont.bin";
+
+std::vector<uint8_t> CommittedAsset() {
+  std::string bytes;
+  EXPECT_TRUE(ReadWholeFile(AssetPath, bytes)) << AssetPath;
+  return std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+int Level(const std::vector<uint8_t>& asset, int code, int style, int x, int y) {
+  return asset[(FontStyleRow[style] + y) * FontSheetWidth + (code - 32) * GlyphWidth + 1 + x];
+}
+
+bool CellEmpty(const std::vector<uint8_t>& asset, int code, int style) {
+  for (int y = 0; y < GlyphHeight; ++y) {
+    for (int x = 0; x < GlyphWidth; ++x) {
+      if (Level(asset, code, style, x, y) != 0) return false;
+    }
+  }
+  return true;
+}
+
+// The set of columns inked in one row of a cell, or of rows inked in one column.
+std::set<int> InkInRow(const std::vector<uint8_t>& asset, int code, int style, int y) {
+  std::set<int> columns;
+  for (int x = 0; x < GlyphWidth; ++x) {
+    if (Level(asset, code, style, x, y) != 0) columns.insert(x);
+  }
+  return columns;
+}
+
+std::set<int> InkInColumn(const std::vector<uint8_t>& asset, int code, int style, int x) {
+  std::set<int> rows;
+  for (int y = 0; y < GlyphHeight; ++y) {
+    if (Level(asset, code, style, x, y) != 0) rows.insert(y);
+  }
+  return rows;
+}
+
+TEST(FontAsset, RegeneratesByteForByte) {
+  std::string text;
+  ASSERT_TRUE(ReadWholeFile(GlyphsPath, text)) << GlyphsPath;
+  FontSource source;
+  std::vector<uint8_t> built;
+  std::string error;
+  ASSERT_TRUE(ParseFontSource(text, source, error)) << error;
+  ASSERT_TRUE(BuildFontAsset(source, built, error)) << error;
+
+  // The process id keeps concurrent runs from different build folders apart.
+  const std::string temp = (std::filesystem::temp_directory_path() /
+                            ("qm_textfont_" + std::to_string(getpid()) + ".bin"))
+                               .string();
+  ASSERT_TRUE(WriteWholeFile(temp, built));
+  std::string written;
+  ASSERT_TRUE(ReadWholeFile(temp, written));
+  std::filesystem::remove(temp);
+
+  const std::vector<uint8_t> committed = CommittedAsset();
+  ASSERT_EQ(written.size(), committed.size());
+  for (size_t i = 0; i < committed.size(); ++i) {
+    ASSERT_EQ(static_cast<uint8_t>(written[i]), committed[i])
+        << "first difference at byte " << i << "; run the fontgen_assets target";
+  }
+}
+
+TEST(FontAsset, SheetLayout) {
+  const std::vector<uint8_t> asset = CommittedAsset();
+  ASSERT_EQ(asset.size(), 58112u);
+  for (int y = 0; y < FontSheetHeight; ++y) {
+    for (int x = 0; x < FontSheetWidth; ++x) {
+      const int level = asset[y * FontSheetWidth + x];
+      ASSERT_LT(level, FontLevelCount) << "x " << x << " y " << y;
+      // Level 2 is magenta in the palette: the design has no use for it.
+      ASSERT_NE(level, 2) << "x " << x << " y " << y;
+      const bool gapRow = y == 12 || y == 13 || y == 26 || y == 27;
+      const bool gapColumn = x == 0 || x >= 2017;
+      if (gapRow || gapColumn) {
+        ASSERT_EQ(level, 0) << "x " << x << " y " << y;
+      }
+    }
+  }
+  for (int style = 1; style <= 2; ++style) {
+    EXPECT_TRUE(CellEmpty(asset, 32, style));
+    EXPECT_TRUE(CellEmpty(asset, 255, style));
+    for (int code = 33; code <= 254; ++code) {
+      EXPECT_FALSE(CellEmpty(asset, code, style)) << "code " << code << " style " << style;
+    }
+  }
+}
+
+// Style 1 is the heavy face, style 2 the light one: over the letters and digits the heavy face
+// carries clearly more ink, and both faces smooth their edges with grey levels.
+TEST(FontAsset, HeavyAboveLightBelow) {
+  const std::vector<uint8_t> asset = CommittedAsset();
+  ASSERT_EQ(asset.size(), 58112u);
+  long ink[3] = {};
+  int greys[3] = {};
+  for (int code = '0'; code <= 'z'; ++code) {
+    for (int style = 1; style <= 2; ++style) {
+      for (int y = 0; y < GlyphHeight; ++y) {
+        for (int x = 0; x < GlyphWidth; ++x) {
+          const int level = Level(asset, code, style, x, y);
+          ink[style] += asset[57344 + level * 3 + 1];
+          if (level != 0 && level != FontInk) ++greys[style];
+        }
+      }
+    }
+  }
+  EXPECT_GT(ink[1], ink[2] * 3 / 2);
+  EXPECT_GT(greys[1], 100);
+  EXPECT_GT(greys[2], 100);
+}
+
+TEST(FontAsset, Palette) {
+  const std::vector<uint8_t> asset = CommittedAsset();
+  ASSERT_EQ(asset.size(), 58112u);
+  const uint8_t expected[12][3] = {{0, 0, 0},    {132, 130, 132}, {252, 2, 252},   {196, 194, 196},
+                                   {68, 66, 68}, {188, 190, 188}, {252, 254, 252}, {100, 98, 68},
+                                   {28, 30, 28}, {132, 134, 132}, {212, 210, 212}, {84, 82, 84}};
+  for (int entry = 0; entry < 256; ++entry) {
+    for (int channel = 0; channel < 3; ++channel) {
+      const int want = entry < 12 ? expected[entry][channel] : 0;
+      EXPECT_EQ(asset[57344 + entry * 3 + channel], want) << "entry " << entry;
+    }
+  }
+}
+
+// Arms of the CP437 box-drawing characters 0xB3..0xDA: up, down, left, right; 1 single,
+// 2 double.
+struct BoxArms {
+  int code;
+  int up, down, left, right;
+};
+constexpr BoxArms BoxTable[] = {
+    {0xB3, 1, 1, 0, 0}, {0xB4, 1, 1, 1, 0}, {0xB5, 1, 1, 2, 0}, {0xB6, 2, 2, 1, 0},
+    {0xB7, 0, 2, 1, 0}, {0xB8, 0, 1, 2, 0}, {0xB9, 2, 2, 2, 0}, {0xBA, 2, 2, 0, 0},
+    {0xBB, 0, 2, 2, 0}, {0xBC, 2, 0, 2, 0}, {0xBD, 2, 0, 1, 0}, {0xBE, 1, 0, 2, 0},
+    {0xBF, 0, 1, 1, 0}, {0xC0, 1, 0, 0, 1}, {0xC1, 1, 0, 1, 1}, {0xC2, 0, 1, 1, 1},
+    {0xC3, 1, 1, 0, 1}, {0xC4, 0, 0, 1, 1}, {0xC5, 1, 1, 1, 1}, {0xC6, 1, 1, 0, 2},
+    {0xC7, 2, 2, 0, 1}, {0xC8, 2, 0, 0, 2}, {0xC9, 0, 2, 0, 2}, {0xCA, 2, 0, 2, 2},
+    {0xCB, 0, 2, 2, 2}, {0xCC, 2, 2, 0, 2}, {0xCD, 0, 0, 2, 2}, {0xCE, 2, 2, 2, 2},
+    {0xCF, 1, 0, 2, 2}, {0xD0, 2, 0, 1, 1}, {0xD1, 0, 1, 2, 2}, {0xD2, 0, 2, 1, 1},
+    {0xD3, 2, 0, 0, 1}, {0xD4, 1, 0, 0, 2}, {0xD5, 0, 1, 0, 2}, {0xD6, 0, 2, 0, 1},
+    {0xD7, 2, 2, 1, 1}, {0xD8, 1, 1, 2, 2}, {0xD9, 1, 0, 1, 0}, {0xDA, 0, 1, 0, 1},
+};
+
+// Every arm meets the cell edge exactly where the straight lines do (│ ║ for vertical arms,
+// ─ ═ for horizontal ones), so any two neighbouring box characters join, and an edge without
+// an arm stays empty.
+TEST(FontAsset, BoxDrawingArmsReachTheirEdges) {
+  const std::vector<uint8_t> asset = CommittedAsset();
+  ASSERT_EQ(asset.size(), 58112u);
+  for (int style = 1; style <= 2; ++style) {
+    const std::set<int> verticals[3] = {
+        {}, InkInRow(asset, 0xB3, style, 0), InkInRow(asset, 0xBA, style, 0)};
+    const std::set<int> horizontals[3] = {
+        {}, InkInColumn(asset, 0xC4, style, 0), InkInColumn(asset, 0xCD, style, 0)};
+    // The straight lines themselves: ─ spans columns 0 and 8 on the same rows, │ rows 0 and 11
+    // on the same columns, and a double line is two separate lines.
+    ASSERT_FALSE(verticals[1].empty());
+    ASSERT_FALSE(horizontals[1].empty());
+    EXPECT_EQ(InkInRow(asset, 0xB3, style, 11), verticals[1]);
+    EXPECT_EQ(InkInColumn(asset, 0xC4, style, 8), horizontals[1]);
+    EXPECT_EQ(InkInRow(asset, 0xBA, style, 11), verticals[2]);
+    EXPECT_EQ(InkInColumn(asset, 0xCD, style, 8), horizontals[2]);
+    for (const std::set<int>* lines : {verticals, horizontals}) {
+      EXPECT_EQ(lines[2].size(), 2 * lines[1].size());
+      EXPECT_GT(*lines[2].rbegin() - *lines[2].begin() + 1, static_cast<int>(lines[2].size()))
+          << "the two lines of a double must not touch";
+    }
+    for (const BoxArms& box : BoxTable) {
+      SCOPED_TRACE("code " + std::to_string(box.code) + " style " + std::to_string(style));
+      EXPECT_EQ(InkInRow(asset, box.code, style, 0), verticals[box.up]);
+      EXPECT_EQ(InkInRow(asset, box.code, style, 11), verticals[box.down]);
+      EXPECT_EQ(InkInColumn(asset, box.code, style, 0), horizontals[box.left]);
+      EXPECT_EQ(InkInColumn(asset, box.code, style, 8), horizontals[box.right]);
+    }
+  }
+}
+
+// A double corner keeps the gap between its two lines open: ╔ has no ink between its lines
+// where they turn, so it reads as two nested corners rather than a filled block.
+TEST(FontAsset, DoubleCornersStayOpen) {
+  const std::vector<uint8_t> asset = CommittedAsset();
+  ASSERT_EQ(asset.size(), 58112u);
+  for (int style = 1; style <= 2; ++style) {
+    const std::set<int> columns = InkInRow(asset, 0xBA, style, 0);
+    const std::set<int> rows = InkInColumn(asset, 0xCD, style, 0);
+    const int gapColumn = *columns.begin() + static_cast<int>(columns.size()) / 2;
+    const int gapRow = *rows.begin() + static_cast<int>(rows.size()) / 2;
+    // Below and right of the inner corner of ╔ is background enclosed by its inner line.
+    EXPECT_EQ(Level(asset, 0xC9, style, 8, 11), 0) << style;
+    // The gap column of ║ runs clear through ╠ above the right arm's upper line.
+    EXPECT_EQ(Level(asset, 0xCC, style, gapColumn, 0), 0) << style;
+    // The gap row of ═ runs clear through ╦ left of the down arm.
+    EXPECT_EQ(Level(asset, 0xCB, style, 0, gapRow), 0) << style;
+  }
+}
+
+TEST(FontAsset, BlocksFillTheirCells) {
+  const std::vector<uint8_t> asset = CommittedAsset();
+  ASSERT_EQ(asset.size(), 58112u);
+  for (int style = 1; style <= 2; ++style) {
+    for (int y = 0; y < GlyphHeight; ++y) {
+      for (int x = 0; x < GlyphWidth; ++x) {
+        EXPECT_EQ(Level(asset, 0xDB, style, x, y), FontInk);
+        EXPECT_EQ(Level(asset, 0xDC, style, x, y) != 0, y >= 6);
+        EXPECT_EQ(Level(asset, 0xDF, style, x, y) != 0, y < 6);
+        // Left and right halves together cover the cell exactly once.
+        EXPECT_NE(Level(asset, 0xDD, style, x, y) != 0, Level(asset, 0xDE, style, x, y) != 0);
+        EXPECT_EQ(Level(asset, 0xDD, style, 0, y), FontInk);
+        EXPECT_EQ(Level(asset, 0xDE, style, 8, y), FontInk);
+      }
+    }
+  }
+}
+
+// A shade tiles without a seam when its pattern repeats with a period that divides the cell:
+// some p dividing 9 and some q dividing 12, both smaller than the cell.
+TEST(FontAsset, ShadesTileSeamlessly) {
+  const std::vector<uint8_t> asset = CommittedAsset();
+  ASSERT_EQ(asset.size(), 58112u);
+  auto periodic = [&](int code, int style, int p, int q) {
+    for (int y = 0; y < GlyphHeight; ++y) {
+      for (int x = 0; x < GlyphWidth; ++x) {
+        const int level = Level(asset, code, style, x, y);
+        if (level != Level(asset, code, style, (x + p) % GlyphWidth, y)) return false;
+        if (level != Level(asset, code, style, x, (y + q) % GlyphHeight)) return false;
+      }
+    }
+    return true;
+  };
+  int previousInk = 0;
+  for (int code = 0xB0; code <= 0xB2; ++code) {
+    for (int style = 1; style <= 2; ++style) {
+      bool found = false;
+      for (int p : {1, 3}) {
+        for (int q : {1, 2, 3, 4, 6}) found = found || periodic(code, style, p, q);
+      }
+      EXPECT_TRUE(found) << "code " << code << " style " << style;
+    }
+    // Light, medium, dark: each shade carries more ink than the one before.
+    int ink = 0;
+    for (int y = 0; y < GlyphHeight; ++y) {
+      for (int x = 0; x < GlyphWidth; ++x) {
+        ink += asset[57344 + Level(asset, code, 1, x, y) * 3 + 1];
+      }
+    }
+    EXPECT_GT(ink, previousInk) << "code " << code;
+    previousInk = ink;
+  }
+}
+
+// The derivation of the two faces from a skeleton, on a tiny design built here.
+TEST(FontDesign, FacesFromSkeleton) {
+  const std::string design =
+      "glyph 2F slash\n"
+      ".........\n"
+      "......#..\n"
+      ".....#...\n"
+      "....#....\n"
+      "...#.....\n"
+      "..#......\n"
+      ".........\n.........\n.........\n.........\n.........\n.........\n";
+  FontSource source;
+  std::string error;
+  ASSERT_TRUE(ParseFontSource(design, source, error)) << error;
+  const GlyphCell light = RenderGlyph(source, 0x2F, 2);
+  const GlyphCell heavy = RenderGlyph(source, 0x2F, 1);
+  auto at = [](const GlyphCell& cell, int x, int y) { return cell[y * GlyphWidth + x]; };
+  // Light face: the skeleton at full stroke, the steps beside the diagonal in grey, nothing
+  // elsewhere.
+  EXPECT_EQ(at(light, 6, 1), FontInk);
+  EXPECT_EQ(at(light, 2, 5), FontInk);
+  const int step = at(light, 5, 1);  // left of the top pixel, above the next one
+  EXPECT_NE(step, 0);
+  EXPECT_NE(step, FontInk);
+  EXPECT_EQ(at(light, 6, 2), step);  // below the top pixel, right of the next one
+  EXPECT_EQ(at(light, 0, 0), 0);
+  EXPECT_EQ(at(light, 8, 5), 0);
+  // Heavy face: every skeleton pixel doubled to the right.
+  for (int y = 1; y <= 5; ++y) {
+    const int x = 7 - y;
+    EXPECT_EQ(at(heavy, x, y), FontInk) << y;
+    EXPECT_EQ(at(heavy, x + 1, y), FontInk) << y;
+  }
+  // A face drawn by hand replaces the derived one and leaves the other face derived.
+  std::string drawn = design + "heavy 2F slash\n";
+  for (int y = 0; y < GlyphHeight; ++y) drawn += y == 3 ? "...5a4...\n" : ".........\n";
+  FontSource withFace;
+  ASSERT_TRUE(ParseFontSource(drawn, withFace, error)) << error;
+  GlyphCell expected{};
+  expected[3 * GlyphWidth + 3] = 5;
+  expected[3 * GlyphWidth + 4] = 10;
+  expected[3 * GlyphWidth + 5] = 4;
+  EXPECT_EQ(RenderGlyph(withFace, 0x2F, 1), expected);
+  EXPECT_EQ(RenderGlyph(withFace, 0x2F, 2), light);
+  // Codes that the design does not define render empty.
+  EXPECT_EQ(RenderGlyph(source, 0x41, 1), GlyphCell{});
+}
+
+TEST(FontDesign, RefusesMalformedSources) {
+  struct Case {
+    const char* what;
+    std::string text;
+    const char* message;  // part of the expected error
+  };
+  std::string twelveRows;
+  for (int i = 0; i < 12; ++i) twelveRows += ".........\n";
+  const Case cases[] = {
+      {"short row", "glyph 41 A\n........\n" + twelveRows, "line 2"},
+      {"unknown directive", "glif 41 A\n", "line 1"},
+      {"code 20 is the blank space", "glyph 20 space\n" + twelveRows, "line 1"},
+      {"code FF is blank", "box FF 1 1 0 0\n", "line 1"},
+      {"duplicate", "box B3 1 1 0 0\nbox B3 1 1 0 0\n", "line 2"},
+      {"grey in a skeleton", "glyph 41 A\n....4....\n" + twelveRows, "line 2"},
+      {"magenta level", "exact 41 A\n....2....\n" + twelveRows, "line 2"},
+      {"file ends in a glyph", "glyph 41 A\n.........\n", "ends inside"},
+      {"box arm out of range", "box C4 0 0 3 1\n", "line 1"},
+      {"drawn face before its glyph", "heavy 41 A\n" + twelveRows, "line 1"},
+      {"compose of nothing", "accent dot 1\n...#.....\ncompose 81 75 dot\n", "line 3"},
+  };
+  for (const Case& c : cases) {
+    FontSource source;
+    std::string error;
+    EXPECT_FALSE(ParseFontSource(c.text, source, error)) << c.what;
+    EXPECT_NE(error.find(c.message), std::string::npos) << c.what << ": " << error;
+  }
+  // A design that parses but leaves a code undefined does not build.
+  FontSource source;
+  std::string error;
+  ASSERT_TRUE(ParseFontSource("box B3 1 1 0 0\n", source, error)) << error;
+  std::vector<uint8_t> asset;
+  EXPECT_FALSE(BuildFontAsset(source, asset, error));
+  EXPECT_NE(error.find("21"), std::string::npos) << error;
+}
+
+}  // namespace

@@ -1,0 +1,95 @@
+// The group release stats page is generated from the release table; these tests keep the
+// committed page in step with the committed data and pin down what the generator refuses.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "tools/statsgen/statsgen.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream buffer;
+  buffer << in.rdbuf();
+  return buffer.str();
+}
+
+const std::string kHeader = "group,date,type,title,size_mb,files\n";
+
+std::string ParseError(const std::string& body) {
+  return ParseReleases(kHeader + body).error;
+}
+
+}  // namespace
+
+// Tests run from tests/, so the content folder is one level up.
+TEST(StatsGen, CommittedPageMatchesData) {
+  const std::string out = testing::TempDir() + "statsgen_04.qmd";
+  ASSERT_EQ(GenerateStatsFile("../content/data/releases.csv", out), "");
+  const std::string committed = ReadFile("../content/docs/04.qmd");
+  ASSERT_FALSE(committed.empty());
+  EXPECT_TRUE(ReadFile(out) == committed)
+      << "content/docs/04.qmd is stale: run statsgen content/data/releases.csv "
+         "content/docs/04.qmd";
+}
+
+TEST(StatsGen, RefusesMalformedRowsWithLineAndColumn) {
+  EXPECT_EQ(ParseReleases("group,date\n").error.substr(0, 4), "1:1:");
+  EXPECT_EQ(ParseError("KELVANE,2010-02-30,ISO,A.Title,700,16\n").substr(0, 4), "2:9:");
+  EXPECT_EQ(ParseError("KELVANE,2011-01-01,ISO,A.Title,700,16\n").substr(0, 4), "2:9:");
+  EXPECT_EQ(ParseError("KELVANE,2010-01-01,iso,A.Title,700,16\n").substr(0, 5), "2:20:");
+  EXPECT_EQ(ParseError("KELVANE,2010-01-01,ISO,A{Title,700,16\n").substr(0, 5), "2:24:");
+  EXPECT_EQ(ParseError("KELVANE,2010-01-01,ISO,A.Title,0,16\n").substr(0, 5), "2:32:");
+  EXPECT_EQ(ParseError("KELVANE,2010-01-01,ISO,A.Title,700,16,x\n").substr(0, 5), "2:39:");
+  EXPECT_EQ(ParseError("KELVANE,2010-01-01,ISO,A.Title,700\n").substr(0, 5), "2:35:");
+  EXPECT_EQ(ParseError("kelvane,2010-01-01,ISO,A.Title,700,16\n").substr(0, 4), "2:1:");
+  // The fault on the third line is reported there, after a good second line.
+  EXPECT_EQ(ParseError("OXBOW,2009-12-31,DOX,B.Guide,5,3\n\n").substr(0, 4), "3:1:");
+  EXPECT_EQ(ParseReleases(kHeader).error.substr(0, 4), "1:1:");
+}
+
+TEST(StatsGen, AcceptsCrLfAndLeapDays) {
+  const ReleaseTable t =
+      ParseReleases("group,date,type,title,size_mb,files\r\nOXBOW,2008-02-29,DOX,B.Guide,5,3\r\n");
+  ASSERT_TRUE(t.ok) << t.error;
+  ASSERT_EQ(t.releases.size(), 1u);
+  EXPECT_EQ(t.releases[0].day, 29);
+  EXPECT_FALSE(t.releases[0].iso);
+}
+
+// Chart points rank an ISO (3) above two DOX (2) although the DOX group has more releases, and a
+// group without a release in the newest year is listed after all that have one.
+TEST(StatsGen, RanksByPointsAndChartsMonths) {
+  const ReleaseTable t = ParseReleases(kHeader +
+                                       "DOXERS,2010-03-02,DOX,Two.Guide,5,3\n"
+                                       "DOXERS,2010-03-09,DOX,Three.Guide,5,3\n"
+                                       "ISOERS,2010-03-05,ISO,One.Disc,700,16\n"
+                                       "OLDIES,2009-07-01,ISO,Old.Disc,700,16\n"
+                                       "OLDIES,2009-07-02,ISO,Old.Disc.Two,700,16\n");
+  ASSERT_TRUE(t.ok) << t.error;
+  const StatsPage page = RenderGroupStats(t.releases);
+  ASSERT_TRUE(page.ok) << page.error;
+  const size_t isoers = page.text.find("│ {D|ISOERS");
+  const size_t doxers = page.text.find("│ {D|DOXERS");
+  const size_t oldies = page.text.find("│ {D|OLDIES");
+  ASSERT_NE(isoers, std::string::npos);
+  ASSERT_NE(doxers, std::string::npos);
+  ASSERT_NE(oldies, std::string::npos);
+  EXPECT_LT(isoers, doxers);
+  EXPECT_LT(doxers, oldies);
+  // The newest release is in March 2010, so the month chart ends there; two blocks per release.
+  EXPECT_NE(page.text.find("  Mar │{P|}{M|▓▓▓▓} {1|2}\n", doxers), std::string::npos);
+  EXPECT_EQ(page.text.find("  Apr │", doxers), page.text.find("  Apr │", oldies));
+  // A retired group's month chart shows its own last year, all twelve months.
+  EXPECT_NE(page.text.find("  Jul │{P|████}{M|} {1|2}\n", oldies), std::string::npos);
+  EXPECT_NE(page.text.find("  Dec │", oldies), std::string::npos);
+  EXPECT_NE(page.text.find("no release in 2010"), std::string::npos);
+}
+
+TEST(StatsGen, ReportsMissingInput) {
+  const std::string error = GenerateStatsFile("no-such.csv", testing::TempDir() + "x.qmd");
+  EXPECT_EQ(error.rfind("no-such.csv", 0), 0u) << error;
+}

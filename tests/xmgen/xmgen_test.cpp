@@ -1,0 +1,324 @@
+// The module generator: the committed modules must be exactly what the scores produce, and
+// their headers, patterns and samples must have the properties the module player relies on.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/xmgen/score.h"
+#include "tools/xmgen/synth.h"
+#include "tools/xmgen/xm_writer.h"
+
+namespace {
+
+const std::string SourceDir = QM_SOURCE_DIR;
+
+struct Expected {
+  const char* name;
+  size_t size;
+};
+// Module names hold 20 characters: the second title is cut there.
+const Expected Modules[4] = {{"Cobalt Drift", 316881},
+                             {"Lanterns Of Vesterha", 129370},
+                             {"Tinfoil", 129881},
+                             {"Sundial Carousel", 86186}};
+
+std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::filesystem::path SongPath(int n) {
+  return SourceDir + "/tools/xmgen/songs/module" + std::to_string(n) + ".txt";
+}
+std::filesystem::path AssetPath(int n) {
+  return SourceDir + "/assets/xm/module" + std::to_string(n) + ".xm";
+}
+
+unsigned Get16(const std::vector<uint8_t>& d, size_t at) {
+  return d.at(at) | d.at(at + 1) << 8;
+}
+uint32_t Get32(const std::vector<uint8_t>& d, size_t at) {
+  return Get16(d, at) | uint32_t(Get16(d, at + 2)) << 16;
+}
+
+// A pattern decoded independently of the writer.
+struct Pattern {
+  int rows = 0;
+  std::vector<XmCell> cells;
+};
+
+// Decodes every pattern of `d`; `end` receives the offset just past the last one.
+std::vector<Pattern> DecodePatterns(const std::vector<uint8_t>& d, size_t& end) {
+  const int channels = int(Get16(d, 68));
+  size_t at = 60 + Get32(d, 60);
+  std::vector<Pattern> patterns(Get16(d, 70));
+  for (Pattern& pattern : patterns) {
+    EXPECT_EQ(Get32(d, at), 9u);
+    pattern.rows = int(Get16(d, at + 5));
+    const size_t packed = Get16(d, at + 7);
+    at += 9;
+    const size_t stop = at + packed;
+    for (int i = 0; i < pattern.rows * channels; ++i) {
+      uint8_t f[5] = {};
+      const uint8_t b = d.at(at++);
+      if (b & 0x80) {
+        for (int k = 0; k < 5; ++k)
+          if (b & (1 << k)) f[k] = d.at(at++);
+      } else {
+        f[0] = b;
+        for (int k = 1; k < 5; ++k) f[k] = d.at(at++);
+      }
+      pattern.cells.push_back({f[0], f[1], f[2], f[3], f[4]});
+    }
+    EXPECT_EQ(at, stop) << "packed size must match the cells it encodes";
+  }
+  end = at;
+  return patterns;
+}
+
+// Follows the order list with speed, BPM, jumps and breaks until an order position comes
+// round again; returns the seconds played until then (the length of one pass).
+double PlaySeconds(const std::vector<uint8_t>& d, const std::vector<Pattern>& patterns) {
+  const int length = int(Get16(d, 64)), restart = int(Get16(d, 66)), channels = int(Get16(d, 68));
+  int speed = int(Get16(d, 76)), bpm = int(Get16(d, 78));
+  double seconds = 0;
+  std::set<int> seen;
+  int order = 0, row = 0;
+  while (seen.insert(order * 256 + row).second) {
+    const Pattern& pattern = patterns.at(d.at(80 + order));
+    int next_order = -1, next_row = 0;
+    for (int r = row; r < pattern.rows && next_order < 0; ++r) {
+      for (int c = 0; c < channels; ++c) {
+        const XmCell& cell = pattern.cells[size_t(r * channels + c)];
+        if (cell.effect == 0xF && cell.param > 0) (cell.param < 32 ? speed : bpm) = cell.param;
+        if (cell.effect == 0xB) next_order = cell.param;
+        if (cell.effect == 0xD) {
+          next_order = order + 1;
+          next_row = (cell.param >> 4) * 10 + (cell.param & 15);
+        }
+      }
+      seconds += speed * 2.5 / bpm;
+    }
+    order = next_order >= 0 ? next_order : order + 1;
+    row = next_row;
+    if (order >= length) order = restart;
+  }
+  return seconds;
+}
+
+TEST(XmgenModules, RegeneratedModulesMatchTheCommittedFiles) {
+  const std::filesystem::path dir = std::filesystem::path(testing::TempDir()) / "xmgen_regen";
+  std::filesystem::create_directories(dir);
+  for (int n = 1; n <= 4; ++n) {
+    const std::filesystem::path out = dir / ("module" + std::to_string(n) + ".xm");
+    std::string error;
+    ASSERT_TRUE(GenerateModuleFile(SongPath(n).string(), out.string(), error)) << error;
+    const std::vector<uint8_t> fresh = ReadFile(out), committed = ReadFile(AssetPath(n));
+    EXPECT_EQ(fresh.size(), Modules[n - 1].size) << "module " << n;
+    EXPECT_TRUE(fresh == committed) << "module " << n << " differs: run the xmmods target";
+  }
+  std::filesystem::remove_all(dir);
+}
+
+TEST(XmgenModules, HeadersHaveTheRequiredProperties) {
+  for (int n = 1; n <= 4; ++n) {
+    SCOPED_TRACE("module " + std::to_string(n));
+    const std::vector<uint8_t> d = ReadFile(AssetPath(n));
+    ASSERT_EQ(d.size(), Modules[n - 1].size);
+    EXPECT_EQ(std::string(d.begin(), d.begin() + 17), "Extended Module: ");
+    std::string name(d.begin() + 17, d.begin() + 37);  // 20 bytes, zero-padded
+    name.erase(name.find_last_not_of('\0') + 1);
+    EXPECT_EQ(name, Modules[n - 1].name);
+    EXPECT_EQ(d[37], 0x1A);
+    EXPECT_EQ(Get16(d, 58), 0x0104u);
+    EXPECT_EQ(Get32(d, 60), 276u);
+    EXPECT_EQ(Get16(d, 68), 4u);            // channels
+    EXPECT_EQ(Get16(d, 74) & 1, 0u);        // Amiga frequency table
+    EXPECT_EQ(Get16(d, 76), 6u);            // speed
+    EXPECT_EQ(Get16(d, 78), 125u);          // BPM
+    EXPECT_LT(Get16(d, 66), Get16(d, 64));  // restart inside the order list
+    for (unsigned i = 0; i < Get16(d, 64); ++i) EXPECT_LT(d[80 + i], Get16(d, 70));
+  }
+}
+
+TEST(XmgenModules, PatternsDecodeAndEachModuleLoopsAfterOneAndAHalfToThreeMinutes) {
+  for (int n = 1; n <= 4; ++n) {
+    SCOPED_TRACE("module " + std::to_string(n));
+    const std::vector<uint8_t> d = ReadFile(AssetPath(n));
+    size_t end = 0;
+    const std::vector<Pattern> patterns = DecodePatterns(d, end);
+    const unsigned instruments = Get16(d, 72);
+    for (const Pattern& pattern : patterns) {
+      for (const XmCell& cell : pattern.cells) {
+        EXPECT_LE(cell.note, 97);
+        EXPECT_LE(cell.instrument, instruments);
+        if (cell.note >= 1 && cell.note <= 96) {
+          EXPECT_NE(cell.instrument, 0);
+        }
+      }
+    }
+    const double seconds = PlaySeconds(d, patterns);
+    EXPECT_GE(seconds, 90.0);
+    EXPECT_LE(seconds, 180.0);
+  }
+}
+
+TEST(XmgenModules, InstrumentsHaveOneEightBitSampleAndNoEnvelopes) {
+  for (int n = 1; n <= 4; ++n) {
+    SCOPED_TRACE("module " + std::to_string(n));
+    const std::vector<uint8_t> d = ReadFile(AssetPath(n));
+    size_t at = 0;
+    DecodePatterns(d, at);
+    for (unsigned i = 0; i < Get16(d, 72); ++i) {
+      const size_t header = Get32(d, at);
+      ASSERT_EQ(Get16(d, at + 27), 1u) << "instrument " << i + 1;
+      EXPECT_EQ(Get32(d, at + 29), 40u);
+      EXPECT_EQ(d.at(at + 233) & 1, 0) << "volume envelope off";
+      EXPECT_EQ(d.at(at + 234) & 1, 0) << "panning envelope off";
+      const size_t sample = at + header;
+      const uint32_t length = Get32(d, sample), loop_start = Get32(d, sample + 4),
+                     loop_length = Get32(d, sample + 8);
+      const uint8_t type = d.at(sample + 14);
+      EXPECT_LE(d.at(sample + 12), 64);
+      EXPECT_EQ(type & 0x10, 0) << "8-bit data";
+      EXPECT_LE(type & 3, 1) << "forward loop or none";
+      if (type & 1) {
+        EXPECT_GT(loop_length, 0u);
+        EXPECT_LE(loop_start + loop_length, length);
+      }
+      at = sample + 40 + length;
+    }
+    EXPECT_EQ(at, d.size()) << "the last sample ends the file";
+  }
+}
+
+const char* const TinyInstrument =
+    "instrument 1 name=\"t\" sample=\"t\" kind=tone wave=sine body=20 loop=20\n";
+
+TEST(XmgenScore, CellWordsFillTheRowsTheySay) {
+  const std::string score = std::string(TinyInstrument) +
+                            "track t C#4i1v32#A04*3 ^ .#037~2 .V84\n"
+                            "pattern p 2: t t+12\n"
+                            "order p p\n";
+  XmModule module;
+  std::string error;
+  ASSERT_TRUE(BuildModule(score, module, error)) << error;
+  ASSERT_EQ(module.patterns.size(), 1u);
+  const XmPattern& p = module.patterns[0];
+  ASSERT_EQ(p.rows, 14);  // 3 + 1 + 2 + 1 rows, twice
+  auto cell = [&](int row) { return p.cells[size_t(row * 4 + 1)]; };
+  EXPECT_EQ(cell(0).note, 4 * 12 + 1 + 1);  // C#4: octave 4, semitone 1, notes count from 1
+  EXPECT_EQ(cell(0).instrument, 1);
+  EXPECT_EQ(cell(0).volume, 0x10 + 32);
+  EXPECT_EQ(cell(0).effect, 0xA);
+  EXPECT_EQ(cell(0).param, 0x04);
+  EXPECT_EQ(cell(1).note, 0);
+  EXPECT_EQ(cell(1).effect, 0);  // *N leaves the following rows empty
+  EXPECT_EQ(cell(3).note, 97);   // key-off
+  EXPECT_EQ(cell(3).instrument, 0);
+  EXPECT_EQ(cell(4).param, 0x37);
+  EXPECT_EQ(cell(5).param, 0x37);  // ~N repeats the effect
+  EXPECT_EQ(cell(6).volume, 0x84);
+  EXPECT_EQ(cell(7).note, cell(0).note + 12);  // transposed copy
+  EXPECT_EQ(p.cells[0].note, 0);               // channel 1 is not used
+  EXPECT_EQ(module.orders, (std::vector<uint8_t>{0, 0}));
+}
+
+TEST(XmgenScore, MistakesAreReportedWithTheirLine) {
+  const struct {
+    const char* score;
+    const char* message;
+  } cases[] = {
+      {"track t C-4i1*4\ntrack u C-4i1*3\npattern p 1: t 2: u\norder p\n", "line 4: channel 2"},
+      {"track t C-4*4\n", "line 2: note before any instrument"},
+      {"track t C-7i1\npattern p 1: t+12\norder p\n", "line 3: transposed out of range"},
+      {"pattern p 1: nothing\norder p\n", "line 2: unknown track"},
+      {"track t C-4i1 H-4\n", "line 2: bad cell"},
+      {"track t C-4i1#A4\n", "line 2: effect needs three characters"},
+      {"track t C-4i1\npattern p 1: t\norder p\nrestart 1\n", "line 5: restart position"},
+      {"track t C-4i2\npattern p 1: t\norder p\n", "instrument 2, which is not defined"},
+  };
+  for (const auto& c : cases) {
+    XmModule module;
+    std::string error;
+    EXPECT_FALSE(BuildModule(std::string(TinyInstrument) + c.score, module, error)) << c.score;
+    EXPECT_NE(error.find(c.message), std::string::npos) << error;
+  }
+}
+
+TEST(XmgenScore, FitInstrumentMeetsTheTargetSizeExactly) {
+  const std::string base = std::string(TinyInstrument) +
+                           "instrument 2 name=\"p\" sample=\"p\" kind=tone wave=saw body=50 "
+                           "loop=30 fit=1\n"
+                           "track t C-4i1 C-4i2\npattern p 1: t\norder p\n";
+  for (int size : {5000, 5001, 20000}) {
+    XmModule module;
+    std::string error;
+    ASSERT_TRUE(BuildModule(base + "size " + std::to_string(size) + "\n", module, error)) << error;
+    EXPECT_EQ(WriteXm(module).size(), size_t(size));
+  }
+  XmModule module;
+  std::string error;
+  EXPECT_FALSE(BuildModule(base + "size 500\n", module, error));
+  EXPECT_NE(error.find("too small"), std::string::npos) << error;
+}
+
+TEST(XmgenWriter, PackingUsesMasksAndTheFullFormOnlyWhenItIsShorter) {
+  XmPattern pattern;
+  pattern.rows = 3;
+  pattern.cells = {{}, {49, 2, 0, 0, 0}, {49, 2, 0x40, 0xA, 0x01}};
+  EXPECT_EQ(PackPattern(pattern),
+            (std::vector<uint8_t>{0x80, 0x83, 49, 2, 49, 2, 0x40, 0xA, 0x01}));
+}
+
+TEST(XmgenSynth, LoopedToneIsDeterministicTunedAndSeamless) {
+  SynthParams p;
+  p.wave = SynthWave::Sine;
+  p.octave = 1;
+  p.base_note = 57;  // A-4, 440 Hz at 16,726 frames per second
+  p.body_ms = 50;
+  p.loop_ms = 200;
+  const SynthResult a = SynthSample(p), b = SynthSample(p);
+  EXPECT_EQ(a.data, b.data);
+  EXPECT_EQ(a.relative_note, 48 + 12 - 57);
+  ASSERT_GT(a.loop_length, 0u);
+  ASSERT_EQ(a.data.size(), a.loop_start + a.loop_length);
+
+  // Whole cycles in the loop: count upward zero crossings across it, wrapping at the end.
+  int crossings = 0, largest_step = 0;
+  for (uint32_t i = 0; i < a.loop_length; ++i) {
+    const int now = a.data[a.loop_start + i];
+    const int next = a.data[a.loop_start + (i + 1) % a.loop_length];
+    if (now < 0 && next >= 0) ++crossings;
+    if (i + 1 < a.loop_length) largest_step = std::max(largest_step, std::abs(next - now));
+  }
+  const double freq = crossings * SynthRate(p) / a.loop_length;
+  EXPECT_NEAR(freq, 440.0, 440.0 * 0.003);  // under 5 cents off
+  // The jump from the loop's last frame back to its first is no larger than any step inside.
+  const int wrap = std::abs(a.data[a.loop_start] - a.data[a.data.size() - 1]);
+  EXPECT_LE(wrap, largest_step);
+}
+
+TEST(XmgenSynth, DrumsStartLoudAndEndInSilence) {
+  for (SynthKind kind : {SynthKind::Kick, SynthKind::Snare, SynthKind::Hat}) {
+    SynthParams p;
+    p.kind = kind;
+    p.length_ms = 200;
+    const SynthResult r = SynthSample(p);
+    ASSERT_EQ(r.data.size(), size_t(std::lround(200 * SynthRate(p) / 1000)));
+    EXPECT_EQ(r.loop_length, 0u);
+    int peak = 0;
+    for (int8_t v : r.data) peak = std::max(peak, std::abs(int(v)));
+    EXPECT_GE(peak, 110);  // normalised to 0.9 of full scale
+    EXPECT_EQ(r.data.back(), 0);
+  }
+}
+
+}  // namespace
