@@ -36,7 +36,9 @@ struct AppState {
   int32_t ClickTaken = 0;
   int32_t PointerShape = 1;  // 1 arrow, 2 hand
 
-  uint64_t RandomState = 0;
+  // The stars and the opening flashes draw random numbers before the intro seeds the generator
+  // from the timer; until then it runs from this fixed state (xorshift would give only 0 from 0).
+  uint64_t RandomState = 0x9E3779B97F4A7C15ull;
 };
 
 extern AppState App;

@@ -1,13 +1,25 @@
+#include <algorithm>
+#include <cmath>
+
 #include "app/app_state.h"
 #include "app/quellmark.h"
 #include "display/display.h"
 #include "render/framebuffer.h"
+#include "render/intro_backdrop.h"
+#include "render/intro_text.h"
 
 namespace {
 
 void PresentBlack() {
   ClearFrameBuffer(0);
   DisplayUpdate(FrameBuffer);
+}
+
+// F1..F12 choose the intro tune; the key of the tune already chosen does nothing.
+void SwitchTuneKeys() {
+  for (uint32_t n = 1; n <= 12; ++n) {
+    if (KeyNewlyPressed(KeyF1 + static_cast<int>(n) - 1) && App.SidTune != n) App.SidTune = n;
+  }
 }
 
 }  // namespace
@@ -17,20 +29,36 @@ void RunIntro() {
   // and the left button are released, showing black meanwhile.
   while ((KeyState(KeyEscape) & 0x8001) != 0 || DisplayMouseLeft() == 1) PresentBlack();
   PresentBlack();
+  ScatterStars();
   SleepMs(150);
+  ColourBandFlash(10);
+  ColourBandFlash(10);
+  ColourBandFlash(2);
 
   SeedRandom(TimerSeconds());
-  App.IntroStart = TimerSeconds();
+  App.IntroStart = TimerSeconds();  // no hold: the scroller moves at once
+  App.SidTune =
+      static_cast<uint32_t>(std::clamp(std::floor(RandomUniform() * 12.0) + 1.0, 1.0, 12.0));
 
+  // The frame buffer still holds the last flash: the first frame's bars and text are drawn over
+  // it, and from then on every frame starts from the backdrop painted after the previous one.
   while (!KeyNewlyPressed(KeyEscape) && DisplayMouseLeft() == 0) {
     const double frameStart = TimerSeconds();
+    SwitchTuneKeys();
+    DrawRasterBars();
+    UpdateWaveTables();
+    DrawStarField();
+    DrawIntroBox();
+    DrawIntroScroller(TimerSeconds());
     DisplayUpdate(FrameBuffer);
+    PaintIntroBackdrop();
     SleepMs(1);
     const double elapsed = TimerSeconds() - frameStart;
     App.IntroStep = elapsed * 250.0;
     App.IntroPhase += elapsed * 50.0;
   }
 
+  for (const int band : {10, 10, 2, 10, 2, 2}) ColourBandFlash(band);
   SleepMs(10);
   ClearFrameBuffer(0);
 }

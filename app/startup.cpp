@@ -2,6 +2,8 @@
 #include "app/quellmark.h"
 #include "app/viewer.h"
 #include "content/content.h"
+#include "render/intro_effects.h"
+#include "render/intro_text.h"
 #include "render/text.h"
 
 void StartUp() {
@@ -16,4 +18,9 @@ void StartUp() {
   BuildTextColours();
   App.WheelNow = 0.0;
   App.WheelBefore = 0.0;
+
+  // The star tables and the big font (the intro's state lives in `Intro`, reset here so that a
+  // second run in the same process starts clean).
+  ResetIntroEffects();
+  BuildBigFont();
 }

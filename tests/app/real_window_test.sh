@@ -50,8 +50,12 @@ sleep 0.2
 # Keys are held as a person holds them: a press and release between two frames' key queries is
 # not a fresh press, by design.
 press_escape() { xdotool keydown Escape; sleep 0.2; xdotool keyup Escape; sleep 0.3; }
+# The intro opens with 1.65 s of black and colour flashes, which read no keys.
+sleep 2
 press_escape
 kill -0 "$pid" 2>/dev/null || fail "the first Escape ended the program instead of the intro"
+# The intro closes with 3 s of colour flashes, which read no keys.
+sleep 3
 press_escape
 status=""
 for i in $(seq 50); do

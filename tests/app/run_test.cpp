@@ -21,7 +21,9 @@ int RunWith(const std::string& script) {
 }
 
 // Input scripted at frame N is seen by the loops after frame N has been presented, so a run whose
-// last fresh Escape comes at frame N presents exactly N frames.
+// last fresh Escape comes at frame N presents exactly N frames. At the default 1/60 s step the
+// intro loop starts at frame 89 (one black frame, three half-second flashes of 29 frames) and is
+// followed by six flashes (174 frames) before the main loop.
 
 TEST(Run, NoDisplayEndsWithStatusMinusOne) {
   HeadlessReset();
@@ -31,7 +33,7 @@ TEST(Run, NoDisplayEndsWithStatusMinusOne) {
 }
 
 TEST(Run, OpensTheTitledSurfaceFullScreenWithoutAsking) {
-  EXPECT_EQ(RunWith("5 key Escape\n10 key Escape\n"), 0);
+  EXPECT_EQ(RunWith("100 key Escape\n300 key Escape\n"), 0);
   EXPECT_EQ(Headless.title, "CODED BY VELTHRANE :-)");
   EXPECT_EQ(Headless.width, 800);
   EXPECT_EQ(Headless.height, 600);
@@ -44,24 +46,28 @@ TEST(Run, OpensTheTitledSurfaceFullScreenWithoutAsking) {
 
 TEST(Run, EscapeHeldAtStartDoesNotSkipTheIntro) {
   // Escape is down before the first frame and released at frame 30. Had it ended the intro, the
-  // second press (frame 40) would end the program there.
-  EXPECT_EQ(RunWith("0 keydown Escape\n30 keyup Escape\n40 key Escape\n60 key Escape\n"), 0);
-  EXPECT_EQ(Headless.frame, 60);
+  // intro loop would not have run at all.
+  EXPECT_EQ(RunWith("0 keydown Escape\n30 keyup Escape\n140 key Escape\n400 key Escape\n"), 0);
+  EXPECT_EQ(Headless.frame, 400);
+  EXPECT_GT(App.IntroPhase, 10.0);
 }
 
 TEST(Run, ButtonHeldAtStartDoesNotSkipTheIntroButAClickEndsIt) {
-  EXPECT_EQ(RunWith("0 down\n20 up\n30 down\n31 up\n50 key Escape\n"), 0);
-  EXPECT_EQ(Headless.frame, 50);
+  EXPECT_EQ(RunWith("0 down\n20 up\n150 down\n151 up\n400 key Escape\n"), 0);
+  EXPECT_EQ(Headless.frame, 400);
+  EXPECT_GT(App.IntroPhase, 10.0);
 }
 
 TEST(Run, OnlyAFreshEscapeEndsTheMainLoop) {
-  // The intro ends at frame 10; Escape is held from 20 to 40 (one fresh press ends the loop).
-  EXPECT_EQ(RunWith("10 key Escape\n20 keydown Escape\n40 keyup Escape\n"), 0);
-  EXPECT_EQ(Headless.frame, 20);
+  // The intro ends at frame 100; Escape is held from 300 to 320 (one fresh press ends the loop).
+  EXPECT_EQ(RunWith("100 key Escape\n300 keydown Escape\n320 keyup Escape\n"), 0);
+  EXPECT_EQ(Headless.frame, 300);
 }
 
 TEST(Run, MainLoopClocksAdvanceByRealFrameTime) {
-  EXPECT_EQ(RunWith("0 step 0.02\n10 key Escape\n110 key Escape\n"), 0);
+  // 20 ms frames: a flash shows 24 of them (with its 1 ms sleeps), so the intro loop starts at
+  // frame 74 and the main loop at frame 245.
+  EXPECT_EQ(RunWith("0 step 0.02\n100 key Escape\n344 key Escape\n"), 0);
   // About 100 main-loop frames of 20 ms plus their 1 ms sleeps, at 250 units a second.
   EXPECT_NEAR(App.AnimClock, 100 * 0.021 * 250, 0.021 * 250 * 2);
   EXPECT_GT(App.IntroPhase, 0.0);

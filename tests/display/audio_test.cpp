@@ -13,6 +13,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include "display/audio.h"
 
 namespace {
@@ -149,11 +151,11 @@ void RefillTone(AudioQueueBuffer* buffer, void* user) {
 }
 
 TEST(AudioSdl, DiskDriverRecordsTheQueuedToneAndTheRing) {
-  const std::string path = ::testing::TempDir() + "quellmark-disk-audio.raw";
+  const std::string path =
+      ::testing::TempDir() + "quellmark-disk-audio-" + std::to_string(getpid()) + ".raw";
   std::remove(path.c_str());
   setenv("SDL_AUDIODRIVER", "disk", 1);
   setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
-  setenv("SDL_DISKAUDIODELAY", "5", 1);  // run faster than real time
   AudioSetBackend(AudioBackend::Sdl);
 
   ToneQueue q;
@@ -177,7 +179,6 @@ TEST(AudioSdl, DiskDriverRecordsTheQueuedToneAndTheRing) {
   AudioShutdown();
   unsetenv("SDL_AUDIODRIVER");
   unsetenv("SDL_DISKAUDIOFILE");
-  unsetenv("SDL_DISKAUDIODELAY");
   ASSERT_GE(q.completions.load(), 6);
 
   std::ifstream file(path, std::ios::binary);

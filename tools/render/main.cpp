@@ -13,6 +13,7 @@ struct Subcommand {
 };
 
 constexpr Subcommand Subcommands[] = {
+    {"sid", RenderSidCommand, "sid FILE.sid|--embedded N OUT.wav [--seconds S] [--song N]"},
     {"xm", RenderXmCommand, "xm FILE.xm|--embedded N OUT.wav [--seconds S]"},
 };
 

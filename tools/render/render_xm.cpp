@@ -1,5 +1,6 @@
 // quellmark-render xm: plays an XM module through the module player's replay and mixer (the same
 // FillBlock the output thread runs) and writes the 16-bit stereo result to a WAV file.
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,6 +10,7 @@
 
 #include "module/module.h"
 #include "tools/render/render_commands.h"
+#include "tools/render/wav_writer.h"
 
 namespace {
 
@@ -21,31 +23,6 @@ bool ReadFile(const char* path, std::vector<uint8_t>& data) {
     data.insert(data.end(), buffer, buffer + n);
   std::fclose(f);
   return true;
-}
-
-void Put16(FILE* f, uint32_t v) {
-  const uint8_t b[2] = {uint8_t(v), uint8_t(v >> 8)};
-  std::fwrite(b, 1, 2, f);
-}
-void Put32(FILE* f, uint32_t v) {
-  Put16(f, v & 0xFFFF);
-  Put16(f, v >> 16);
-}
-
-void WriteWavHeader(FILE* f, uint32_t frames) {
-  const uint32_t bytes = frames * 4;
-  std::fwrite("RIFF", 1, 4, f);
-  Put32(f, 36 + bytes);
-  std::fwrite("WAVEfmt ", 1, 8, f);
-  Put32(f, 16);
-  Put16(f, 1);  // PCM
-  Put16(f, 2);
-  Put32(f, MixRate);
-  Put32(f, MixRate * 4);
-  Put16(f, 4);
-  Put16(f, 16);
-  std::fwrite("data", 1, 4, f);
-  Put32(f, bytes);
 }
 
 int Usage() {
@@ -104,22 +81,22 @@ int RenderXmCommand(int argc, char** argv) {
   }
   ResetMachine(*machine, song);
 
-  FILE* f = std::fopen(out.c_str(), "wb");
-  if (!f) {
+  WavWriter wav;
+  if (!WavOpen(wav, out.c_str(), 2, MixRate)) {
     std::fprintf(stderr, "cannot write %s\n", out.c_str());
+    WavClose(wav);
     ReleaseRing(*machine);
     ReleaseSong(song);
     return 1;
   }
   const uint32_t total = uint32_t(seconds * MixRate);
-  WriteWavHeader(f, total);
   uint32_t written = 0;
   int lastShown = -1;
   while (written < total) {
     const int32_t b = machine->fillBlockIndex;
     FillBlock(*machine);
     uint32_t n = std::min<uint32_t>(BlockLength, total - written);
-    std::fwrite(machine->waveRing + size_t(b) * BlockLength * 2, 4, n, f);
+    WavWrite(wav, machine->waveRing + size_t(b) * BlockLength * 2, size_t(n) * 2);
     written += n;
     int shown = int(written / MixRate);
     if (shown != lastShown) {
@@ -129,7 +106,7 @@ int RenderXmCommand(int argc, char** argv) {
     }
   }
   std::fprintf(stderr, "\n");
-  bool ok = std::fclose(f) == 0;
+  bool ok = WavClose(wav);
   ReleaseRing(*machine);
   ReleaseSong(song);
   return ok ? 0 : 1;

@@ -1,0 +1,7 @@
+#include "render/intro_effects.h"
+
+IntroEffects Intro;
+
+void ResetIntroEffects() {
+  Intro = IntroEffects{};
+}

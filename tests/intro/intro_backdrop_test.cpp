@@ -1,0 +1,157 @@
+// Raster bars, star field and the wave and colour tables.
+#include <cmath>
+
+#include "render/intro_backdrop.h"
+#include "tests/intro/intro_fixture.h"
+
+using IntroBackdrop = IntroTest;
+
+TEST_F(IntroBackdrop, RasterBarsAtPhaseZero) {
+  App.IntroPhase = 0.0;
+  DrawRasterBars();
+  // Bar 1: s = sin(4 x 3.14 / 90) = 0.1391, big bar at round(13.91 + 375) = 389, rising in
+  // steps of 2; bar 2 starts at round(27.55 + 375) = 403 and covers the rest of bar 1.
+  EXPECT_EQ(Pixel(0, 388), Untouched);
+  for (int r = 0; r < 14; ++r) {
+    EXPECT_EQ(Pixel(0, 389 + r), 2u * (r + 1)) << "row " << 389 + r;
+    EXPECT_EQ(Pixel(799, 389 + r), 2u * (r + 1));
+  }
+  EXPECT_EQ(Pixel(400, 403), 4u);
+  // Rows from 600 on are skipped (the small bar of step 1 starts at round(595 - 11.13) = 584 and
+  // would reach row 615): the spare word stays as it was.
+  EXPECT_EQ(FrameBuffer[FrameWidth * FrameHeight], Untouched);
+  // No bar starts above row 275.
+  for (int y = 0; y < 275; ++y) ASSERT_EQ(Pixel(0, y), Untouched) << y;
+}
+
+TEST_F(IntroBackdrop, WaveTablesAtPhaseZeroAndPairedColumns) {
+  App.IntroPhase = 0.0;
+  UpdateWaveTables();
+  // Column 0: k = 0, both sines 0.
+  EXPECT_EQ(Intro.WaveTop[0], 310);
+  EXPECT_EQ(Intro.ReflectionTop[0], 592);
+  // k = (j + 1) div 2: columns 1 and 2, 799 and 800 share a height.
+  EXPECT_EQ(Intro.WaveTop[1], Intro.WaveTop[2]);
+  EXPECT_EQ(Intro.WaveTop[799], Intro.WaveTop[800]);
+  EXPECT_EQ(Intro.ReflectionTop[3], Intro.ReflectionTop[4]);
+}
+
+TEST_F(IntroBackdrop, WaveTopsStayWithin137To483AndReflectionWithin514To670) {
+  // 100 x A + 73 x B + 310 with A, B in [-1, 1]; a sweep of phases reaches both ends.
+  int low = 1000, high = -1000, mirrorLow = 1000, mirrorHigh = -1000;
+  for (double phase = 0; phase < 3000; phase += 2.3) {
+    App.IntroPhase = phase;
+    UpdateWaveTables();
+    for (int j = 0; j < WaveColumns; ++j) {
+      low = std::min(low, Intro.WaveTop[j]);
+      high = std::max(high, Intro.WaveTop[j]);
+      mirrorLow = std::min(mirrorLow, Intro.ReflectionTop[j]);
+      mirrorHigh = std::max(mirrorHigh, Intro.ReflectionTop[j]);
+    }
+  }
+  EXPECT_EQ(low, 137);
+  EXPECT_EQ(high, 483);
+  EXPECT_EQ(mirrorLow, 514);
+  EXPECT_EQ(mirrorHigh, 670);
+}
+
+TEST_F(IntroBackdrop, ColourRamps) {
+  App.IntroPhase = 0.0;
+  UpdateWaveTables();
+  // Title row 0: 125, round(sin(20 x 3.143 / 120) x 90 + 125) = 170, round(0.8662 x 90 + 125) =
+  // 203.
+  EXPECT_EQ(Intro.TitleRamp[0], 0x7DAACBu);
+  // Scroller row 0: 150, round(0.9659 x 100 + 150) = 247, round(0.4999 x 100 + 150) = 200.
+  EXPECT_EQ(Intro.ScrollerRamp[0], 0x96F7C8u);
+  // Reflection row 0 truncates: floor(87.05) = 87, floor(64.65) = 64, floor(148.33) = 148.
+  EXPECT_EQ(Intro.ReflectionRamp[0], 0x574094u);
+  // Full strength down to row 521, then the fade: row 522 is 0.985 of its sines, 51 x 0.985
+  // -> 50, 134 x 0.985 -> 131 (green 115.96 x 0.985 = 114.2 stays 114).
+  EXPECT_EQ(Intro.ReflectionRamp[521], 0x337286u);
+  EXPECT_EQ(Intro.ReflectionRamp[522], 0x327283u);
+  EXPECT_NE(Intro.ReflectionRamp[587], 0u);  // f = 0.01: green floor(1.17) = 1
+  for (int j = 588; j < RampRows; ++j) EXPECT_EQ(Intro.ReflectionRamp[j], 0u) << "row " << j;
+
+  // The title ramp moves with the phase (row j at phase p is row j + p at phase 0); the scroller
+  // and reflection ramps do not move.
+  uint32_t title[RampRows], scroller[RampRows], reflection[RampRows];
+  std::copy(Intro.TitleRamp, Intro.TitleRamp + RampRows, title);
+  std::copy(Intro.ScrollerRamp, Intro.ScrollerRamp + RampRows, scroller);
+  std::copy(Intro.ReflectionRamp, Intro.ReflectionRamp + RampRows, reflection);
+  App.IntroPhase = 7.0;
+  UpdateWaveTables();
+  for (int j = 0; j + 7 < RampRows; ++j) ASSERT_EQ(Intro.TitleRamp[j], title[j + 7]) << j;
+  EXPECT_TRUE(std::equal(scroller, scroller + RampRows, Intro.ScrollerRamp));
+  EXPECT_TRUE(std::equal(reflection, reflection + RampRows, Intro.ReflectionRamp));
+}
+
+TEST_F(IntroBackdrop, ScatteredStarsLieInTheStarBand) {
+  ScatterStars();
+  for (int n = 1; n <= StarCount; ++n) {
+    EXPECT_GE(Intro.StarX[n], 0.0);
+    EXPECT_LT(Intro.StarX[n], 800.0);
+    EXPECT_GE(Intro.StarY[n], 22.0);
+    EXPECT_LT(Intro.StarY[n], 492.0);
+  }
+  // Different positions, not one spot (an unseeded generator must not give all zeros).
+  EXPECT_NE(Intro.StarX[1], Intro.StarX[2]);
+}
+
+TEST_F(IntroBackdrop, StarIsAFourByFourDotWithoutCorners) {
+  for (int n = 1; n <= StarCount; ++n) {
+    Intro.StarX[n] = 0.0;  // column 0 is left of the drawn range
+    Intro.StarY[n] = 300.0;
+  }
+  Intro.StarX[1] = 100.7;  // slow layer: centre 0x222222, edge 0x111111
+  Intro.StarY[1] = 200.2;
+  Intro.StarX[201] = 300.0;  // fast layer: centre 0x999999, edge 0x444444
+  Intro.StarY[201] = 100.0;
+  App.IntroStep = 0.0;
+  DrawStarField();
+
+  for (int dy = -1; dy <= 2; ++dy) {
+    for (int dx = -1; dx <= 2; ++dx) {
+      const bool corner = (dx == -1 || dx == 2) && (dy == -1 || dy == 2);
+      const bool centre = dx >= 0 && dx <= 1 && dy >= 0 && dy <= 1;
+      const uint32_t slow = corner ? Untouched : centre ? 0x222222u : 0x111111u;
+      const uint32_t fast = corner ? Untouched : centre ? 0x999999u : 0x444444u;
+      EXPECT_EQ(Pixel(100 + dx, 200 + dy), slow) << dx << "," << dy;
+      EXPECT_EQ(Pixel(300 + dx, 100 + dy), fast) << dx << "," << dy;
+    }
+  }
+}
+
+TEST_F(IntroBackdrop, StarsMoveRightByLayerSpeedAndWrapUndrawn) {
+  ScatterStars();
+  Intro.StarX[1] = 10.0;
+  Intro.StarX[101] = 10.0;
+  Intro.StarX[201] = 799.5;
+  Intro.StarY[201] = 50.0;
+  const double y201 = Intro.StarY[201];
+  App.IntroStep = 250.0 / 100.0;  // a 10 ms frame: 1.5, 3 and 4.5 pixels
+  DrawStarField();
+  EXPECT_DOUBLE_EQ(Intro.StarX[1], 11.5);
+  EXPECT_DOUBLE_EQ(Intro.StarX[101], 13.0);
+  // 799.5 + 4.5 = 804 wraps to 4 in the same frame, and px = 799 was not drawn.
+  EXPECT_DOUBLE_EQ(Intro.StarX[201], 4.0);
+  EXPECT_EQ(Intro.StarY[201], y201);
+  EXPECT_EQ(Pixel(799, 50), Untouched);
+  EXPECT_EQ(Pixel(798, 50), Untouched);
+}
+
+TEST_F(IntroBackdrop, StarsStayInsideTheirRowsAndColumns) {
+  ScatterStars();
+  for (int frame = 0; frame < 500; ++frame) {
+    App.IntroStep = 3.7 + (frame % 5);
+    DrawStarField();
+  }
+  for (int y = 0; y < FrameHeight; ++y) {
+    for (int x = 0; x < FrameWidth; ++x) {
+      const bool inside = y >= 21 && y <= 493 && x >= 4 && x <= 797;
+      if (!inside) {
+        ASSERT_EQ(Pixel(x, y), Untouched) << x << "," << y;
+      }
+    }
+  }
+  EXPECT_EQ(FrameBuffer[FrameWidth * FrameHeight], Untouched);
+}
