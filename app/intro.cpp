@@ -2,11 +2,14 @@
 #include <cmath>
 
 #include "app/app_state.h"
+#include "app/music_module.h"
+#include "app/music_tune.h"
 #include "app/quellmark.h"
 #include "display/display.h"
 #include "render/framebuffer.h"
 #include "render/intro_backdrop.h"
 #include "render/intro_text.h"
+#include "sid/sid_player.h"
 
 namespace {
 
@@ -15,10 +18,14 @@ void PresentBlack() {
   DisplayUpdate(FrameBuffer);
 }
 
-// F1..F12 choose the intro tune; the key of the tune already chosen does nothing.
+// F1..F12 switch the intro tune; the key of the tune that plays does nothing. Several keys in
+// one frame are all served in order, so the highest wins.
 void SwitchTuneKeys() {
   for (uint32_t n = 1; n <= 12; ++n) {
-    if (KeyNewlyPressed(KeyF1 + static_cast<int>(n) - 1) && App.SidTune != n) App.SidTune = n;
+    if (KeyNewlyPressed(KeyF1 + static_cast<int>(n) - 1) && App.SidTune != n) {
+      PlayTune(static_cast<int32_t>(n));
+      App.SidTune = n;
+    }
   }
 }
 
@@ -39,6 +46,7 @@ void RunIntro() {
   App.IntroStart = TimerSeconds();  // no hold: the scroller moves at once
   App.SidTune =
       static_cast<uint32_t>(std::clamp(std::floor(RandomUniform() * 12.0) + 1.0, 1.0, 12.0));
+  PlayTune(static_cast<int32_t>(App.SidTune));
 
   // The frame buffer still holds the last flash: the first frame's bars and text are drawn over
   // it, and from then on every frame starts from the backdrop painted after the previous one.
@@ -58,7 +66,9 @@ void RunIntro() {
     App.IntroPhase += elapsed * 50.0;
   }
 
+  SidStopTune();
   for (const int band : {10, 10, 2, 10, 2, 2}) ColourBandFlash(band);
   SleepMs(10);
+  PlayModule1();
   ClearFrameBuffer(0);
 }

@@ -4,9 +4,11 @@
 
 int16_t ModuleChannelCount = 0;
 
-// The image sizes are constants of the embedded data, so they are filled before main() runs.
-int32_t ModuleSize[5] = {0, int32_t(*EmbeddedModules[1].size), int32_t(*EmbeddedModules[2].size),
-                         int32_t(*EmbeddedModules[3].size), int32_t(*EmbeddedModules[4].size)};
+int32_t ModuleSize[5] = {};
+
+void FillModuleSizes() {
+  for (int n = 1; n <= 4; ++n) ModuleSize[n] = static_cast<int32_t>(*EmbeddedModules[n].size);
+}
 
 namespace {
 

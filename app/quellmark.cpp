@@ -1,8 +1,10 @@
 #include "app/quellmark.h"
 
 #include "app/app_state.h"
+#include "app/music_module.h"
 #include "display/audio.h"
 #include "display/display.h"
+#include "module/module.h"
 
 int RunQuellmark() {
   StartUp();
@@ -17,6 +19,8 @@ int RunQuellmark() {
   RunIntro();
   RunMainLoop();
 
+  ModuleStop();
+  ModuleFree();
   DisplayClose();
   AudioShutdown();
   return 0;

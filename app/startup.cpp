@@ -1,4 +1,6 @@
 #include "app/app_state.h"
+#include "app/music_module.h"
+#include "app/music_tune.h"
 #include "app/quellmark.h"
 #include "app/viewer.h"
 #include "content/content.h"
@@ -15,12 +17,15 @@ void StartUp() {
   LoadDocument(11);
   App.ScreenWidth = 800;
   App.ScreenHeight = 600;
+  FillTuneTable();
   BuildTextColours();
   App.WheelNow = 0.0;
   App.WheelBefore = 0.0;
 
   // The star tables and the big font (the intro's state lives in `Intro`, reset here so that a
   // second run in the same process starts clean).
+  FillModuleSizes();
+
   ResetIntroEffects();
   BuildBigFont();
 }

@@ -25,6 +25,7 @@ struct AudioDevice {
 
   bool queueOpen = false;
   bool queuePaused = true;
+  bool queueResetting = false;  // AudioQueueReset is returning buffers: writes are refused
   AudioQueueDoneProc queueDone = nullptr;
   void* queueUser = nullptr;
   AudioQueueBuffer* queueHead = nullptr;
@@ -232,7 +233,7 @@ void AudioQueueRestart() {
 
 int AudioQueueWrite(AudioQueueBuffer* buffer) {
   std::lock_guard<std::mutex> held(Audio.lock);
-  if (!Audio.queueOpen) return AudioErrNotOpen;
+  if (!Audio.queueOpen || Audio.queueResetting) return AudioErrNotOpen;
   if (!buffer || !buffer->samples || buffer->count == 0 || buffer->queued) return AudioErrInvalid;
   buffer->played = 0;
   buffer->next = nullptr;
@@ -247,14 +248,18 @@ int AudioQueueWrite(AudioQueueBuffer* buffer) {
 
 void AudioQueueReset() {
   std::unique_lock<std::mutex> held(Audio.lock);
+  // While the reset runs the queue takes no buffers, so a completion that is already running (or
+  // is run for a returned buffer) cannot queue its buffer again behind the reset's back.
+  Audio.queueResetting = true;
   ClearQueueLocked();
   if (Audio.backend != AudioBackend::Sdl || OnCompletionThread() ||
       !Audio.completionThread.joinable()) {
     DrainFinished(held);
-    return;
+  } else {
+    Audio.completionWake.notify_one();
+    Audio.completionIdle.wait(held, [] { return Audio.finished.empty() && !Audio.completionBusy; });
   }
-  Audio.completionWake.notify_one();
-  Audio.completionIdle.wait(held, [] { return Audio.finished.empty() && !Audio.completionBusy; });
+  Audio.queueResetting = false;
 }
 
 void AudioQueueClose() {

@@ -59,6 +59,7 @@ void AudioQueueRestart();
 // Appends a buffer to the play queue.
 int AudioQueueWrite(AudioQueueBuffer* buffer);
 // Stops playback at once and reports every queued buffer as finished (see the threading contract).
+// Until it returns, AudioQueueWrite refuses buffers (AudioErrNotOpen), also from the completions.
 void AudioQueueReset();
 // Resets and closes the queue.
 void AudioQueueClose();

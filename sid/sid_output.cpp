@@ -118,6 +118,8 @@ void AudioWriteBuffer(SidAudioHandle handle, SidWaveHeader* header, CompletionPr
     return;
   }
   int code = IsOpen(handle) ? AudioQueueWrite(&header->Buffer) : AudioErrNotOpen;
+  // A stop that began after the check above refuses the write while it resets: not an error.
+  if (code != AudioOk && r.Detached.load()) return;
   ReportAudioError(code);
 }
 
@@ -131,11 +133,8 @@ void AudioDetachBuffer(SidWaveHeader* header) {
 
 void AudioClose(SidAudioHandle handle) {
   if (!IsOpen(handle)) return;
-  // The reset returns every queued buffer and waits for running completions. A refill that was
-  // already past its detach check may have queued its buffer again while the first reset
-  // waited for it; once that reset is back no refill runs, so the second one returns that
-  // buffer for good.
-  AudioQueueReset();
+  // The reset returns every queued buffer and waits for running completions; a refill that was
+  // already past its detach check finds its write refused meanwhile, so no buffer survives it.
   AudioQueueReset();
   AudioQueueClose();
   SidOutput.OpenDevice.store(0);

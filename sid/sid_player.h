@@ -10,12 +10,12 @@
 //  * SidStartTune, SidStopTune and SidResumeTune run on the application's thread.
 //  * AudioDoneCallback and the refills run on the audio layer's completion thread. A refill is
 //    bounded: each play call stops after the machine's instruction budget.
-//  * SidStopTune detaches both completion records (atomics), then resets the queue twice and
-//    closes it. Each reset returns only after every running or pending completion has finished.
-//    A refill that sees its record detached renders nothing and queues nothing; one that was
-//    already past that check may queue its buffer once more, which the second reset returns to
-//    a detached record. So once SidStopTune returns no refill is running or will run, and
-//    SidStartTune (which stops first) can re-initialise the machine safely.
+//  * SidStopTune detaches both completion records (atomics), then resets the queue and closes
+//    it. The reset returns only after every running or pending completion has finished, and
+//    refuses writes meanwhile. A refill that sees its record detached renders nothing and queues
+//    nothing; one that was already past that check finds its write refused. So once SidStopTune
+//    returns no refill is running or will run, and SidStartTune (which stops first) can
+//    re-initialise the machine safely.
 #include <atomic>
 #include <cstdint>
 
