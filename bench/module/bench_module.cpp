@@ -21,10 +21,10 @@ namespace {
 
 // 4 channels, Amiga table, speed 6, BPM 125, 8-bit samples with forward loops: a note on every
 // channel every row, volume-column volumes and the odd arpeggio.
-XmSongSpec FourChannelSong() {
-  XmSongSpec spec;
-  spec.channels = 4;
-  spec.flags = 0;
+XmSongDesc FourChannelSong() {
+  XmSongDesc desc;
+  desc.channels = 4;
+  desc.flags = 0;
   for (int i = 0; i < 4; ++i) {
     XmInstrumentSpec ins;
     XmSampleSpec s;
@@ -33,10 +33,10 @@ XmSongSpec FourChannelSong() {
     s.loopStart = 100;
     s.loopLength = uint32_t(s.frames.size()) - 100;
     ins.samples.push_back(s);
-    spec.instruments.push_back(ins);
+    desc.instruments.push_back(ins);
   }
-  spec.orders.clear();
-  for (int o = 0; o < 16; ++o) spec.orders.push_back(uint8_t(o % 4));
+  desc.orders.clear();
+  for (int o = 0; o < 16; ++o) desc.orders.push_back(uint8_t(o % 4));
   for (int p = 0; p < 4; ++p) {
     XmPatternSpec pattern;
     for (int r = 0; r < 64; ++r) {
@@ -45,18 +45,18 @@ XmSongSpec FourChannelSong() {
                                    uint8_t(0x30 + (r % 32)), 0, r % 8 == 4 ? 0x37 : 0);
       }
     }
-    spec.patterns.push_back(pattern);
+    desc.patterns.push_back(pattern);
   }
-  return spec;
+  return desc;
 }
 
 // 32 channels, linear table, speed 3: every channel plays a note every row with effects that
 // keep the replay busy (vibrato, volume slides, tone portamento), 16-bit samples with forward and
 // ping-pong loops and volume envelopes; retriggered notes keep the twin voices ramping.
-XmSongSpec BusySong() {
-  XmSongSpec spec;
-  spec.channels = 32;
-  spec.speed = 3;
+XmSongDesc BusySong() {
+  XmSongDesc desc;
+  desc.channels = 32;
+  desc.speed = 3;
   for (int i = 0; i < 8; ++i) {
     XmInstrumentSpec ins;
     XmSampleSpec s;
@@ -72,10 +72,10 @@ XmSongSpec BusySong() {
     ins.fadeout = 0x200;
     ins.vibratoDepth = 4;
     ins.vibratoRate = 8;
-    spec.instruments.push_back(ins);
+    desc.instruments.push_back(ins);
   }
-  spec.orders.clear();
-  for (int o = 0; o < 32; ++o) spec.orders.push_back(uint8_t(o % 4));
+  desc.orders.clear();
+  for (int o = 0; o < 32; ++o) desc.orders.push_back(uint8_t(o % 4));
   const uint8_t effects[4][2] = {{0x04, 0x46}, {0x0A, 0x02}, {0x03, 0x20}, {0x00, 0x47}};
   for (int p = 0; p < 4; ++p) {
     XmPatternSpec pattern;
@@ -86,9 +86,9 @@ XmSongSpec BusySong() {
             Cell(uint8_t(13 + (r * 5 + c * 7 + p) % 72), uint8_t(1 + c % 8), 0, e[0], e[1]);
       }
     }
-    spec.patterns.push_back(pattern);
+    desc.patterns.push_back(pattern);
   }
-  return spec;
+  return desc;
 }
 
 std::string WriteFile(const std::string& name, const std::vector<uint8_t>& image) {
@@ -98,8 +98,8 @@ std::string WriteFile(const std::string& name, const std::vector<uint8_t>& image
   return path;
 }
 
-void MixSong(benchmark::State& state, const XmSongSpec& spec) {
-  std::vector<uint8_t> image = WriteXm(spec);
+void MixSong(benchmark::State& state, const XmSongDesc& desc) {
+  std::vector<uint8_t> image = WriteXm(desc);
   ModuleSetImage(image.data(), int32_t(image.size()));
   InstallFileOperations(MemoryFileOperations());
   ModuleSong* song = LoadSong();
@@ -138,12 +138,12 @@ double ChildCpuSeconds() {
 }
 
 // Renders 60 s of the module with a peer player; counts seconds of music per wall second.
-void Peer(benchmark::State& state, const char* peer, const XmSongSpec& spec) {
+void Peer(benchmark::State& state, const char* peer, const XmSongDesc& desc) {
   if (std::system((std::string("command -v ") + peer + " >/dev/null 2>&1").c_str()) != 0) {
     state.SkipWithError("peer not installed");
     return;
   }
-  std::string xm = WriteFile("song.xm", WriteXm(spec));
+  std::string xm = WriteFile("song.xm", WriteXm(desc));
   std::string out = xm + ".wav";
   std::string command =
       std::string(peer) == "xmp"

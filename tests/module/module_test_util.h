@@ -20,8 +20,8 @@ struct TestSong {
   ModuleSong* song = nullptr;
   std::unique_ptr<ModuleMachine> machine = std::make_unique<ModuleMachine>();
 
-  explicit TestSong(const XmSongSpec& spec, bool withRing = false)
-      : TestSong(WriteXm(spec), withRing) {}
+  explicit TestSong(const XmSongDesc& desc, bool withRing = false)
+      : TestSong(WriteXm(desc), withRing) {}
   TestSong(const std::vector<uint8_t>& image, bool withRing) {
     song = LoadImage(image);
     if (song) ResetMachine(*machine, song);
@@ -52,15 +52,15 @@ struct TestSong {
 };
 
 // A one-channel song with a sine instrument and the given cells in pattern 0.
-inline XmSongSpec OneChannelSong(const std::vector<std::pair<int, ModuleCell>>& cells,
+inline XmSongDesc OneChannelSong(const std::vector<std::pair<int, ModuleCell>>& cells,
                                  int rows = 16) {
-  XmSongSpec spec;
-  spec.channels = 1;
-  spec.instruments.push_back(SineInstrument());
+  XmSongDesc desc;
+  desc.channels = 1;
+  desc.instruments.push_back(SineInstrument());
   XmPatternSpec p;
   p.rows = rows;
   for (const auto& [row, cell] : cells) p.At(row, 0, 1) = cell;
   if (p.cells.empty()) p.cells.resize(size_t(rows));
-  spec.patterns.push_back(p);
-  return spec;
+  desc.patterns.push_back(p);
+  return desc;
 }

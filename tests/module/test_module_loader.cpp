@@ -9,10 +9,10 @@ namespace {
 
 // Two channels, two patterns (one packed, one empty), an 8-bit forward-looped sample with a
 // volume envelope, a 16-bit ping-pong sample and an instrument without samples.
-XmSongSpec ReferenceSong() {
-  XmSongSpec spec;
-  spec.channels = 2;
-  spec.orders = {0, 1, 0};
+XmSongDesc ReferenceSong() {
+  XmSongDesc desc;
+  desc.channels = 2;
+  desc.orders = {0, 1, 0};
   XmPatternSpec p0;
   p0.rows = 8;
   p0.At(0, 0, 2) = Cell(49, 1, 0x40, 0x0C, 0x20);
@@ -20,7 +20,7 @@ XmSongSpec ReferenceSong() {
   p0.At(2, 0, 2) = Cell(0, 2, 0, 0x0F, 3);
   XmPatternSpec p1;
   p1.rows = 4;  // no cells: packed size 0
-  spec.patterns = {p0, p1};
+  desc.patterns = {p0, p1};
 
   XmInstrumentSpec a;
   XmSampleSpec s8;
@@ -46,8 +46,8 @@ XmSongSpec ReferenceSong() {
   b.samples.push_back(s16);
   b.keymap[10] = 0;
   XmInstrumentSpec empty;
-  spec.instruments = {a, b, empty};
-  return spec;
+  desc.instruments = {a, b, empty};
+  return desc;
 }
 
 }  // namespace
@@ -106,16 +106,16 @@ TEST(ModuleLoader, DecodesSamplesAndGuardValues) {
 }
 
 TEST(ModuleLoader, FieldRules) {
-  XmSongSpec spec = OneChannelSong({{0, Cell(1, 200)}});
-  XmSampleSpec& s = spec.instruments[0].samples[0];
+  XmSongDesc desc = OneChannelSong({{0, Cell(1, 200)}});
+  XmSampleSpec& s = desc.instruments[0].samples[0];
   s.frames = {0x10, 0x20, 0x10};  // deltas 0x10, 0x10, 0xF0 decode to 4096, 8192, 4096
   s.loop = 1;
   s.loopStart = 1;
   s.loopLength = 0;  // a loop of length 0 turns the loop off
-  spec.instruments[0].volume.points = {{0, 64}};
-  spec.instruments[0].volume.type = EnvelopeOn;  // one point: switched off
-  spec.orders = {0, 3};                          // patterns 1..3 are missing from the file
-  ModuleSong* song = LoadImage(WriteXm(spec));
+  desc.instruments[0].volume.points = {{0, 64}};
+  desc.instruments[0].volume.type = EnvelopeOn;  // one point: switched off
+  desc.orders = {0, 3};                          // patterns 1..3 are missing from the file
+  ModuleSong* song = LoadImage(WriteXm(desc));
   ASSERT_NE(song, nullptr);
   EXPECT_EQ(song->patterns[0].cells[0].instrument, 0);  // 200 is above 128
   const ModuleSample& d = *song->instruments[0].samples[0];
@@ -149,14 +149,14 @@ TEST(ModuleLoader, RefusesEveryTruncation) {
 }
 
 TEST(ModuleLoader, RefusesMalformedFields) {
-  auto refused = [](const XmSongSpec& spec) { return LoadImage(WriteXm(spec)) == nullptr; };
-  XmSongSpec ok = OneChannelSong({{0, Cell(49, 1)}});
+  auto refused = [](const XmSongDesc& desc) { return LoadImage(WriteXm(desc)) == nullptr; };
+  XmSongDesc ok = OneChannelSong({{0, Cell(49, 1)}});
   {
     ModuleSong* song = LoadImage(WriteXm(ok));
     EXPECT_NE(song, nullptr);
     ReleaseSong(song);
   }
-  XmSongSpec s = ok;
+  XmSongDesc s = ok;
   s.channels = 33;
   s.patterns[0].cells.assign(16 * 33, ModuleCell{});
   EXPECT_TRUE(refused(s)) << "33 channels";

@@ -147,9 +147,9 @@ TEST(ModuleMixer, EmptySampleStopsTheVoice) {
 TEST(ModuleMixer, NoteChangesNeverJumpMoreThanARampAllows) {
   // A square-ish loud sample with notes retriggered every row at speed 1: the twin-voice ramps
   // keep the change from one frame to the next within the signal's own slope.
-  XmSongSpec spec;
-  spec.channels = 1;
-  spec.speed = 1;
+  XmSongDesc desc;
+  desc.channels = 1;
+  desc.speed = 1;
   XmInstrumentSpec ins;
   XmSampleSpec s;
   s.sixteenBit = true;
@@ -157,13 +157,13 @@ TEST(ModuleMixer, NoteChangesNeverJumpMoreThanARampAllows) {
   s.loop = 1;
   s.loopLength = 64;
   ins.samples.push_back(s);
-  spec.instruments.push_back(ins);
+  desc.instruments.push_back(ins);
   XmPatternSpec p;
   p.rows = 16;
   for (int r = 0; r < 16; ++r)
     p.At(r, 0, 1) = Cell(uint8_t(49 + (r % 5)), 1, uint8_t(r % 2 ? 0x50 : 0x20));
-  spec.patterns.push_back(p);
-  TestSong t(spec, true);
+  desc.patterns.push_back(p);
+  TestSong t(desc, true);
   std::vector<int16_t> pcm = t.Render(882 * 16);
   // Constant signal 24,000 at 64/64 x 255/255 with left volume 127: largest level about 11,950;
   // a ramp of 128 frames moves at most that much over 128 frames (about 94 per frame).

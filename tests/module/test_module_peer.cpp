@@ -113,10 +113,10 @@ std::vector<Note> Analyse(const std::vector<float>& s) {
 
 // One channel, a 16-bit sine of 64 frames per cycle, speed 3: each note holds two rows and a
 // key-off row follows. Notes run over four octaves and across semitones.
-XmSongSpec PeerSong(bool linear) {
-  XmSongSpec spec;
-  spec.flags = linear ? 1 : 0;
-  spec.speed = 3;
+XmSongDesc PeerSong(bool linear) {
+  XmSongDesc desc;
+  desc.flags = linear ? 1 : 0;
+  desc.speed = 3;
   XmInstrumentSpec ins;
   XmSampleSpec s;
   s.sixteenBit = true;
@@ -126,19 +126,19 @@ XmSongSpec PeerSong(bool linear) {
   s.finetune = linear ? 0 : 16;
   s.relativeNote = linear ? 0 : -2;
   ins.samples.push_back(s);
-  spec.instruments.push_back(ins);
+  desc.instruments.push_back(ins);
   XmPatternSpec p;
   p.rows = 48;
   for (int i = 0; i < 16; ++i) {
     p.At(i * 3, 0, 1) = Cell(uint8_t(PeerNotes[i]), 1);
     p.At(i * 3 + 2, 0, 1) = Cell(97);
   }
-  spec.patterns.push_back(p);
-  return spec;
+  desc.patterns.push_back(p);
+  return desc;
 }
 
-std::vector<Note> RenderOurs(const XmSongSpec& spec, int frames) {
-  TestSong t(spec, true);
+std::vector<Note> RenderOurs(const XmSongDesc& desc, int frames) {
+  TestSong t(desc, true);
   std::vector<int16_t> pcm = t.Render(frames);
   std::vector<float> mono;
   for (size_t i = 0; i < pcm.size(); i += 2) mono.push_back((float(pcm[i]) + pcm[i + 1]) * 0.5f);
@@ -179,11 +179,11 @@ std::vector<Note> RenderPeer(const char* peer, const std::vector<uint8_t>& image
 
 void Compare(const char* peer, bool linear) {
   if (!HavePeer(peer)) GTEST_SKIP() << peer << " is not installed";
-  XmSongSpec spec = PeerSong(linear);
-  TestSong t(spec);
+  XmSongDesc desc = PeerSong(linear);
+  TestSong t(desc);
   std::vector<Note> ours =
-      RenderOurs(spec, 48 * 3 * 882 - 100);  // the song starts again after that
-  std::vector<Note> theirs = RenderPeer(peer, WriteXm(spec));
+      RenderOurs(desc, 48 * 3 * 882 - 100);  // the song starts again after that
+  std::vector<Note> theirs = RenderPeer(peer, WriteXm(desc));
   ASSERT_EQ(ours.size(), 16u);
   ASSERT_EQ(theirs.size(), ours.size()) << peer;
   double worstOnset = 0, worstCents = 0;

@@ -51,50 +51,50 @@ TEST(ModuleReplay, FrequencyTables) {
 
 TEST(ModuleReplay, RowTimingSpeedAndPatternDelay) {
   // Speed 6: a row every 6 ticks; F00 makes every tick a row tick.
-  XmSongSpec spec = OneChannelSong({{2, Cell(0, 0, 0, 0x0F, 0)}});
-  TestSong t(spec);
+  XmSongDesc desc = OneChannelSong({{2, Cell(0, 0, 0, 0x0F, 0)}});
+  TestSong t(desc);
   EXPECT_EQ(RowTrace(t, 12 + 3), (std::vector<int>{0, 1, 2, 3, 4}));
 
   // EE2 on row 1 at speed 3 keeps row 1 for 3 + 6 ticks.
-  XmSongSpec delay = OneChannelSong({{0, Cell(0, 0, 0, 0x0F, 3)}, {1, Cell(0, 0, 0, 0x0E, 0xE2)}});
+  XmSongDesc delay = OneChannelSong({{0, Cell(0, 0, 0, 0x0F, 3)}, {1, Cell(0, 0, 0, 0x0E, 0xE2)}});
   TestSong d(delay);
   std::vector<int> rows = RowTrace(d, 3 + 9 + 3);
   EXPECT_EQ(rows, (std::vector<int>{0, 1, 2}));
 }
 
 TEST(ModuleReplay, OrderFlowRestartJumpAndBreak) {
-  XmSongSpec spec;
-  spec.channels = 4;
-  spec.speed = 1;
-  spec.orders = {0, 1, 2};
-  spec.restart = 1;
-  spec.instruments.push_back(SineInstrument());
+  XmSongDesc desc;
+  desc.channels = 4;
+  desc.speed = 1;
+  desc.orders = {0, 1, 2};
+  desc.restart = 1;
+  desc.instruments.push_back(SineInstrument());
   for (int i = 0; i < 3; ++i) {
     XmPatternSpec p;
     p.rows = 2;
     p.cells.resize(8);
-    spec.patterns.push_back(p);
+    desc.patterns.push_back(p);
   }
   // Natural end: after order 2 the song continues at the restart position 1.
-  TestSong t(spec);
+  TestSong t(desc);
   EXPECT_EQ(RowTrace(t, 8), (std::vector<int>{0, 1, 100, 101, 200, 201, 100, 101}));
 
   // B on channel 0 and D on channel 2 of the same row: B's order, D's row.
-  XmSongSpec bd = spec;
+  XmSongDesc bd = desc;
   bd.patterns[0].At(0, 0, 4) = Cell(0, 0, 0, 0x0B, 2);
   bd.patterns[0].At(0, 2, 4) = Cell(0, 0, 0, 0x0D, 0x01);
   TestSong a(bd);
   EXPECT_EQ(RowTrace(a, 2), (std::vector<int>{0, 201}));
 
   // D on channel 0 and B on channel 2: B's order and row 0.
-  XmSongSpec db = spec;
+  XmSongDesc db = desc;
   db.patterns[0].At(0, 0, 4) = Cell(0, 0, 0, 0x0D, 0x01);
   db.patterns[0].At(0, 2, 4) = Cell(0, 0, 0, 0x0B, 2);
   TestSong b(db);
   EXPECT_EQ(RowTrace(b, 2), (std::vector<int>{0, 200}));
 
   // B beyond the song length goes to order 0; D past a shorter pattern's end plays its row 0.
-  XmSongSpec far = spec;
+  XmSongDesc far = desc;
   far.patterns[0].At(1, 0, 4) = Cell(0, 0, 0, 0x0B, 9);
   far.patterns[1].At(0, 0, 4) = Cell(0, 0, 0, 0x0D, 0x10);
   TestSong c(far);
@@ -106,11 +106,11 @@ TEST(ModuleReplay, OrderFlowRestartJumpAndBreak) {
 
 TEST(ModuleReplay, PatternLoop) {
   auto trace = [](uint8_t count) {
-    XmSongSpec spec = OneChannelSong({{0, Cell(0, 0, 0, 0x0F, 1)},
+    XmSongDesc desc = OneChannelSong({{0, Cell(0, 0, 0, 0x0F, 1)},
                                       {1, Cell(0, 0, 0, 0x0E, 0x60)},
                                       {2, Cell(0, 0, 0, 0x0E, uint8_t(0x60 | count))}},
                                      5);
-    TestSong t(spec);
+    TestSong t(desc);
     return RowTrace(t, 1 + 2 * (count + 1) + 2);
   };
   EXPECT_EQ(trace(1), (std::vector<int>{0, 1, 2, 1, 2, 3, 4}));        // E61: twice
@@ -119,9 +119,9 @@ TEST(ModuleReplay, PatternLoop) {
 
 TEST(ModuleReplay, ArpeggioAndPortamento) {
   // Arpeggio 0x37, Amiga table, real note 48: ticks 1 and 4 three semitones up, 2 and 5 seven.
-  XmSongSpec spec = OneChannelSong({{0, Cell(49, 1, 0, 0x00, 0x37)}});
-  spec.flags = 0;
-  TestSong t(spec);
+  XmSongDesc desc = OneChannelSong({{0, Cell(49, 1, 0, 0x00, 0x37)}});
+  desc.flags = 0;
+  TestSong t(desc);
   t.Tick();
   std::vector<int32_t> deltas;
   for (int i = 1; i < 6; ++i) {
@@ -132,13 +132,13 @@ TEST(ModuleReplay, ArpeggioAndPortamento) {
   EXPECT_EQ(deltas, (std::vector<int32_t>{up3, up7, 0, up3, up7}));
 
   // Portamento up stops at period 56.
-  XmSongSpec up = OneChannelSong({{0, Cell(49, 1, 0, 0x01, 0xFF)}, {1, Cell(0, 0, 0, 0x01, 0)}});
+  XmSongDesc up = OneChannelSong({{0, Cell(49, 1, 0, 0x01, 0xFF)}, {1, Cell(0, 0, 0, 0x01, 0)}});
   up.flags = 0;
   TestSong u(up);
   u.Ticks(12);
   EXPECT_EQ(u.Channel(0).period, 56);
   // Portamento down has no limit: 5 ticks of 0xFF x 4.
-  XmSongSpec down = OneChannelSong({{0, Cell(49, 1, 0, 0x02, 0xFF)}});
+  XmSongDesc down = OneChannelSong({{0, Cell(49, 1, 0, 0x02, 0xFF)}});
   down.flags = 0;
   TestSong w(down);
   w.Ticks(6);
@@ -147,10 +147,10 @@ TEST(ModuleReplay, ArpeggioAndPortamento) {
 
 TEST(ModuleReplay, TonePortamentoLandsOnTarget) {
   // From note 49 (period 1712) toward a target of 1700 at speed 0xFF: one tick lands on 1700.
-  XmSongSpec spec = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(50, 0, 0, 0x03, 0xFF)}});
-  spec.flags = 0;
-  spec.instruments[0].samples[0].finetune = 0;
-  TestSong t(spec);
+  XmSongDesc desc = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(50, 0, 0, 0x03, 0xFF)}});
+  desc.flags = 0;
+  desc.instruments[0].samples[0].finetune = 0;
+  TestSong t(desc);
   t.Ticks(7);
   ModuleChannel& c = t.Channel(0);
   int32_t target = AmigaPeriod(49, 0);
@@ -192,9 +192,9 @@ TEST(ModuleReplay, WaveformsVibratoTremoloTremor) {
   EXPECT_EQ(tr.volumeDelta, -10);  // cut to reach 0 exactly
 
   // T21: three ticks on, two off, starting on the row tick.
-  XmSongSpec spec = OneChannelSong({{0, Cell(49, 1, 0, 0x1D, 0x21)}, {1, Cell(0, 0, 0, 0x1D, 0)}});
-  spec.speed = 10;
-  TestSong t(spec);
+  XmSongDesc desc = OneChannelSong({{0, Cell(49, 1, 0, 0x1D, 0x21)}, {1, Cell(0, 0, 0, 0x1D, 0)}});
+  desc.speed = 10;
+  TestSong t(desc);
   std::vector<int> audible;
   for (int i = 0; i < 10; ++i) {
     t.Tick();
@@ -205,11 +205,11 @@ TEST(ModuleReplay, WaveformsVibratoTremoloTremor) {
 
 TEST(ModuleReplay, VolumeEffects) {
   // C80 sets volume 128; G50 sets the global volume to 64; EC0 does nothing.
-  XmSongSpec spec = OneChannelSong({{0, Cell(49, 1, 0, 0x0C, 0x80)},
+  XmSongDesc desc = OneChannelSong({{0, Cell(49, 1, 0, 0x0C, 0x80)},
                                     {1, Cell(0, 0, 0, 0x10, 0x50)},
                                     {2, Cell(0, 0, 0, 0x0E, 0xC0)},
                                     {3, Cell(0, 0, 0, 0x0E, 0xC2)}});
-  TestSong t(spec);
+  TestSong t(desc);
   t.Tick();
   EXPECT_EQ(t.Channel(0).volume, 128);
   t.song->globalVolume = 10;
@@ -223,7 +223,7 @@ TEST(ModuleReplay, VolumeEffects) {
   EXPECT_EQ(t.Channel(0).volume, 0);
 
   // Volume column: 6x slides on every tick including the row tick, 8x once.
-  XmSongSpec col = OneChannelSong({{0, Cell(49, 1, 0x63)}, {1, Cell(0, 0, 0x82)}});
+  XmSongDesc col = OneChannelSong({{0, Cell(49, 1, 0x63)}, {1, Cell(0, 0, 0x82)}});
   TestSong v(col);
   v.Ticks(6);
   EXPECT_EQ(v.Channel(0).volume, 64 - 6 * 3);
@@ -233,9 +233,9 @@ TEST(ModuleReplay, VolumeEffects) {
 
 TEST(ModuleReplay, RetriggerVolumeActions) {
   auto after = [](uint8_t action, uint8_t volume) {
-    XmSongSpec spec =
+    XmSongDesc desc =
         OneChannelSong({{0, Cell(49, 1, uint8_t(0x10 + volume), 0x1B, uint8_t(action << 4 | 1))}});
-    TestSong t(spec);
+    TestSong t(desc);
     t.Ticks(2);
     return t.Channel(0).volume;
   };
@@ -247,11 +247,11 @@ TEST(ModuleReplay, RetriggerVolumeActions) {
 
 TEST(ModuleReplay, NoteDelayAndSampleOffset) {
   // ED0 never starts its note; ED2 starts it on tick 2.
-  XmSongSpec spec = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0xD0)}});
-  TestSong t(spec);
+  XmSongDesc desc = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0xD0)}});
+  TestSong t(desc);
   t.Ticks(6);
   EXPECT_EQ(t.Voice(0).sample, nullptr);
-  XmSongSpec two = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0xD2)}});
+  XmSongDesc two = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0xD2)}});
   TestSong u(two);
   u.Ticks(2);
   EXPECT_EQ(u.Voice(0).sample, nullptr);
@@ -260,7 +260,7 @@ TEST(ModuleReplay, NoteDelayAndSampleOffset) {
 
   // 9xx within the loop starts the note there; beyond the loop end it restarts the sound that
   // plays from 0 and starts no new note.
-  XmSongSpec offset = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(49, 1, 0, 0x09, 0x01)}});
+  XmSongDesc offset = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(49, 1, 0, 0x09, 0x01)}});
   XmSampleSpec& s = offset.instruments[0].samples[0];
   s.frames = SineCycle(512, 100);
   s.loopLength = 512;
@@ -272,7 +272,7 @@ TEST(ModuleReplay, NoteDelayAndSampleOffset) {
   EXPECT_EQ(o.Voice(0).position, 256u);
   EXPECT_NE(&o.Voice(0), first);  // the second note took the twin voice
 
-  XmSongSpec past = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(49, 1, 0, 0x09, 0x40)}});
+  XmSongDesc past = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(49, 1, 0, 0x09, 0x40)}});
   TestSong p(past);
   p.Ticks(6);
   MixVoice* voice = &p.Voice(0);
@@ -283,8 +283,8 @@ TEST(ModuleReplay, NoteDelayAndSampleOffset) {
 }
 
 TEST(ModuleReplay, InstrumentWithoutNoteResetsWithoutRestart) {
-  XmSongSpec spec = OneChannelSong({{0, Cell(49, 1, 0x20)}, {1, Cell(0, 1)}});
-  TestSong t(spec);
+  XmSongDesc desc = OneChannelSong({{0, Cell(49, 1, 0x20)}, {1, Cell(0, 1)}});
+  TestSong t(desc);
   t.Ticks(6);
   EXPECT_EQ(t.Channel(0).volume, 0x10);
   MixVoice* v = &t.Voice(0);
@@ -297,13 +297,13 @@ TEST(ModuleReplay, InstrumentWithoutNoteResetsWithoutRestart) {
 
 TEST(ModuleReplay, EnvelopesSustainLoopKeyOffAndFadeout) {
   // Volume envelope 64 -> 32 over 4 ticks, sustain at point 1, then down to 0 over 4 ticks.
-  XmSongSpec spec = OneChannelSong({{0, Cell(49, 1)}, {2, Cell(97)}});
-  XmInstrumentSpec& ins = spec.instruments[0];
+  XmSongDesc desc = OneChannelSong({{0, Cell(49, 1)}, {2, Cell(97)}});
+  XmInstrumentSpec& ins = desc.instruments[0];
   ins.volume.points = {{0, 64}, {4, 32}, {8, 0}};
   ins.volume.type = EnvelopeOn | EnvelopeSustain;
   ins.volume.sustain = 1;
   ins.fadeout = 0x0800;
-  TestSong t(spec);
+  TestSong t(desc);
   std::vector<int32_t> out;
   for (int i = 0; i < 12; ++i) {
     t.Tick();
@@ -319,7 +319,7 @@ TEST(ModuleReplay, EnvelopesSustainLoopKeyOffAndFadeout) {
   EXPECT_EQ(t.Channel(0).volumeEnvelope.stopped, 1);
 
   // A loop from point 2 back to point 1 sets the tick back to point 1's tick.
-  XmSongSpec loop = OneChannelSong({{0, Cell(49, 1)}});
+  XmSongDesc loop = OneChannelSong({{0, Cell(49, 1)}});
   loop.instruments[0].volume.points = {{0, 0}, {2, 64}, {4, 0}};
   loop.instruments[0].volume.type = EnvelopeOn | EnvelopeLoop;
   loop.instruments[0].volume.loopStart = 1;
@@ -333,7 +333,7 @@ TEST(ModuleReplay, EnvelopesSustainLoopKeyOffAndFadeout) {
   EXPECT_EQ(trace, (std::vector<int32_t>{0, 32, 64, 32, 64, 32, 64, 32, 64}));
 
   // Without a volume envelope a key-off silences at once.
-  XmSongSpec plain = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97)}});
+  XmSongDesc plain = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97)}});
   TestSong k(plain);
   k.Ticks(7);
   EXPECT_EQ(k.Channel(0).volumeEnvelope.output, 0);
@@ -343,9 +343,9 @@ TEST(ModuleReplay, EnvelopesSustainLoopKeyOffAndFadeout) {
 TEST(ModuleReplay, PanningFollowsTheFormat) {
   // Panning 0 sounds on the left only, 255 on the right only, 128 in both.
   for (uint8_t pan : {0, 128, 255}) {
-    XmSongSpec spec = OneChannelSong({{0, Cell(49, 1)}});
-    spec.instruments[0].samples[0].panning = pan;
-    TestSong t(spec, true);
+    XmSongDesc desc = OneChannelSong({{0, Cell(49, 1)}});
+    desc.instruments[0].samples[0].panning = pan;
+    TestSong t(desc, true);
     std::vector<int16_t> pcm = t.Render(4000);
     int64_t left = 0, right = 0;
     for (size_t i = 0; i < pcm.size(); i += 2) {
@@ -365,10 +365,10 @@ TEST(ModuleReplay, PanningFollowsTheFormat) {
 }
 
 TEST(ModuleReplay, SetEnvelopePosition) {
-  XmSongSpec spec = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(0, 0, 0, 0x15, 6)}});
-  spec.instruments[0].volume.points = {{0, 0}, {4, 64}, {12, 0}};
-  spec.instruments[0].volume.type = EnvelopeOn;
-  TestSong t(spec);
+  XmSongDesc desc = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(0, 0, 0, 0x15, 6)}});
+  desc.instruments[0].volume.points = {{0, 0}, {4, 64}, {12, 0}};
+  desc.instruments[0].volume.type = EnvelopeOn;
+  TestSong t(desc);
   t.Ticks(7);
   // L runs after the row's envelope step. Position 6 lies between points 1 and 2:
   // 64 + 2 x (-8) = 48, next point 2.

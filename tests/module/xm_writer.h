@@ -42,7 +42,7 @@ struct XmPatternSpec {
   }
 };
 
-struct XmSongSpec {
+struct XmSongDesc {
   int channels = 1;
   std::vector<uint8_t> orders = {0};
   int restart = 0;
@@ -82,7 +82,7 @@ inline void XmPackCell(std::vector<uint8_t>& out, const ModuleCell& c) {
   }
 }
 
-inline std::vector<uint8_t> WriteXm(const XmSongSpec& song) {
+inline std::vector<uint8_t> WriteXm(const XmSongDesc& song) {
   std::vector<uint8_t> out;
   XmPutText(out, "Extended Module: ", 17);
   XmPutText(out, "test", 20);
