@@ -11,7 +11,13 @@ BUILD_PKGS = cmake g++ make pkg-config libsdl2-dev libpng-dev libgtest-dev libgm
 TEST_PKGS = xvfb xauth xdotool x11-apps x11-utils imagemagick jwm cc65 sidplayfp xmp openmpt123 \
             clang libclang-rt-14-dev
 
-.PHONY: all deps test-deps configure build run test bench fuzz clean
+# The loaders, interpreters and audio threads run again under the sanitizers: AddressSanitizer
+# with UndefinedBehaviorSanitizer for everything they read and compute, ThreadSanitizer for the
+# audio threads.
+ASAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_tests tests/app/app_tests
+TSAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_tests
+
+.PHONY: all deps test-deps configure build run test sanitize bench clean
 
 all: build
 
@@ -30,11 +36,19 @@ build: configure
 run: deps build
 	$(BUILD)/app/quellmark
 
-test: test-deps build
+test: test-deps build sanitize
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+sanitize: test-deps
+	@cmake -S . -B build-asan -DQM_SANITIZE=ON -DQM_BENCH=OFF >/dev/null
+	@cmake --build build-asan -j $(JOBS) --target $(notdir $(ASAN_TESTS))
+	cd tests && for t in $(ASAN_TESTS); do ../build-asan/$$t --gtest_brief=1 || exit 1; done
+	@cmake -S . -B build-tsan -DQM_TSAN=ON -DQM_BENCH=OFF >/dev/null
+	@cmake --build build-tsan -j $(JOBS) --target $(notdir $(TSAN_TESTS))
+	cd tests && for t in $(TSAN_TESTS); do ../build-tsan/$$t --gtest_brief=1 || exit 1; done
 
 bench: deps build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-tsan
