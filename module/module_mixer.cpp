@@ -15,15 +15,20 @@ constexpr float Inv255 = 1.0f / 255.0f;
 constexpr float Inv256 = 1.0f / 256.0f;
 constexpr float FractionScale = 1.0f / 2147483648.0f;  // 2^-31
 
+// The sample value at a 32.32 position, linear between the two frames around it.
+inline float Interpolate(const int16_t* data, int64_t position) {
+  const uint32_t index = uint32_t(uint64_t(position) >> 32);
+  const float a = data[index], b = data[index + 1];
+  const float t = float(uint32_t(position) >> 1) * FractionScale;
+  return a + (b - a) * t;
+}
+
 // Mixes `count` frames of one voice at fixed gains, or advances it silently when both are 0.
 int64_t MixPlain(const int16_t* data, int64_t position, int64_t step, float g1, float g2,
                  float* out, int count) {
   if (g1 == 0.0f && g2 == 0.0f) return position + step * count;
   for (int j = 0; j < count; ++j) {
-    uint32_t index = uint32_t(uint64_t(position) >> 32);
-    float a = data[index], b = data[index + 1];
-    float t = float(uint32_t(position) >> 1) * FractionScale;
-    float v = a + (b - a) * t;
+    const float v = Interpolate(data, position);
     out[2 * j] += v * g1;
     out[2 * j + 1] += v * g2;
     position += step;
@@ -34,10 +39,7 @@ int64_t MixPlain(const int16_t* data, int64_t position, int64_t step, float g1, 
 int64_t MixRamp(const int16_t* data, int64_t position, int64_t step, float& l1, float& l2, float s1,
                 float s2, float* out, int count) {
   for (int j = 0; j < count; ++j) {
-    uint32_t index = uint32_t(uint64_t(position) >> 32);
-    float a = data[index], b = data[index + 1];
-    float t = float(uint32_t(position) >> 1) * FractionScale;
-    float v = a + (b - a) * t;
+    const float v = Interpolate(data, position);
     out[2 * j] += v * l1;
     out[2 * j + 1] += v * l2;
     l1 += s1;
