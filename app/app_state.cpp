@@ -1,27 +1,12 @@
 #include "app/app_state.h"
 
-#include <cstring>
+#include "common/random.h"
+#include "common/shared_state.h"
 
 AppState App;
 
 void ResetApp() {
   App = AppState{};
-}
-
-void SeedRandom(double seed) {
-  uint64_t bits = 0;
-  std::memcpy(&bits, &seed, sizeof bits);
-  // Any seed, including 0, must give a non-zero xorshift state.
-  App.RandomState = bits ^ 0x9E3779B97F4A7C15ull;
-  if (App.RandomState == 0) App.RandomState = 1;
-}
-
-double RandomUniform() {
-  // xorshift64*: plenty for picking a tune; the top 53 bits make the double.
-  uint64_t x = App.RandomState;
-  x ^= x >> 12;
-  x ^= x << 25;
-  x ^= x >> 27;
-  App.RandomState = x;
-  return static_cast<double>((x * 0x2545F4914F6CDD1Dull) >> 11) * (1.0 / 9007199254740992.0);
+  ResetShared();
+  ResetRandom();
 }

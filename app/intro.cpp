@@ -5,6 +5,9 @@
 #include "app/music_module.h"
 #include "app/music_tune.h"
 #include "app/quellmark.h"
+#include "app/transitions.h"
+#include "common/random.h"
+#include "common/shared_state.h"
 #include "display/display.h"
 #include "render/framebuffer.h"
 #include "render/intro_backdrop.h"
@@ -57,13 +60,14 @@ void RunIntro() {
     UpdateWaveTables();
     DrawStarField();
     DrawIntroBox();
-    DrawIntroScroller(TimerSeconds());
+    const double now = TimerSeconds();
+    if (DrawIntroScroller(now, App.IntroStart)) App.IntroStart = now + ScrollerHoldSeconds;
     DisplayUpdate(FrameBuffer);
     PaintIntroBackdrop();
     SleepMs(1);
     const double elapsed = TimerSeconds() - frameStart;
-    App.IntroStep = elapsed * 250.0;
-    App.IntroPhase += elapsed * 50.0;
+    Shared.IntroStep = elapsed * 250.0;
+    Shared.IntroPhase += elapsed * 50.0;
   }
 
   SidStopTune();

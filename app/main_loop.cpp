@@ -1,6 +1,7 @@
 #include "app/app_state.h"
 #include "app/quellmark.h"
 #include "app/viewer.h"
+#include "common/shared_state.h"
 #include "display/display.h"
 #include "render/framebuffer.h"
 
@@ -32,6 +33,6 @@ void RunMainLoop() {
     DisplayUpdate(FrameBuffer);
     PollInput();
     SleepMs(1);
-    App.AnimClock += (TimerSeconds() - frameStart) * 250.0;
+    Shared.AnimClock += (TimerSeconds() - frameStart) * 250.0;
   }
 }

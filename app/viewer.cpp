@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/app_state.h"
+#include "common/shared_state.h"
 #include "content/content.h"
 #include "display/display.h"
 #include "render/primitives.h"
@@ -95,7 +96,7 @@ void DrawPageRules(int32_t topLine) {
 }
 
 void DrawPageText(int32_t topLine) {
-  const int32_t clipBottom = App.SkinNumber == 2 ? 570 : 569;
+  const int32_t clipBottom = Shared.SkinNumber == 2 ? 570 : 569;
   for (int32_t r = 0; r < PageRows; ++r) {
     const int32_t line = topLine + r;
     if (line >= App.LineCount) break;
@@ -122,7 +123,7 @@ void DrawScrollbarThumb() {
   if (App.LineCount <= 33) return;
   const int32_t y =
       static_cast<int32_t>(std::nearbyint(361.0 / (App.LineCount - 33) * App.TopLine)) + 195;
-  if (App.SkinNumber == 1) {
+  if (Shared.SkinNumber == 1) {
     BlendRect(779, y, 8, 19, 80, 100, 150, 250);
     BlendRect(779, y, 8, 19, Viewer.ScrollGlow, 100, 125, 200);
   } else {
@@ -132,17 +133,17 @@ void DrawScrollbarThumb() {
 }
 
 void HandleScrollbarDrag() {
-  const int32_t d = App.SkinNumber == 2 ? 5 : 0;
+  const int32_t d = Shared.SkinNumber == 2 ? 5 : 0;
   const double q = (App.LineCount - 32) / 352.0;
-  if (App.MouseDown == 0) Viewer.ScrollDragging = 0;
-  const bool hovered =
-      App.MouseY > 200 && App.MouseY < 561 && App.MouseX > 775 + d && App.MouseX < 791 + d;
+  if (Shared.MouseDown == 0) Viewer.ScrollDragging = 0;
+  const bool hovered = Shared.MouseY > 200 && Shared.MouseY < 561 && Shared.MouseX > 775 + d &&
+                       Shared.MouseX < 791 + d;
   if (hovered || Viewer.ScrollDragging == 1) {
-    if (App.LineCount > 32) App.PointerShape = 2;
-    if (App.MouseDown == 1 || Viewer.ScrollDragging == 1) App.PointerShape = 1;
-    if (App.MouseDown == 1) {
+    if (App.LineCount > 32) Shared.PointerShape = 2;
+    if (Shared.MouseDown == 1 || Viewer.ScrollDragging == 1) Shared.PointerShape = 1;
+    if (Shared.MouseDown == 1) {
       Viewer.ScrollDragging = 1;
-      const auto top = static_cast<int32_t>(std::nearbyint((App.MouseY - 200) * q));
+      const auto top = static_cast<int32_t>(std::nearbyint((Shared.MouseY - 200) * q));
       App.TopLine = std::clamp(top, 0, LastTopLine());
     }
     if (Viewer.ScrollGlow < 125) Viewer.ScrollGlow += 5;

@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/app_state.h"
+#include "common/random.h"
+#include "common/shared_state.h"
 #include "render/framebuffer.h"
 #include "render/intro_effects.h"
 
@@ -52,14 +53,14 @@ void ScatterStars() {
 void DrawRasterBars() {
   for (int i = 1; i <= 7; ++i) {
     // 3.14, not pi: the bars' paths were tuned with it.
-    const double s = std::sin((4.0 * i + App.IntroPhase) * 3.14 / 90.0);
+    const double s = std::sin((4.0 * i + Shared.IntroPhase) * 3.14 / 90.0);
     DrawBar(2 * i, RoundEven(s * 100.0 + 375.0));
     DrawBar(i, RoundEven(s * -80.0 + 595.0));
   }
 }
 
 void UpdateWaveTables() {
-  const double phase = App.IntroPhase;
+  const double phase = Shared.IntroPhase;
   for (int j = 0; j < WaveColumns; ++j) {
     // Two neighbouring columns share a height, so the wave moves in double-size steps.
     const int k = (j + 1) / 2;
@@ -93,9 +94,9 @@ void DrawStarField() {
     uint32_t centre;
     uint32_t edge;
   };
-  const Layer layers[3] = {{0.6 * App.IntroStep, 0x222222, 0x111111},
-                           {1.2 * App.IntroStep, 0x444444, 0x222222},
-                           {1.8 * App.IntroStep, 0x999999, 0x444444}};
+  const Layer layers[3] = {{0.6 * Shared.IntroStep, 0x222222, 0x111111},
+                           {1.2 * Shared.IntroStep, 0x444444, 0x222222},
+                           {1.8 * Shared.IntroStep, 0x999999, 0x444444}};
   for (int n = 1; n <= StarCount; ++n) {
     const Layer& layer = layers[(n - 1) / 100];
     const int px = static_cast<int>(std::floor(Intro.StarX[n]));

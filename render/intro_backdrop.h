@@ -2,7 +2,7 @@
 // The intro's backdrop: raster bars, the three-layer star field, and the wave and colour tables
 // that shape the big-font text. Each intro frame calls DrawRasterBars, UpdateWaveTables and
 // DrawStarField in this order, over the backdrop PaintIntroBackdrop left from the previous frame.
-// They read App.IntroPhase and App.IntroStep and write the FrameBuffer and `Intro`.
+// They read Shared.IntroPhase and Shared.IntroStep and write the FrameBuffer and `Intro`.
 
 // Once before the intro: random positions for the 300 stars (x before y for each star).
 void ScatterStars();

@@ -4,8 +4,8 @@
 #include <cmath>
 #include <cstring>
 
-#include "app/app_state.h"
-#include "display/display.h"
+#include "common/random.h"
+#include "common/shared_state.h"
 #include "intro_assets.h"
 #include "render/framebuffer.h"
 #include "render/intro_effects.h"
@@ -40,7 +40,6 @@ static_assert(sizeof ScrollTextData - 1 == 881);
 constexpr char HoldMarker = 'a';
 constexpr int GlyphSize = 32;
 constexpr int VisibleCharacters = 28;
-constexpr double HoldSeconds = 4.0;
 constexpr double MaxScrollStep = 5.0;
 
 constexpr uint32_t ShadowColour = 0x444444;
@@ -87,22 +86,15 @@ const std::string_view IntroBox[10] = {
 
 const std::string_view IntroScrollText(ScrollTextData, sizeof ScrollTextData - 1);
 
-void ColourBandFlash(int band) {
+void PaintColourBands(int band) {
   if (band < 1) return;
-  const double end = TimerSeconds() + 0.5;
-  while (TimerSeconds() < end) {
-    for (int y = 0; y < FrameHeight; y += band) {
-      const auto channel = [] {
-        return static_cast<uint32_t>(std::lrint(RandomUniform() * 255.0));
-      };
-      const uint32_t red = channel();
-      const uint32_t green = channel();
-      const uint32_t blue = channel();
-      const int rows = std::min(band, FrameHeight - y);
-      std::fill_n(FrameBuffer + y * FrameWidth, rows * FrameWidth, red << 16 | green << 8 | blue);
-    }
-    DisplayUpdate(FrameBuffer);
-    SleepMs(1);
+  for (int y = 0; y < FrameHeight; y += band) {
+    const auto channel = [] { return static_cast<uint32_t>(std::lrint(RandomUniform() * 255.0)); };
+    const uint32_t red = channel();
+    const uint32_t green = channel();
+    const uint32_t blue = channel();
+    const int rows = std::min(band, FrameHeight - y);
+    std::fill_n(FrameBuffer + y * FrameWidth, rows * FrameWidth, red << 16 | green << 8 | blue);
   }
 }
 
@@ -163,14 +155,15 @@ void DrawBigGlyph(int column, int x, int y) {
   }
 }
 
-void DrawIntroScroller(double now) {
-  const double speed = std::min(App.IntroStep, MaxScrollStep);
-  if (now > App.IntroStart) Intro.ScrollOffset -= speed;
+bool DrawIntroScroller(double now, double holdUntil) {
+  const double speed = std::min(Shared.IntroStep, MaxScrollStep);
+  if (now > holdUntil) Intro.ScrollOffset -= speed;
+  bool holdStarts = false;
   const int length = static_cast<int>(IntroScrollText.size());
   if (Intro.ScrollOffset < -GlyphSize) {
     ++Intro.ScrollPos;
     if (Intro.ScrollPos <= length && IntroScrollText[Intro.ScrollPos - 1] == HoldMarker) {
-      App.IntroStart = now + HoldSeconds;
+      holdStarts = true;
     }
     if (Intro.ScrollPos > length) Intro.ScrollPos = 1;
     Intro.ScrollOffset += GlyphSize;
@@ -184,6 +177,7 @@ void DrawIntroScroller(double now) {
     DrawWaveGlyph(column, x);
     x += GlyphSize;
   }
+  return holdStarts;
 }
 
 void DrawWaveGlyph(int column, int x) {

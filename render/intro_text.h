@@ -12,8 +12,9 @@ extern const std::string_view IntroBox[10];
 // for 4 seconds.
 extern const std::string_view IntroScrollText;
 
-// Half a second of random colour bands `band` rows high, presenting its own frames.
-void ColourBandFlash(int band);
+// One frame of random colour bands `band` rows high (red, green, blue drawn in that order per
+// band), over the whole frame. A band below 1 row draws nothing.
+void PaintColourBands(int band);
 // Unpacks the built-in big font sheet and its palette into `Intro`.
 void BuildBigFont();
 // The nine title lines, centred, at rows 93, 126, ..., 357.
@@ -22,9 +23,13 @@ void DrawIntroBox();
 void DrawBigText(std::string_view text, int y);
 // The glyph whose first sheet column is `column` at (x, y): shadow, highlight, colour-ramp body.
 void DrawBigGlyph(int column, int x, int y);
-// Moves the scroller by this frame's step unless a hold lasts past `now` (timer seconds), then
-// draws its 28 visible characters along the wave.
-void DrawIntroScroller(double now);
+// How long the scroller stands still once a hold marker becomes its first visible character.
+constexpr double ScrollerHoldSeconds = 4.0;
+// Moves the scroller by this frame's step unless `now` (timer seconds) has not yet passed
+// `holdUntil`, then draws its 28 visible characters along the wave. Returns true when a hold
+// marker has just become the first visible character: the caller then holds the scroller for
+// ScrollerHoldSeconds from now.
+bool DrawIntroScroller(double now, double holdUntil);
 // One scroller glyph at x: its mirror image first, then the glyph, each column at its wave height.
 // Reads this frame's wave tables, so UpdateWaveTables must have run.
 void DrawWaveGlyph(int column, int x);

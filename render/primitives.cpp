@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "app/app_state.h"
+#include "common/shared_state.h"
 #include "render/framebuffer.h"
 
 namespace {
@@ -61,7 +61,7 @@ void DrawRule(int32_t y, int32_t x, int32_t length, int32_t style) {
     }
   } else if (style == 8) {
     for (int32_t i = 0; i <= length; ++i) {
-      const double t = App.AnimClock + i;
+      const double t = Shared.AnimClock + i;
       const double sr = std::sin(t * 0.01);
       const double sg = std::sin(t * 0.012 + 0.96);
       const double sb = std::sin(t * 0.013 + 2.47);

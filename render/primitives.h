@@ -10,5 +10,5 @@ void BlendRect(int32_t x, int32_t y, int32_t w, int32_t h, int32_t alpha, int32_
 
 // A rule on rows y - 1, y and y + 1 from column x. Styles 1..7 are plain (length pixels of one
 // bright colour on row y, a dim one above and below); style 8 is the moving rainbow (length + 1
-// pixels) driven by App.AnimClock. Any other style draws nothing.
+// pixels) driven by Shared.AnimClock. Any other style draws nothing.
 void DrawRule(int32_t y, int32_t x, int32_t length, int32_t style);

@@ -3,6 +3,9 @@
 #include <benchmark/benchmark.h>
 
 #include "app/app_state.h"
+#include "app/transitions.h"
+#include "common/random.h"
+#include "common/shared_state.h"
 #include "display/display.h"
 #include "display/headless.h"
 #include "render/framebuffer.h"
@@ -19,7 +22,7 @@ void PrepareIntro() {
   BuildBigFont();
   ScatterStars();
   PaintIntroBackdrop();
-  App.IntroStep = 250.0 / 60.0;
+  Shared.IntroStep = 250.0 / 60.0;
   // Mid-text, so all 28 scroller cells hold glyphs.
   Intro.ScrollPos = static_cast<int>(IntroScrollText.find("UPDATED")) + 1;
 }
@@ -32,11 +35,11 @@ void BM_IntroFrame(benchmark::State& state) {
     UpdateWaveTables();
     DrawStarField();
     DrawIntroBox();
-    DrawIntroScroller(now);
+    DrawIntroScroller(now, 0.0);
     benchmark::DoNotOptimize(FrameBuffer);
     PaintIntroBackdrop();
     now += 1.0 / 60.0;
-    App.IntroPhase += 50.0 / 60.0;
+    Shared.IntroPhase += 50.0 / 60.0;
     // Keep the scroller in the middle of the text, away from the holds.
     if (Intro.ScrollPos > 800) Intro.ScrollPos = 400;
   }
@@ -49,7 +52,7 @@ void BM_UpdateWaveTables(benchmark::State& state) {
   for (auto _ : state) {
     UpdateWaveTables();
     benchmark::DoNotOptimize(Intro.WaveTop);
-    App.IntroPhase += 50.0 / 60.0;
+    Shared.IntroPhase += 50.0 / 60.0;
   }
 }
 BENCHMARK(BM_UpdateWaveTables)->Unit(benchmark::kMicrosecond);
@@ -67,9 +70,9 @@ BENCHMARK(BM_DrawIntroBox)->Unit(benchmark::kMicrosecond);
 void BM_DrawIntroScroller(benchmark::State& state) {
   PrepareIntro();
   UpdateWaveTables();
-  App.IntroStep = 0.0;  // stand still: the same 28 glyphs every time
+  Shared.IntroStep = 0.0;  // stand still: the same 28 glyphs every time
   for (auto _ : state) {
-    DrawIntroScroller(0.0);
+    DrawIntroScroller(0.0, 0.0);
     benchmark::DoNotOptimize(FrameBuffer);
   }
 }

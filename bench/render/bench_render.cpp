@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/viewer.h"
+#include "common/shared_state.h"
 #include "content/content.h"
 #include "render/framebuffer.h"
 #include "render/text.h"
@@ -28,7 +29,7 @@ void BM_PageTextAndRules(benchmark::State& state) {
     DrawPageRules(App.TopLine);
     DrawPageText(App.TopLine);
     benchmark::DoNotOptimize(FrameBuffer[400 * FrameWidth + 400]);
-    App.AnimClock += 4.0;  // rainbow rules change every frame
+    Shared.AnimClock += 4.0;  // rainbow rules change every frame
   }
 }
 BENCHMARK(BM_PageTextAndRules)->Unit(benchmark::kMicrosecond);

@@ -6,6 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/quellmark.h"
+#include "common/shared_state.h"
 #include "display/audio.h"
 #include "display/headless.h"
 
@@ -49,13 +50,13 @@ TEST(Run, EscapeHeldAtStartDoesNotSkipTheIntro) {
   // intro loop would not have run at all.
   EXPECT_EQ(RunWith("0 keydown Escape\n30 keyup Escape\n140 key Escape\n400 key Escape\n"), 0);
   EXPECT_EQ(Headless.frame, 400);
-  EXPECT_GT(App.IntroPhase, 10.0);
+  EXPECT_GT(Shared.IntroPhase, 10.0);
 }
 
 TEST(Run, ButtonHeldAtStartDoesNotSkipTheIntroButAClickEndsIt) {
   EXPECT_EQ(RunWith("0 down\n20 up\n150 down\n151 up\n400 key Escape\n"), 0);
   EXPECT_EQ(Headless.frame, 400);
-  EXPECT_GT(App.IntroPhase, 10.0);
+  EXPECT_GT(Shared.IntroPhase, 10.0);
 }
 
 TEST(Run, OnlyAFreshEscapeEndsTheMainLoop) {
@@ -69,8 +70,8 @@ TEST(Run, MainLoopClocksAdvanceByRealFrameTime) {
   // frame 74 and the main loop at frame 245.
   EXPECT_EQ(RunWith("0 step 0.02\n100 key Escape\n344 key Escape\n"), 0);
   // About 100 main-loop frames of 20 ms plus their 1 ms sleeps, at 250 units a second.
-  EXPECT_NEAR(App.AnimClock, 100 * 0.021 * 250, 0.021 * 250 * 2);
-  EXPECT_GT(App.IntroPhase, 0.0);
+  EXPECT_NEAR(Shared.AnimClock, 100 * 0.021 * 250, 0.021 * 250 * 2);
+  EXPECT_GT(Shared.IntroPhase, 0.0);
 }
 
 }  // namespace

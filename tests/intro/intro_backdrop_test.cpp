@@ -1,13 +1,14 @@
 // Raster bars, star field and the wave and colour tables.
 #include <cmath>
 
+#include "common/shared_state.h"
 #include "render/intro_backdrop.h"
 #include "tests/intro/intro_fixture.h"
 
 using IntroBackdrop = IntroTest;
 
 TEST_F(IntroBackdrop, RasterBarsAtPhaseZero) {
-  App.IntroPhase = 0.0;
+  Shared.IntroPhase = 0.0;
   DrawRasterBars();
   // Bar 1: s = sin(4 x 3.14 / 90) = 0.1391, big bar at round(13.91 + 375) = 389, rising in
   // steps of 2; bar 2 starts at round(27.55 + 375) = 403 and covers the rest of bar 1.
@@ -25,7 +26,7 @@ TEST_F(IntroBackdrop, RasterBarsAtPhaseZero) {
 }
 
 TEST_F(IntroBackdrop, WaveTablesAtPhaseZeroAndPairedColumns) {
-  App.IntroPhase = 0.0;
+  Shared.IntroPhase = 0.0;
   UpdateWaveTables();
   // Column 0: k = 0, both sines 0.
   EXPECT_EQ(Intro.WaveTop[0], 310);
@@ -40,7 +41,7 @@ TEST_F(IntroBackdrop, WaveTopsStayWithin137To483AndReflectionWithin514To670) {
   // 100 x A + 73 x B + 310 with A, B in [-1, 1]; a sweep of phases reaches both ends.
   int low = 1000, high = -1000, mirrorLow = 1000, mirrorHigh = -1000;
   for (double phase = 0; phase < 3000; phase += 2.3) {
-    App.IntroPhase = phase;
+    Shared.IntroPhase = phase;
     UpdateWaveTables();
     for (int j = 0; j < WaveColumns; ++j) {
       low = std::min(low, Intro.WaveTop[j]);
@@ -56,7 +57,7 @@ TEST_F(IntroBackdrop, WaveTopsStayWithin137To483AndReflectionWithin514To670) {
 }
 
 TEST_F(IntroBackdrop, ColourRamps) {
-  App.IntroPhase = 0.0;
+  Shared.IntroPhase = 0.0;
   UpdateWaveTables();
   // Title row 0: 125, round(sin(20 x 3.143 / 120) x 90 + 125) = 170, round(0.8662 x 90 + 125) =
   // 203.
@@ -78,7 +79,7 @@ TEST_F(IntroBackdrop, ColourRamps) {
   std::copy(Intro.TitleRamp, Intro.TitleRamp + RampRows, title);
   std::copy(Intro.ScrollerRamp, Intro.ScrollerRamp + RampRows, scroller);
   std::copy(Intro.ReflectionRamp, Intro.ReflectionRamp + RampRows, reflection);
-  App.IntroPhase = 7.0;
+  Shared.IntroPhase = 7.0;
   UpdateWaveTables();
   for (int j = 0; j + 7 < RampRows; ++j) ASSERT_EQ(Intro.TitleRamp[j], title[j + 7]) << j;
   EXPECT_TRUE(std::equal(scroller, scroller + RampRows, Intro.ScrollerRamp));
@@ -106,7 +107,7 @@ TEST_F(IntroBackdrop, StarIsAFourByFourDotWithoutCorners) {
   Intro.StarY[1] = 200.2;
   Intro.StarX[201] = 300.0;  // fast layer: centre 0x999999, edge 0x444444
   Intro.StarY[201] = 100.0;
-  App.IntroStep = 0.0;
+  Shared.IntroStep = 0.0;
   DrawStarField();
 
   for (int dy = -1; dy <= 2; ++dy) {
@@ -128,7 +129,7 @@ TEST_F(IntroBackdrop, StarsMoveRightByLayerSpeedAndWrapUndrawn) {
   Intro.StarX[201] = 799.5;
   Intro.StarY[201] = 50.0;
   const double y201 = Intro.StarY[201];
-  App.IntroStep = 250.0 / 100.0;  // a 10 ms frame: 1.5, 3 and 4.5 pixels
+  Shared.IntroStep = 250.0 / 100.0;  // a 10 ms frame: 1.5, 3 and 4.5 pixels
   DrawStarField();
   EXPECT_DOUBLE_EQ(Intro.StarX[1], 11.5);
   EXPECT_DOUBLE_EQ(Intro.StarX[101], 13.0);
@@ -142,7 +143,7 @@ TEST_F(IntroBackdrop, StarsMoveRightByLayerSpeedAndWrapUndrawn) {
 TEST_F(IntroBackdrop, StarsStayInsideTheirRowsAndColumns) {
   ScatterStars();
   for (int frame = 0; frame < 500; ++frame) {
-    App.IntroStep = 3.7 + (frame % 5);
+    Shared.IntroStep = 3.7 + (frame % 5);
     DrawStarField();
   }
   for (int y = 0; y < FrameHeight; ++y) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state.h"
+#include "common/random.h"
 #include "render/framebuffer.h"
 #include "render/intro_effects.h"
 #include "render/intro_text.h"

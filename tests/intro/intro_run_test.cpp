@@ -7,6 +7,9 @@
 
 #include "app/app_state.h"
 #include "app/quellmark.h"
+#include "app/transitions.h"
+#include "common/random.h"
+#include "common/shared_state.h"
 #include "display/audio.h"
 #include "display/display.h"
 #include "display/headless.h"
@@ -145,8 +148,8 @@ TEST(IntroRun, ClocksFollowFrameTimeAtAnyFrameRate) {
   EXPECT_EQ(RunWith("0 step 0.0069444444\n400 key Escape\n1200 key Escape\n"), 0);
   const int frames = IntroLoopFrames();
   // Every intro frame took the same time: the step is that time x 250, the phase adds it x 50.
-  EXPECT_NEAR(App.IntroStep, (1.0 / 144 + 0.001) * 250, 0.01);
-  EXPECT_NEAR(App.IntroPhase, frames * App.IntroStep / 5, 1e-6);
+  EXPECT_NEAR(Shared.IntroStep, (1.0 / 144 + 0.001) * 250, 0.01);
+  EXPECT_NEAR(Shared.IntroPhase, frames * Shared.IntroStep / 5, 1e-6);
 }
 
 TEST(ColourBandFlash, FillsTheFrameWithBandsForHalfASecond) {

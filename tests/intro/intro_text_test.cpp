@@ -3,6 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "common/random.h"
+#include "common/shared_state.h"
 #include "render/intro_backdrop.h"
 #include "tests/intro/intro_fixture.h"
 
@@ -62,7 +64,7 @@ TEST(IntroScrollText, HoldsNamesAndLength) {
 
 TEST_F(IntroText, BigTextIsCentredAndDrawsShadowHighlightAndBody) {
   UseSolidFont();
-  App.IntroPhase = 0.0;
+  Shared.IntroPhase = 0.0;
   UpdateWaveTables();
   DrawBigText("issue number 47", 200);               // 15 characters: x = 400 - 240 = 160
   EXPECT_EQ(Pixel(159, 199), 0xFFFFFFu);             // highlight, up and left
@@ -99,7 +101,7 @@ TEST_F(IntroText, LowercaseIsDrawnAsCapitals) {
 
 TEST_F(IntroText, TitleBoxStaysInRows92To389) {
   for (double phase : {0.0, 33.3, 250.0}) {
-    App.IntroPhase = phase;
+    Shared.IntroPhase = phase;
     UpdateWaveTables();
     ClearFrameBuffer(Untouched);
     DrawIntroBox();
@@ -111,44 +113,44 @@ TEST_F(IntroText, TitleBoxStaysInRows92To389) {
 
 TEST_F(IntroText, ScrollerStepIsFrameTimeCappedAtFivePixels) {
   UpdateWaveTables();
-  App.IntroStart = 0.0;
-  App.IntroStep = 12.0;  // a 48 ms frame
-  DrawIntroScroller(1.0);
+  double holdUntil = 0.0;
+  Shared.IntroStep = 12.0;  // a 48 ms frame
+  DrawIntroScroller(1.0, holdUntil);
   EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -5.0);
-  App.IntroStep = 2.5;
-  DrawIntroScroller(1.0);
+  Shared.IntroStep = 2.5;
+  DrawIntroScroller(1.0, holdUntil);
   EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -7.5);
   // Before IntroStart the scroller stands still.
-  App.IntroStart = 2.0;
-  DrawIntroScroller(1.5);
+  holdUntil = 2.0;
+  DrawIntroScroller(1.5, holdUntil);
   EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -7.5);
 }
 
 TEST_F(IntroText, HoldMarkerStopsTheScrollerForFourSeconds) {
   UpdateWaveTables();
-  App.IntroStep = 4.0;
+  Shared.IntroStep = 4.0;
   Intro.ScrollPos = 66;  // the last leading space; the first hold marker is character 67
   Intro.ScrollOffset = -30.0;
-  DrawIntroScroller(100.0);
+  // The marker becomes the first visible character: the scroller asks for a hold.
+  EXPECT_TRUE(DrawIntroScroller(100.0, 0.0));
   EXPECT_EQ(Intro.ScrollPos, 67);
   EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -2.0);
-  EXPECT_DOUBLE_EQ(App.IntroStart, 104.0);
+  const double holdUntil = 100.0 + ScrollerHoldSeconds;
 
-  DrawIntroScroller(103.99);
+  EXPECT_FALSE(DrawIntroScroller(103.99, holdUntil));
   EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -2.0);
-  DrawIntroScroller(104.01);
+  DrawIntroScroller(104.01, holdUntil);
   EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -6.0);
 }
 
 TEST_F(IntroText, HoldMarkerTakesABlankCell) {
-  App.IntroPhase = 0.0;
+  Shared.IntroPhase = 0.0;
   UpdateWaveTables();
-  App.IntroStep = 0.0;
+  Shared.IntroStep = 0.0;
   // "aTHE QUELLMARK 47": the marker's cell at x 0..31 stays empty, "T" fills 32..63.
   Intro.ScrollPos = static_cast<int>(IntroScrollText.find("aTHE")) + 1;
   Intro.ScrollOffset = 0.0;
-  App.IntroStart = 1e9;
-  DrawIntroScroller(0.0);
+  DrawIntroScroller(0.0, 1e9);
   auto columnHasInk = [](int x) {
     for (int y = 0; y < FrameHeight; ++y) {
       if (Pixel(x, y) != Untouched) return true;
@@ -161,28 +163,28 @@ TEST_F(IntroText, HoldMarkerTakesABlankCell) {
 
 TEST_F(IntroText, ScrollerWrapsToTheStartAfterTheLastCharacter) {
   UpdateWaveTables();
-  App.IntroStep = 4.0;
+  Shared.IntroStep = 4.0;
   Intro.ScrollPos = 881;
   Intro.ScrollOffset = -30.0;
-  DrawIntroScroller(1.0);
+  DrawIntroScroller(1.0, 0.0);
   EXPECT_EQ(Intro.ScrollPos, 1);
   EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -2.0);
   // The last window is short: the three spaces and 55 asterisks end at 881; nothing breaks.
   Intro.ScrollPos = 870;
   Intro.ScrollOffset = 0.0;
-  App.IntroStep = 0.0;
-  DrawIntroScroller(1.0);
+  Shared.IntroStep = 0.0;
+  DrawIntroScroller(1.0, 0.0);
   EXPECT_EQ(Intro.ScrollPos, 870);
 }
 
 TEST_F(IntroText, ScrollerAndReflectionStayInRows136To598) {
-  App.IntroStep = 3.0;
+  Shared.IntroStep = 3.0;
   for (double phase = 0; phase < 400; phase += 1.9) {
-    App.IntroPhase = phase;
+    Shared.IntroPhase = phase;
     UpdateWaveTables();
     ClearFrameBuffer(Untouched);
     Intro.ScrollPos = static_cast<int>(IntroScrollText.find("ALLWAYS")) + 1;
-    DrawIntroScroller(1.0);
+    DrawIntroScroller(1.0, 0.0);
     ASSERT_TRUE(RowsUntouched(0, 136)) << phase;
     ASSERT_TRUE(RowsUntouched(599, FrameHeight)) << phase;
     ASSERT_EQ(FrameBuffer[FrameWidth * FrameHeight], Untouched);
@@ -219,12 +221,12 @@ TEST_F(IntroText, SixtyAndOneHundredFortyFourHertzLookTheSame) {
     double now = 0.0;
     for (int f = 0; f < frames; ++f) {
       DrawStarField();
-      DrawIntroScroller(now);
+      DrawIntroScroller(now, 0.0);
       now += dt;
-      App.IntroStep = dt * 250.0;
-      App.IntroPhase += dt * 50.0;
+      Shared.IntroStep = dt * 250.0;
+      Shared.IntroPhase += dt * 50.0;
     }
-    run.phase = App.IntroPhase;
+    run.phase = Shared.IntroPhase;
     run.travelled = Travelled();
     std::copy(Intro.StarX, Intro.StarX + StarCount + 1, run.starX);
   };

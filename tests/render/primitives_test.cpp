@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state.h"
+#include "common/shared_state.h"
 #include "render/framebuffer.h"
 #include "render/primitives.h"
 
@@ -69,10 +70,10 @@ TEST(DrawRule, RainbowCoversOneMorePixelAndFollowsTheClock) {
   EXPECT_EQ(Pixel(20, 301), Pixel(20, 299));
   // The colours drift along the rule with the clock: pixel i at clock c equals pixel i + c at
   // clock 0. t = 1000: 57.54 -> 58, 172.56 -> 173, 154.23 -> 154.
-  App.AnimClock = 1000.0;
+  Shared.AnimClock = 1000.0;
   DrawRule(400, 20, 750, 8);
   EXPECT_EQ(Pixel(20, 400), 58u << 16 | 173u << 8 | 154u);
-  App.AnimClock = 100.0;
+  Shared.AnimClock = 100.0;
   DrawRule(500, 20, 750, 8);
   EXPECT_EQ(Pixel(20, 500), Pixel(120, 300));
   ResetApp();

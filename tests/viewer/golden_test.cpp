@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "app/quellmark.h"
 #include "app/viewer.h"
+#include "common/shared_state.h"
 #include "content/content.h"
 #include "display/audio.h"
 #include "display/display.h"
@@ -105,7 +106,7 @@ TEST_F(ViewerGolden, ClipRowsOfBothSkins) {
   App.ScrollPixel = 11;
   DrawViewer();
   EXPECT_EQ(CheckGolden("viewer_clip_skin1"), "");
-  App.SkinNumber = 2;
+  Shared.SkinNumber = 2;
   DrawViewer();
   EXPECT_EQ(CheckGolden("viewer_clip_skin2"), "");
 }

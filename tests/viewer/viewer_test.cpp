@@ -8,6 +8,7 @@
 #include "../render/test_font.h"
 #include "app/app_state.h"
 #include "app/viewer.h"
+#include "common/shared_state.h"
 #include "content/content.h"
 #include "display/display.h"
 #include "render/framebuffer.h"
@@ -178,9 +179,9 @@ TEST_F(ViewerTest, PagesThatFitTheScreenDoNotScroll) {
   ScrollByPageKey(KeyEnd);
   EXPECT_EQ(App.TopLine, 0);
   EXPECT_EQ(App.ScrollPixel, 0);
-  App.MouseX = 783;
-  App.MouseY = 560;
-  App.MouseDown = 1;
+  Shared.MouseX = 783;
+  Shared.MouseY = 560;
+  Shared.MouseDown = 1;
   HandleScrollbarDrag();  // q = 1 / 352: round(360 / 352) = 1, held at 0
   EXPECT_EQ(Viewer.ScrollDragging, 1);
   EXPECT_EQ(App.TopLine, 0);
@@ -199,47 +200,47 @@ TEST_F(ViewerTest, PagesThatFitTheScreenDoNotScroll) {
 TEST_F(ViewerTest, ScrollbarDragJumpsFollowsAndGlows) {
   MakeDocument(1, 384);  // q = (384 - 32) / 352 = 1: one line per pixel
   LoadDocument(1);
-  App.MouseX = 780;
-  App.MouseY = 300;
+  Shared.MouseX = 780;
+  Shared.MouseY = 300;
   HandleScrollbarDrag();  // hovered, button up: hand pointer, glow rises, no jump
-  EXPECT_EQ(App.PointerShape, 2);
+  EXPECT_EQ(Shared.PointerShape, 2);
   EXPECT_EQ(Viewer.ScrollGlow, 5);
   EXPECT_EQ(App.TopLine, 0);
-  App.MouseDown = 1;
+  Shared.MouseDown = 1;
   HandleScrollbarDrag();
-  EXPECT_EQ(App.PointerShape, 1);
+  EXPECT_EQ(Shared.PointerShape, 1);
   EXPECT_EQ(App.TopLine, 100);
-  App.MouseX = 400;  // off the track, still held: the drag follows
-  App.MouseY = 590;
+  Shared.MouseX = 400;  // off the track, still held: the drag follows
+  Shared.MouseY = 590;
   HandleScrollbarDrag();
   EXPECT_EQ(App.TopLine, 351);  // held at LineCount - 33
-  App.MouseY = 1;
+  Shared.MouseY = 1;
   HandleScrollbarDrag();
   EXPECT_EQ(App.TopLine, 0);
   EXPECT_EQ(Viewer.ScrollGlow, 20);
-  App.MouseDown = 0;  // released off the track: the drag ends, the glow fades
-  App.MouseY = 300;
-  App.PointerShape = 1;
+  Shared.MouseDown = 0;  // released off the track: the drag ends, the glow fades
+  Shared.MouseY = 300;
+  Shared.PointerShape = 1;
   HandleScrollbarDrag();
   EXPECT_EQ(Viewer.ScrollDragging, 0);
   EXPECT_EQ(Viewer.ScrollGlow, 15);
   EXPECT_EQ(App.TopLine, 0);
-  EXPECT_EQ(App.PointerShape, 1);
+  EXPECT_EQ(Shared.PointerShape, 1);
   for (int i = 0; i < 10; ++i) HandleScrollbarDrag();
   EXPECT_EQ(Viewer.ScrollGlow, 0);
 
   // The track's bounds are strict, and skin 2's lies 5 pixels further right: 776..790 for skin 1,
   // 781..795 for skin 2.
-  App.MouseX = 776;
+  Shared.MouseX = 776;
   HandleScrollbarDrag();
   EXPECT_EQ(Viewer.ScrollGlow, 5);
-  App.SkinNumber = 2;
+  Shared.SkinNumber = 2;
   HandleScrollbarDrag();
   EXPECT_EQ(Viewer.ScrollGlow, 0);
-  App.MouseX = 795;
+  Shared.MouseX = 795;
   HandleScrollbarDrag();
   EXPECT_EQ(Viewer.ScrollGlow, 5);
-  App.MouseX = 796;
+  Shared.MouseX = 796;
   HandleScrollbarDrag();
   EXPECT_EQ(Viewer.ScrollGlow, 0);
 }
@@ -287,7 +288,7 @@ TEST_F(ViewerTest, EdgeRowsAreClippedPerSkin) {
   LoadDocument(1);
   App.ScrollPixel = 12;  // row 32 at y = 571: hidden; row 31 at y = 559 reaches row 570
   for (const int skin : {1, 2}) {
-    App.SkinNumber = skin;
+    Shared.SkinNumber = skin;
     ClearFrameBuffer(0x222222);
     DrawPageText(1);  // row 0 shows line 1 (line 0 is blank)
     // Column 1 (x = 32) of every line holds a full block of green.
