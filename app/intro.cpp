@@ -12,6 +12,7 @@
 #include "render/framebuffer.h"
 #include "render/intro_backdrop.h"
 #include "render/intro_text.h"
+#include "render/skins.h"
 #include "sid/sid_player.h"
 
 namespace {
@@ -75,4 +76,7 @@ void RunIntro() {
   SleepMs(10);
   PlayModule1();
   ClearFrameBuffer(0);
+  for (int skin = 1; skin <= SkinCount; ++skin) {
+    RenderSkinBackground(skin, 0, 0, App.ScreenWidth - 1, App.ScreenHeight - 1, 0, 0);
+  }
 }

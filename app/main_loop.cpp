@@ -1,14 +1,22 @@
 #include "app/app_state.h"
+#include "app/menus.h"
+#include "app/music_module.h"
 #include "app/quellmark.h"
 #include "app/viewer.h"
 #include "common/shared_state.h"
 #include "display/display.h"
+#include "render/buttons.h"
 #include "render/framebuffer.h"
+#include "render/skins.h"
 
 void ComposePageFrame() {
-  ClearFrameBuffer(0);
+  CopyBackground();
+  DrawButtons();
+  DrawMenuPanel();
   DrawPageRules(App.TopLine);
   DrawPageText(App.TopLine);
+  if (Buttons.ButtonState[6] == 0) FeedLevelMeter();
+  DrawTicker();
 }
 
 void RunMainLoop() {
@@ -22,6 +30,8 @@ void RunMainLoop() {
     App.WheelBefore = App.WheelNow;
     App.WheelNow = DisplayMouseWheel();
     ScrollByWheel();
+    HandleButtonsAndSkinKeys();
+    HandleMenuClicks();
 
     ComposePageFrame();
     if (App.LineCount > 32) {
@@ -30,6 +40,7 @@ void RunMainLoop() {
     } else {
       App.ScrollPixel = 5;
     }
+    DrawPointer(Shared.MouseX, Shared.MouseY);
     DisplayUpdate(FrameBuffer);
     PollInput();
     SleepMs(1);

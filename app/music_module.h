@@ -14,3 +14,18 @@ void PlayModule1();
 void PlayModule2();
 void PlayModule3();
 void PlayModule4();
+
+// The credit line of song 1..4 (entry 0 unused), shown in the ticker after "Selected song: ".
+extern const char* const SongCredit[5];
+// Start-up: appends each song's credit to ticker texts 1..4.
+void SetSongCredits();
+
+// Song button 7..10: marks it as the chosen song, switches the music on, restarts the ticker on
+// the song's credit and plays module k - 6 from its beginning.
+void ChooseSong(int button);
+// Music button 6: off stops the module; on starts the chosen song again from its beginning.
+void MusicOff();
+void MusicOn();
+// Per frame while the music is on: the cell words of the row being heard, for the channels of the
+// module started last, feed the level meter.
+void FeedLevelMeter();

@@ -5,6 +5,8 @@
 #include "display/audio.h"
 #include "display/display.h"
 #include "module/module.h"
+#include "render/intro_effects.h"
+#include "render/intro_text.h"
 
 int RunQuellmark() {
   StartUp();
@@ -15,6 +17,10 @@ int RunQuellmark() {
   DisplayConfigure(0, "THE QUELLMARK PREVIEW\rFULL SCREEN?", 0, 1);
   if (DisplayOpen("CODED BY VELTHRANE :-)", 800, 600) == 0) return -1;
   HideCursor();
+  // The intro's state starts clean (a second run in the same process included) and its big font
+  // is unpacked.
+  ResetIntroEffects();
+  BuildBigFont();
 
   RunIntro();
   RunMainLoop();

@@ -6,8 +6,14 @@
 int RunQuellmark();
 
 // Phases, in the order RunQuellmark calls them.
-void StartUp();           // fills tables and builds everything drawn later (before the display)
-void RunIntro();          // drain held input, opening flashes, intro loop, closing flashes
-void RunMainLoop();       // the reader's loop, until Escape or Exit
-void ComposePageFrame();  // one page frame without scrollbar and pointer (also for transitions)
-void PollInput();         // the mouse copy and the page keys, once per frame after presenting
+void StartUp();      // fills tables and builds everything drawn later (before the display)
+void RunIntro();     // drain held input, opening flashes, intro loop, closing flashes
+void RunMainLoop();  // the reader's loop, until Escape or Exit
+// One page frame without scrollbar and pointer: background, buttons, menu panel, page rules and
+// text, level meter (while the music is on), ticker. The main loop and the page transitions draw
+// every frame with it.
+void ComposePageFrame();
+// The mouse copy and the page keys, once per frame after presenting.
+void PollInput();
+// F1/F2 choose the skin; a pending click on one of the ten buttons does its action.
+void HandleButtonsAndSkinKeys();

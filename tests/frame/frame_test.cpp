@@ -1,0 +1,261 @@
+// The magazine's frame drawn by the renderer: button highlights, the pointer, the level meter and
+// the page transitions' curtain, checked by their arithmetic; then pixel-exact goldens of both
+// skins with every layer of the frame.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/app_state.h"
+#include "common/shared_state.h"
+#include "render/builtin_data.h"
+#include "render/buttons.h"
+#include "render/framebuffer.h"
+#include "render/level_meter.h"
+#include "render/page_cover.h"
+#include "render/skins.h"
+#include "tests/viewer/golden.h"
+
+namespace {
+
+uint32_t Pixel(int x, int y) {
+  return FrameBuffer[y * FrameWidth + x];
+}
+
+class Frame : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetApp();
+    RestoreBuiltInData();
+    BuildSkinBackgrounds();
+    BuildPointerImages();
+    ReadButtonTables();
+    SetLevelMeterRamps();
+    ResetLevelMeter();
+    for (int skin = 1; skin <= SkinCount; ++skin) RenderSkinBackground(skin, 0, 0, 799, 599, 0, 0);
+  }
+  // One frame of the buttons over a grey ground, the mouse at (x, y).
+  static void ButtonFrame(int32_t x, int32_t y) {
+    Shared.MouseX = x;
+    Shared.MouseY = y;
+    ClearFrameBuffer(0x404040);
+    DrawButtons();
+  }
+};
+
+TEST_F(Frame, BuiltInDataGivesTheTablesOfBothSkins) {
+  EXPECT_EQ(DataReader.Position, BuiltInDataCount);  // every value read exactly once
+  EXPECT_EQ(Buttons.ButtonLeft[1][1], 35);
+  EXPECT_EQ(Buttons.ButtonTop[1][10], 132);
+  EXPECT_EQ(Buttons.ButtonWidth[2][8], 44);
+  EXPECT_EQ(Buttons.ButtonHeight[2][10], 8);
+  EXPECT_EQ(Buttons.ButtonLeft[2][6], 698);
+  for (int i = 1; i <= ButtonCount; ++i) {
+    EXPECT_EQ(Buttons.ButtonState[i], i == 3 || i == 7 ? 1 : 0) << i;
+    EXPECT_EQ(Buttons.ButtonGlow[i], 0) << i;
+  }
+  // The pointer's tip is outline, its body blue-grey in the arrow and gold in the hand.
+  EXPECT_EQ(Skins.PointerImage[1][0], 0x111133u);
+  EXPECT_EQ(Skins.PointerImage[2][12], 0xDDBB77u);
+  EXPECT_EQ(Skins.PointerImage[1][10], 0u);
+}
+
+TEST_F(Frame, GlowReachesFullOnThe18thFrameAndFadesIn42) {
+  // Button 1 (35, 40, 88, 19): hovered from glow 0, +10 less 3 per frame.
+  for (int frame = 1; frame <= 17; ++frame) {
+    ButtonFrame(60, 50);
+    ASSERT_LT(Buttons.ButtonGlow[1], 125) << frame;
+  }
+  ButtonFrame(60, 50);
+  EXPECT_EQ(Buttons.ButtonGlow[1], 125);
+  EXPECT_EQ(Shared.PointerShape, 2);
+  ButtonFrame(60, 50);
+  EXPECT_EQ(Buttons.ButtonGlow[1], 125);
+  for (int frame = 1; frame <= 41; ++frame) {
+    ButtonFrame(400, 300);
+    ASSERT_GT(Buttons.ButtonGlow[1], 0) << frame;
+  }
+  ButtonFrame(400, 300);
+  EXPECT_EQ(Buttons.ButtonGlow[1], 0);
+  EXPECT_EQ(Shared.PointerShape, 1);
+}
+
+TEST_F(Frame, HoverIsStrictlyInsideAndAHeldPressDoesNotGlow) {
+  // The left and top edges (x 35, y 40) and the right and bottom ones (123, 59) are outside.
+  for (const auto& [x, y] : {std::pair{35, 50}, {60, 40}, {123, 50}, {60, 59}}) {
+    ButtonFrame(x, y);
+    EXPECT_EQ(Buttons.ButtonGlow[1], 0) << x << "," << y;
+    EXPECT_EQ(Shared.PointerShape, 1) << x << "," << y;
+  }
+  ButtonFrame(36, 41);
+  EXPECT_EQ(Buttons.ButtonGlow[1], 10);
+  // A taken press: the hand shows, but the glow only fades.
+  Shared.ClickTaken = 1;
+  ButtonFrame(36, 41);
+  EXPECT_EQ(Buttons.ButtonGlow[1], 7);
+  EXPECT_EQ(Shared.PointerShape, 2);
+}
+
+TEST_F(Frame, CurrentChoiceHasAFixedTintAndNeverTheHand) {
+  Buttons.ButtonState[6] = 1;
+  ButtonFrame(700, 50);  // inside button 6 of skin 1 (672, 40, 88, 19)
+  EXPECT_EQ(Shared.PointerShape, 1);
+  EXPECT_EQ(Buttons.ButtonGlow[6], 0);
+  // (125, 70, 20) at 125 over 0x40: (125 x 125 + 64 x 131) / 256 and so on.
+  const uint32_t tint1 = (125 * 125 + 64 * 131) / 256 << 16 | (70 * 125 + 64 * 131) / 256 << 8 |
+                         (20 * 125 + 64 * 131) / 256;
+  EXPECT_EQ(Pixel(672, 40), tint1);
+  EXPECT_EQ(Pixel(760, 59), tint1);
+  EXPECT_EQ(Pixel(761, 59), 0x404040u);
+  Shared.SkinNumber = 2;
+  ButtonFrame(700, 60);
+  const uint32_t tint2 = (100 * 95 + 64 * 161) / 256 << 16 | (150 * 95 + 64 * 161) / 256 << 8 |
+                         (250 * 95 + 64 * 161) / 256;
+  EXPECT_EQ(Pixel(698, 49), tint2);
+  EXPECT_EQ(Pixel(774, 68), tint2);
+  EXPECT_EQ(Shared.PointerShape, 1);
+}
+
+TEST_F(Frame, PointerStaysInsideTheFrame) {
+  auto drawnColumns = [] {
+    int last = -1;
+    for (int y = 0; y < FrameHeight; ++y) {
+      for (int x = 0; x < FrameWidth; ++x) {
+        if (Pixel(x, y) != 0) last = std::max(last, x);
+      }
+    }
+    return last;
+  };
+  ClearFrameBuffer(0);
+  DrawPointer(792, 100);
+  EXPECT_EQ(drawnColumns(), -1);
+  DrawPointer(0, 100);
+  DrawPointer(100, 0);
+  DrawPointer(100, 592);
+  EXPECT_EQ(drawnColumns(), -1);
+  // At 789 the arrow's widest row (row 6, 11 columns) reaches column 799.
+  DrawPointer(789, 100);
+  EXPECT_EQ(drawnColumns(), 799);
+  EXPECT_EQ(Pixel(789, 100), 0x111133u);
+  // At the bottom right of the mouse range the tip's last row is row 599; nothing wraps to the
+  // next row or past the frame.
+  ClearFrameBuffer(0);
+  Shared.PointerShape = 2;
+  DrawPointer(789, 589);
+  EXPECT_EQ(Pixel(795, 599), 0x221100u);
+  EXPECT_EQ(Pixel(0, 0), 0u);
+  EXPECT_EQ(FrameBuffer[FrameWidth * FrameHeight], 0u);
+  // Corners past the mouse range are clipped rather than run over the edge.
+  ClearFrameBuffer(0);
+  DrawPointer(791, 591);
+  for (int y = 0; y < 591; ++y) ASSERT_EQ(Pixel(0, y), 0u) << y;
+  EXPECT_EQ(FrameBuffer[FrameWidth * FrameHeight], 0u);
+}
+
+TEST_F(Frame, MeterPushesOnlyNotes46To83) {
+  ClearFrameBuffer(0);
+  const uint16_t outside[3] = {45, 84, 255};  // below, above, and a key-off
+  UpdateLevelMeter(outside, 3);
+  for (int i = 0; i < MeterBarCount; ++i) EXPECT_EQ(LevelMeter.MeterBars[i], 149.0) << i;
+  EXPECT_TRUE(std::all_of(FrameBuffer, FrameBuffer + FrameWidth * FrameHeight,
+                          [](uint32_t p) { return p == 0; }));
+
+  // Note 46 with an instrument in the high byte: bar 1 drops by 4, its neighbours by 3, then all
+  // three rise by 2 in the same frame. Bars at rest (149) stay there.
+  ResetLevelMeter();
+  const uint16_t note46 = 0x0300 | 46;
+  UpdateLevelMeter(&note46, 1);
+  EXPECT_EQ(LevelMeter.MeterBars[0], 146.0);
+  EXPECT_EQ(LevelMeter.MeterBars[1], 145.0);
+  EXPECT_EQ(LevelMeter.MeterBars[2], 146.0);
+  EXPECT_EQ(LevelMeter.MeterBars[3], 149.0);
+  // Note 83 drives the last bar that can move, 38, and its neighbours 37 and 39, from the rest
+  // row 149 they reached in the first frame.
+  const uint16_t note83 = 83;
+  UpdateLevelMeter(&note83, 1);
+  EXPECT_EQ(LevelMeter.MeterBars[38], 147.0);
+  EXPECT_EQ(LevelMeter.MeterBars[39], 148.0);
+  EXPECT_EQ(LevelMeter.MeterBars[1], 147.0);
+}
+
+TEST_F(Frame, AFullBarDrawsRows133To147InSkin1And135To149InSkin2) {
+  for (int skin = 1; skin <= 2; ++skin) {
+    Shared.SkinNumber = skin;
+    ResetLevelMeter();
+    LevelMeter.MeterBars[5] = 120;
+    ClearFrameBuffer(0x123456);
+    UpdateLevelMeter(nullptr, 0);
+    EXPECT_EQ(LevelMeter.MeterBars[5], 133.0);
+    const int dy = skin == 2 ? 2 : 0;
+    const int x = 157 + 12 * 5;
+    // Columns x + 1 .. x + 11; rows 133 and 134 of the ramp are black.
+    EXPECT_EQ(Pixel(x, 140 + dy), 0x123456u);
+    EXPECT_EQ(Pixel(x + 12, 140 + dy), 0x123456u);
+    EXPECT_EQ(Pixel(x + 1, 132 + dy), 0x123456u);
+    EXPECT_EQ(Pixel(x + 1, 133 + dy), 0u);
+    EXPECT_EQ(Pixel(x + 11, 134 + dy), 0u);
+    EXPECT_EQ(Pixel(x + 1, 135 + dy), skin == 1 ? 0xEEBB33u : 0x33BBEEu);
+    EXPECT_EQ(Pixel(x + 6, 147 + dy), skin == 1 ? 0x221111u : 0x111122u);
+    EXPECT_EQ(Pixel(x + 6, 148 + dy), 0x123456u);
+  }
+}
+
+TEST_F(Frame, CurtainCoversInterleavedColumnsFromBothEdges) {
+  auto black = [](int x, int y) { return Pixel(x, y) == 0; };
+  ClearFrameBuffer(0xFFFFFF);
+  CoverPageColumns(0);
+  for (int x = 0; x < FrameWidth; ++x) {
+    EXPECT_EQ(black(x, 300), x == 20 || x == 767) << x;
+  }
+  EXPECT_TRUE(black(20, 192) && black(20, 569));
+  EXPECT_FALSE(black(20, 191) || black(20, 570));
+
+  // The close transition's last step leaves columns 21, 23, 25, 762, 764 and 766 of the page.
+  ClearFrameBuffer(0xFFFFFF);
+  Shared.SkinNumber = 2;
+  CoverPageColumns(740);
+  for (int x = 20; x <= 767; ++x) {
+    const bool open = x == 21 || x == 23 || x == 25 || x == 762 || x == 764 || x == 766;
+    EXPECT_EQ(black(x, 570), !open) << x;
+  }
+  // The open transition's first step covers the whole page, and nothing beside it.
+  ClearFrameBuffer(0xFFFFFF);
+  CoverPageColumns(747);
+  for (int x = 0; x < FrameWidth; ++x) EXPECT_EQ(black(x, 400), x >= 20 && x <= 767) << x;
+  EXPECT_FALSE(black(400, 571));
+}
+
+// Pixel-exact pictures: the background alone, then the buttons at rest, hovered (glow half-way
+// and full) and in state 1, the pointer as arrow and hand, and the meter, for both skins.
+TEST_F(Frame, GoldenFramesOfBothSkins) {
+  for (int skin = 1; skin <= 2; ++skin) {
+    const std::string name = "frame_skin" + std::to_string(skin);
+    Shared.SkinNumber = skin;
+    CopyBackground();
+    EXPECT_EQ(CheckGolden(name + "_background"), "");
+
+    // Songs: 7 is chosen; Rules and the music button are hovered, one for 8 frames (glow 59),
+    // the other to full glow; Articles is the current menu; the music is off.
+    ReadButtonTables();
+    Buttons.ButtonState[6] = 1;
+    const int rules = 4, help = 5;
+    auto hover = [&](int button, int frames) {
+      Shared.MouseX = Buttons.ButtonLeft[skin][button] + 5;
+      Shared.MouseY = Buttons.ButtonTop[skin][button] + 5;
+      for (int f = 0; f < frames; ++f) {
+        CopyBackground();
+        DrawButtons();
+      }
+    };
+    hover(rules, 8);
+    hover(help, 20);
+    DrawPointer(Shared.MouseX, Shared.MouseY);
+    const uint16_t chord[4] = {0x0100 | 50, 0x0200 | 57, 62, 74};
+    for (int f = 0; f < 6; ++f) UpdateLevelMeter(chord, 4);
+    DrawPointer(300, 300);
+    Shared.PointerShape = 1;
+    DrawPointer(320, 300);
+    EXPECT_EQ(CheckGolden(name + "_buttons"), "");
+  }
+}
+
+}  // namespace

@@ -1,0 +1,294 @@
+// The whole magazine read as a person reads it, on the headless display with the audio captured:
+// menus, switch, buttons, skins, songs, music off and on, transitions, scrolling and Exit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/menus.h"
+#include "app/music_module.h"
+#include "common/shared_state.h"
+#include "display/audio.h"
+#include "display/headless.h"
+#include "render/buttons.h"
+#include "render/level_meter.h"
+#include "tests/magazine/reader.h"
+#include "tests/module/module_test_util.h"
+
+namespace {
+
+// Centres of the buttons of skin 1.
+constexpr int ExitX = 79, ExitY = 49;
+constexpr int ChartsX = 79, ChartsY = 74;
+constexpr int ArticlesX = 79, ArticlesY = 99;
+constexpr int RulesX = 716, RulesY = 74;
+constexpr int HelpX = 716, HelpY = 99;
+constexpr int MusicX = 716, MusicY = 49;
+constexpr int SongX[5] = {0, 37, 101, 693, 757}, SongY = 141;
+
+// The middle of menu slot s (1..5) of column 1 or 2.
+int SlotX(int column) {
+  return column == 1 ? 200 : 450;
+}
+int SlotY(int slot) {
+  return 54 + 12 * slot;
+}
+
+void ExpectShown(int document) {
+  Check([document] {
+    EXPECT_EQ(ShownDocument(), document);
+    EXPECT_EQ(App.TopLine, 0);
+  });
+}
+
+int MarkedEntries() {
+  int marked = 0;
+  for (int d = 0; d <= 21; ++d) marked += Menu.MenuCurrent[d];
+  return marked;
+}
+
+TEST(Magazine, EveryEnabledEntryOfBothMenusOpensItsDocument) {
+  StartReader();
+  Check([] {
+    EXPECT_EQ(App.MenuMode, 2);
+    EXPECT_EQ(ShownDocument(), 11);  // the editorial, loaded at start
+    EXPECT_EQ(Menu.MenuCurrent[11], 1);
+    EXPECT_EQ(Buttons.ButtonState[3], 1);
+  });
+  // Articles menu: column 1 holds 11, 13, 14, 15, 16; column 2 holds 17 (18..20 are disabled).
+  const int articles[6][3] = {{1, 2, 13}, {1, 3, 14}, {1, 4, 15}, {1, 5, 16}, {2, 1, 17}, {1, 1, 11}};
+  for (const auto& [column, slot, document] : articles) {
+    ClickPage(SlotX(column), SlotY(slot));
+    ExpectShown(document);
+    Check([document] {
+      EXPECT_EQ(Menu.MenuCurrent[document], 1);
+      EXPECT_EQ(MarkedEntries(), 1);
+    });
+  }
+  // The Charts button switches the menu; its entries are 1..5 and 6..9.
+  Click(ChartsX, ChartsY);
+  Check([] {
+    EXPECT_EQ(App.MenuMode, 1);
+    EXPECT_EQ(Buttons.ButtonState[2], 1);
+    EXPECT_EQ(Buttons.ButtonState[3], 0);
+  });
+  for (int document = 1; document <= 9; ++document) {
+    const int column = document <= 5 ? 1 : 2;
+    const int slot = document <= 5 ? document : document - 5;
+    ClickPage(SlotX(column), SlotY(slot));
+    ExpectShown(document);
+  }
+  // The switch entry goes back to the Articles menu, and the Charts button lets go.
+  Click(SlotX(2), 114);
+  Check([] {
+    EXPECT_EQ(App.MenuMode, 2);
+    EXPECT_EQ(Buttons.ButtonState[2], 0);
+    EXPECT_EQ(Buttons.ButtonState[3], 1);
+  });
+  Click(ExitX, ExitY);
+  EXPECT_EQ(RunReader(), 0);
+  EXPECT_EQ(App.QuitRequested, 1);
+  // 15 page changes of two 75-frame transitions each, and no other frame without the pointer.
+  EXPECT_EQ(Reader.pageChangeFrames, 15 * 150);
+}
+
+TEST(Magazine, RulesHelpAndTheCurrentEntry) {
+  StartReader();
+  // Clicking the entry already shown does nothing: no transition, no reload.
+  Key("PageDown");
+  Click(SlotX(1), SlotY(1));
+  Check([] {
+    EXPECT_EQ(Reader.pageChangeFrames, 0);
+    EXPECT_EQ(App.TopLine, 33);
+  });
+  ClickPage(RulesX, RulesY);
+  ExpectShown(12);
+  Check([] {
+    EXPECT_EQ(MarkedEntries(), 0);
+    EXPECT_EQ(Buttons.ButtonState[4], 1);
+    EXPECT_EQ(Buttons.ButtonState[3], 1);  // the menu button is marked again after the action
+  });
+  // Rules again: a button in state 1 does not react.
+  Click(RulesX, RulesY);
+  Check([] { EXPECT_EQ(Reader.pageChangeFrames, 150); });
+  ClickPage(HelpX, HelpY);
+  ExpectShown(10);
+  Check([] {
+    EXPECT_EQ(Buttons.ButtonState[4], 0);
+    EXPECT_EQ(Buttons.ButtonState[5], 1);
+  });
+  // After Help, the editorial's entry is no longer current and reloads; the menu choice
+  // releases Help.
+  ClickPage(SlotX(1), SlotY(1));
+  ExpectShown(11);
+  Check([] {
+    EXPECT_EQ(Buttons.ButtonState[5], 0);
+    EXPECT_EQ(Menu.MenuCurrent[11], 1);
+  });
+  Key("Escape");
+  EXPECT_EQ(RunReader(), 0);
+  EXPECT_EQ(App.QuitRequested, 0);  // Escape, not Exit
+  EXPECT_EQ(Reader.pageChangeFrames, 3 * 150);
+}
+
+TEST(Magazine, ClicksAreOneActionPerPressAndTheMenuTakesTheRest) {
+  StartReader();
+  // A press in the overlap of the Charts menu's fourth column-2 slot and the switch opens
+  // "> Alltime Overview" (entry 9) and then switches to the Articles menu.
+  Click(ChartsX, ChartsY);
+  ClickPage(SlotX(2), 106);
+  ExpectShown(9);
+  Check([] { EXPECT_EQ(App.MenuMode, 2); });
+  // A disabled slot (entry 18) and empty panel space take the click and do nothing.
+  Click(SlotX(2), SlotY(2));
+  Click(600, 130);
+  Check([] {
+    EXPECT_EQ(ShownDocument(), 9);
+    EXPECT_EQ(App.MenuMode, 2);
+    EXPECT_EQ(Reader.pageChangeFrames, 150);
+  });
+  // A press on empty space, held and slid onto the Rules button, does nothing more.
+  Reader.steps.push_back({20, [] {
+                            const int f = Headless.frame;
+                            Headless.script.push_back({f + 1, "move", 400, 170, ""});
+                            Headless.script.push_back({f + 2, "down", 0, 0, ""});
+                            Headless.script.push_back({f + 6, "move", RulesX, RulesY, ""});
+                            Headless.script.push_back({f + 14, "up", 0, 0, ""});
+                          }});
+  Check([] {
+    EXPECT_EQ(ShownDocument(), 9);
+    EXPECT_EQ(Buttons.ButtonState[4], 0);
+    EXPECT_EQ(Shared.ClickTaken, 0);  // released: the next press counts again
+  });
+  Key("Escape");
+  EXPECT_EQ(RunReader(), 0);
+}
+
+TEST(Magazine, SkinsAndScrollingDuringAndAfterATransition) {
+  StartReader();
+  Key("F2");
+  Check([] { EXPECT_EQ(Shared.SkinNumber, 2); });
+  // Skin 2's buttons sit elsewhere: Rules at (698, 73, 76, 19).
+  ClickPage(736, 82);
+  ExpectShown(12);
+  Key("F1");
+  Check([] { EXPECT_EQ(Shared.SkinNumber, 1); });
+  // F3..F12 do nothing in the main loop.
+  Key("F5");
+  Check([] {
+    EXPECT_EQ(Shared.SkinNumber, 1);
+    EXPECT_EQ(Buttons.ButtonState[7], 1);
+  });
+  // The wheel and the arrows scroll the new page; a key held through a transition scrolls only
+  // afterwards, since no input is read meanwhile.
+  Reader.steps.push_back({10, [] { Headless.wheel -= 2; }});
+  Check([] { EXPECT_EQ(App.TopLine, 8); });
+  Reader.steps.push_back({100, [] {
+                            const int f = Headless.frame;
+                            Headless.script.push_back({f + 1, "move", HelpX, HelpY, ""});
+                            Headless.script.push_back({f + 2, "down", 0, 0, ""});
+                            Headless.script.push_back({f + 3, "keydown", 0x28, 0, ""});
+                            Headless.script.push_back({f + 8, "up", 0, 0, ""});
+                          }});
+  // Mid-way through the opening transition the new page is at its top although Down is held...
+  Check([] {
+    EXPECT_EQ(ShownDocument(), 10);
+    EXPECT_EQ(App.TopLine, 0);
+  }, 100);
+  // ...and once the transition is over the held key scrolls it.
+  Check([] { EXPECT_GT(App.TopLine, 0); });
+  Reader.steps.push_back({3, [] { Headless.script.push_back({Headless.frame + 1, "keyup", 0x28, 0, ""}); }});
+  Click(ExitX, ExitY);
+  EXPECT_EQ(RunReader(), 0);
+}
+
+// Audio through the capture sink, pulled in step with the virtual clock.
+struct Recording {
+  std::vector<int16_t> pcm;  // stereo
+  std::vector<size_t> frameStart;
+};
+Recording Heard;
+
+void RecordFrame() {
+  const int frames = 735;  // 1/60 s at 44,100 Hz
+  const size_t at = Heard.pcm.size();
+  Heard.frameStart.push_back(at);
+  Heard.pcm.resize(at + 2 * frames);
+  AudioCapturePull(Heard.pcm.data() + at, frames);
+}
+
+// True when, starting at one of the frames recorded shortly before `around`, the heard audio is
+// module `song`'s offline render from its first sample for 100 frames (1.67 s, within the 2 s
+// the player mixes ahead before it starts).
+bool HeardModuleFromItsStart(int song, size_t around) {
+  const EmbeddedModule& module = EmbeddedModules[song];
+  TestSong reference(std::vector<uint8_t>(module.data, module.data + *module.size), true);
+  if (reference.song == nullptr) return false;
+  const size_t samples = 100 * 735 * 2;
+  const std::vector<int16_t> expected = reference.Render(100 * 735);
+  for (const size_t start : Heard.frameStart) {
+    if (start + 12 * 735 * 2 < around || start > around || start + samples > Heard.pcm.size()) {
+      continue;
+    }
+    if (std::equal(expected.begin(), expected.end(), Heard.pcm.begin() + static_cast<long>(start)))
+      return true;
+  }
+  return false;
+}
+
+bool Silent(size_t from, size_t to) {
+  return std::all_of(Heard.pcm.begin() + static_cast<long>(from),
+                     Heard.pcm.begin() + static_cast<long>(to), [](int16_t s) { return s == 0; });
+}
+
+TEST(Magazine, SongButtonsMusicOffAndOn) {
+  StartReader();
+  Heard = {};
+  Reader.everyFrame = RecordFrame;
+  std::vector<size_t> songStart(5), offAt(1), onAt(1);
+  for (int song = 2; song <= 4; ++song) {
+    Click(SongX[song], SongY, 0);
+    Check([song, &songStart] {
+      songStart[song] = Heard.pcm.size();
+      EXPECT_EQ(Buttons.ButtonState[6 + song], 1);
+      EXPECT_EQ(Menu.InfoIndex, song);
+      EXPECT_LE(Menu.InfoPos, 2);  // the ticker starts over
+    }, 120);
+  }
+  // The chosen song's button does nothing, even while the music is off.
+  Click(MusicX, MusicY, 0);
+  double bars[MeterBarCount];
+  Check([&offAt, &bars] {
+    offAt[0] = Heard.pcm.size();
+    EXPECT_EQ(Buttons.ButtonState[6], 1);
+    std::copy_n(LevelMeter.MeterBars, MeterBarCount, bars);
+  }, 60);
+  Click(SongX[4], SongY, 0);
+  Check([&offAt, &bars] {
+    EXPECT_TRUE(Silent(offAt[0], Heard.pcm.size()));
+    EXPECT_TRUE(std::equal(bars, bars + MeterBarCount, LevelMeter.MeterBars));  // frozen
+    EXPECT_EQ(Buttons.ButtonState[6], 1);
+  });
+  // On again: the song starts from its beginning.
+  Click(MusicX, MusicY, 0);
+  Check([&onAt] { onAt[0] = Heard.pcm.size(); }, 120);
+  // A different song while off: the music comes back on with it.
+  Click(MusicX, MusicY, 0);
+  Click(SongX[1], SongY, 0);
+  Check([&songStart] {
+    songStart[1] = Heard.pcm.size();
+    EXPECT_EQ(Buttons.ButtonState[6], 0);
+    EXPECT_EQ(Buttons.ButtonState[7], 1);
+  }, 120);
+  Key("Escape");
+  EXPECT_EQ(RunReader(), 0);
+  // Each start is heard within the frame of its check; what follows is that module's offline
+  // render from its first sample, for the 100 frames kept in the ring ahead of the cursor.
+  for (int song = 1; song <= 4; ++song) {
+    EXPECT_TRUE(HeardModuleFromItsStart(song, songStart[song])) << "song " << song;
+  }
+  EXPECT_TRUE(HeardModuleFromItsStart(4, onAt[0])) << "music on again";
+}
+
+}  // namespace
