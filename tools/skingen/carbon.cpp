@@ -29,17 +29,21 @@ double Weave(int x, int y) {
   const bool horizontal = phase < 2;
   const int across = horizontal ? v : u;
   const int along = horizontal ? phase * 4 + u : (3 - phase) * 4 + v;
-  static const double acrossProfile[4] = {0.5, 0.9, 1.0, 0.72};
+  static const double acrossProfile[4] = {0.42, 0.86, 1.0, 0.7};
   double level = acrossProfile[across];
-  if (along == 0) level *= 0.72;
-  if (along == 7) level *= 0.62;
-  // Fibre streaks running along the tow.
+  if (along == 0) level *= 0.7;
+  if (along == 7) level *= 0.58;
+  // Each float is a bundle of its own, a little brighter or duller than its neighbours, with
+  // fibre streaks running along it.
+  const int floatX = horizontal ? i - phase : i;
+  const int floatY = horizontal ? j : j - (3 - phase);
+  level *= 0.9 + 0.14 * Hash01(floatX * 2 + (horizontal ? 1 : 0), floatY, Seed + 4);
   const double fibre = horizontal ? Hash01(x >> 2, y, Seed + 5) : Hash01(x, y >> 2, Seed + 6);
-  level *= 0.88 + 0.14 * fibre;
+  level *= 0.86 + 0.16 * fibre;
   // The sheen: light catches the horizontal tows in one diagonal band and the vertical tows in
   // the bands between, so the weave's contrast flips across the surface.
-  const double band = Wave((x * 0.55 + y) / 520.0 + 0.1);
-  const double sheen = horizontal ? 0.28 + 0.72 * band : 0.28 + 0.72 * (1 - band);
+  const double band = Wave((x * 0.55 + y) / 560.0 + 0.1);
+  const double sheen = horizontal ? 0.4 + 0.6 * band : 0.4 + 0.6 * (1 - band);
   return level * sheen;
 }
 
@@ -48,29 +52,34 @@ Rgb Carbon(int x, int y) {
   return Lerp(Rgb{9, 10, 14}, Rgb{96, 104, 122}, l * 0.85);
 }
 
-// Brushed steel: long horizontal streaks over a vertical falloff.
+// Brushed gunmetal: long horizontal streaks, each row a little different.
 Rgb Brushed(int x, int y, double tone) {
-  const double streak = ValueNoise(x / 70.0, y * 1.0 + 0.5, Seed + 11);
-  const double fine = ValueNoise(x / 9.0, y * 1.0 + 0.5, Seed + 12);
+  const double streak = ValueNoise(x / 90.0, y * 1.0 + 0.5, Seed + 11);
+  const double fine = ValueNoise(x / 11.0, y * 1.0 + 0.5, Seed + 12);
+  const double row = Hash01(0, y, Seed + 14);
   const double g = Hash01(x, y, Seed + 13);
-  const double v = tone * (0.78 + 0.16 * streak + 0.08 * fine + 0.04 * g);
-  return Lerp(Rgb{30, 34, 44}, Rgb{176, 186, 204}, Clamp01(v));
+  const double v = tone * (0.66 + 0.2 * streak + 0.12 * fine + 0.08 * row + 0.04 * g);
+  return Lerp(Rgb{16, 20, 28}, Rgb{170, 182, 204}, Clamp01(v));
 }
 
-// A bezel of brushed steel: raised outer edge, flat band, sunken inner edge.
+// A bezel of brushed gunmetal, rounded across its width: a bright lip outside, a crown that
+// catches the light on the top and left sides, then falling away to a sunken inner edge.
 void Bezel(Canvas& canvas, int x0, int y0, int x1, int y1, int band) {
   for (int y = y0; y <= y1; ++y) {
     for (int x = x0; x <= x1; ++x) {
-      const int d = std::min(std::min(x - x0, x1 - x), std::min(y - y0, y1 - y));
+      const int left = x - x0, top = y - y0, right = x1 - x, bottom = y1 - y;
+      const int d = std::min(std::min(left, top), std::min(right, bottom));
       if (d >= band) continue;
-      // Lighter towards the top of the picture, a slow turn of the brushed surface.
-      const double tone = 0.72 + 0.2 * Wave(x / 900.0 + y / 1400.0);
-      At(canvas, x, y) = Brushed(x, y, tone);
+      const bool lit = left == d || top == d;
+      const double across = (d + 0.5) / band;  // 0 outside .. 1 inside
+      const double crown = 1 - 2.2 * (across - 0.35) * (across - 0.35);
+      const double turn = 0.85 + 0.15 * Wave(x / 900.0 + y / 1400.0);
+      At(canvas, x, y) = Brushed(x, y, (lit ? 0.95 : 0.62) * crown * turn);
     }
   }
-  Bevel(canvas, x0, y0, x1, y1, SteelLight, SteelDark, {0.7, 0.3});
+  Bevel(canvas, x0, y0, x1, y1, SteelLight, SteelDark, {0.55, 0.15});
   Bevel(canvas, x0 + band - 2, y0 + band - 2, x1 - band + 2, y1 - band + 2, SteelDark, SteelLight,
-        {0.55, 0.2});
+        {0.6, 0.25});
 }
 
 // A soft line of blue light: a bright core of one pixel and a falloff to either side.
@@ -83,18 +92,6 @@ void GlowLineH(Canvas& canvas, int x0, int x1, int y, double strength) {
     Mix(canvas, x, y + 1, Glow, 0.45 * a);
     Mix(canvas, x, y - 2, Glow, 0.18 * a);
     Mix(canvas, x, y + 2, Glow, 0.18 * a);
-  }
-}
-
-void GlowLineV(Canvas& canvas, int x, int y0, int y1, double strength) {
-  for (int y = y0; y <= y1; ++y) {
-    const double end = std::min(1.0, std::min(y - y0, y1 - y) / 12.0);
-    const double a = strength * end;
-    Mix(canvas, x, y, Rgb{190, 230, 255}, 0.85 * a);
-    Mix(canvas, x - 1, y, Glow, 0.45 * a);
-    Mix(canvas, x + 1, y, Glow, 0.45 * a);
-    Mix(canvas, x - 2, y, Glow, 0.18 * a);
-    Mix(canvas, x + 2, y, Glow, 0.18 * a);
   }
 }
 
@@ -129,11 +126,11 @@ void PageFrame(Canvas& canvas) {
   // The right-hand side of the frame is one steel block that carries the scroll channel.
   for (int y = 184; y <= 579; ++y) {
     for (int x = 771; x <= 799; ++x) {
-      const double tone = 0.72 + 0.2 * Wave(x / 900.0 + y / 1400.0);
+      const double tone = 0.7 + 0.15 * Wave(x / 900.0 + y / 1400.0);
       At(canvas, x, y) = Brushed(x, y, tone);
     }
   }
-  Bevel(canvas, 771, 184, 799, 579, SteelLight, SteelDark, {0.6, 0.25});
+  Bevel(canvas, 771, 184, 799, 579, SteelLight, SteelDark, {0.45, 0.15});
   Bevel(canvas, 17, 189, 773, 573, SteelDark, SteelLight, {0.75, 0.45, 0.2});
   for (int y = 192; y <= 570; ++y) {
     for (int x = 20; x <= 770; ++x) At(canvas, x, y) = Black;
@@ -194,8 +191,8 @@ void Key(Canvas& canvas, const SkinButton& b, const char* label) {
 }
 
 // Chrome letters: a sky-to-ground reflection split at the horizon, a blue rim and a halo.
-void Logotype(Canvas& canvas, const std::string& text, int centreX, int top, int scale) {
-  const Mask mask = ScaleMask(TextMask(text, Letters::Tall5x7, false, 1), scale, scale);
+void Logotype(Canvas& canvas, const std::string& text, int centreX, int top) {
+  const Mask mask = Scale2x(Scale2x(TextMask(text, Letters::Tall5x7, false, 1)));
   const int left = centreX - mask.w / 2;
   for (int y = -6; y < mask.h + 6; ++y) {
     for (int x = -6; x < mask.w + 6; ++x) {
@@ -234,6 +231,30 @@ void Logotype(Canvas& canvas, const std::string& text, int centreX, int top, int
   }
 }
 
+// A countersunk hex screw in the steel.
+void Screw(Canvas& canvas, int cx, int cy) {
+  Rivet(canvas, cx, cy, 2.6, Rgb{120, 130, 150}, Rgb{235, 242, 255}, Rgb{14, 16, 24});
+  Mix(canvas, cx - 1, cy, Rgb{10, 12, 18}, 0.7);
+  Mix(canvas, cx, cy, Rgb{10, 12, 18}, 0.8);
+  Mix(canvas, cx + 1, cy, Rgb{10, 12, 18}, 0.7);
+  Mix(canvas, cx, cy - 1, Rgb{10, 12, 18}, 0.5);
+}
+
+// A small caption lit from behind in blue, centred on centreX.
+void Caption(Canvas& canvas, const char* text, int centreX, int top) {
+  const Mask mask = TextMask(text, Letters::Small3x5, false, 1);
+  const int left = centreX - mask.w / 2;
+  for (int y = -1; y <= mask.h; ++y) {
+    for (int x = -1; x <= mask.w; ++x) {
+      if (mask.At(x, y)) {
+        Mix(canvas, left + x, top + y, Rgb{120, 190, 255}, 0.8);
+      } else if (mask.At(x - 1, y) || mask.At(x + 1, y) || mask.At(x, y - 1) || mask.At(x, y + 1)) {
+        Mix(canvas, left + x, top + y, Glow, 0.2);
+      }
+    }
+  }
+}
+
 }  // namespace
 
 std::array<Rgb, LabelInkLevels> CarbonInk() {
@@ -253,27 +274,31 @@ void PaintCarbon(Canvas& canvas) {
   HeaderWell(canvas);
   PageFrame(canvas);
 
+  for (int x : {142, 653}) {
+    Screw(canvas, x, 36);
+    Screw(canvas, x, 156);
+  }
+  Screw(canvas, 15, 187);
+  Screw(canvas, 15, 576);
+  Screw(canvas, 785, 187);
+
   // Blue light from the seams: under the logotype, along the strip above the page and down the
   // outer edges of the key columns.
   GlowLineH(canvas, 160, 636, 170, 0.9);
   GlowLineH(canvas, 20, 120, 36, 0.7);
   GlowLineH(canvas, 680, 780, 36, 0.7);
-  GlowLineV(canvas, 6, 44, 160, 0.6);
-  GlowLineV(canvas, 793, 44, 160, 0.6);
 
   Lamp(canvas, 9, 141);
   Lamp(canvas, 70, 141);
   Lamp(canvas, 723, 141);
   Lamp(canvas, 788, 141);
-  Lamp(canvas, 130, 24);
-  Lamp(canvas, 670, 24);
 
-  Engrave(canvas, TextMask("TUNES", Letters::Small3x5, false, 1), 60, 127, 0.7);
-  Engrave(canvas, TextMask("TUNES", Letters::Small3x5, false, 1), 725, 127, 0.7);
-  Engrave(canvas, TextMask("QUELLMARK COMPOSITES - SKIN 2 CARBON", Letters::Small3x5, false, 1),
-          320, 587, 0.6);
+  Caption(canvas, "TUNES", 70, 128);
+  Caption(canvas, "TUNES", 722, 128);
+  const Mask maker = TextMask("QUELLMARK COMPOSITES - SKIN 2 CARBON", Letters::Small3x5, false, 1);
+  Engrave(canvas, maker, 400 - maker.w / 2, 589, 0.8);
 
-  Logotype(canvas, "THE QUELLMARK", 400, 4, 4);
+  Logotype(canvas, "THE QUELLMARK", 400, 4);
 
   for (int i = 1; i <= SkinButtonCount; ++i) Key(canvas, SkinButtons[2][i], SkinLabels[i]);
 }

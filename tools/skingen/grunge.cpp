@@ -102,8 +102,9 @@ void GrungeRivet(Canvas& canvas, Rng& rng, int x, int y, double radius) {
 
 // The sunken wells: a three-pixel inner bevel, dark at the top left where the lip shades it.
 void Well(Canvas& canvas, int x0, int y0, int x1, int y1) {
-  Bevel(canvas, x0, y0, x1, y1, Shadow, Highlight, {0.8, 0.55, 0.3});
-  Bevel(canvas, x0 - 1, y0 - 1, x1 + 1, y1 + 1, Shadow, Highlight, {0.25});
+  const Rgb lip{214, 170, 116};
+  Bevel(canvas, x0, y0, x1, y1, Shadow, lip, {0.8, 0.5, 0.25});
+  Bevel(canvas, x0 - 1, y0 - 1, x1 + 1, y1 + 1, Shadow, lip, {0.2});
 }
 
 void HeaderWell(Canvas& canvas) {
@@ -175,7 +176,7 @@ void Key(Canvas& canvas, Rng& rng, const SkinButton& b, const char* label) {
   for (int y = b.y; y <= y1; ++y) {
     const double t = static_cast<double>(y - b.y) / b.h;
     for (int x = b.x; x <= x1; ++x) {
-      Rgb c = Lerp(Rgb{112, 80, 50}, Rgb{58, 38, 25}, t);
+      Rgb c = Lerp(Rgb{96, 66, 40}, Rgb{42, 27, 17}, t);
       const double brush = ValueNoise(x / 6.0, y * 1.7, seed);
       const double g = Hash01(x, y, seed + 1);
       c = Scaled(c, 0.88 + 0.14 * brush + 0.06 * g);
@@ -198,8 +199,8 @@ void Key(Canvas& canvas, Rng& rng, const SkinButton& b, const char* label) {
 }
 
 // Big bevelled letters of worn gold with a hard drop shadow.
-void Logotype(Canvas& canvas, const std::string& text, int centreX, int top, int scale) {
-  const Mask mask = ScaleMask(TextMask(text, Letters::Tall5x7, false, 1), scale, scale);
+void Logotype(Canvas& canvas, const std::string& text, int centreX, int top) {
+  const Mask mask = Scale2x(Scale2x(TextMask(text, Letters::Tall5x7, false, 1)));
   const int left = centreX - mask.w / 2;
   for (int y = -2; y < mask.h + 5; ++y) {
     for (int x = -2; x < mask.w + 5; ++x) {
@@ -335,13 +336,14 @@ void PaintGrunge(Canvas& canvas) {
   PageWindow(canvas);
   Track(canvas);
 
-  Engrave(canvas, TextMask("TUNES", Letters::Tall5x7, false, 2), 51, 117, 1.0);
-  Engrave(canvas, TextMask("TUNES", Letters::Tall5x7, false, 2), 707, 117, 1.0);
-  Engrave(canvas,
-          TextMask("QUELLMARK HEAVY PLATE WORKS - SKIN 1 GRUNGE", Letters::Small3x5, false, 1), 290,
-          582, 1.0);
+  const Mask tunes = TextMask("TUNES", Letters::Tall5x7, false, 2);
+  Engrave(canvas, tunes, 70 - tunes.w / 2, 117, 1.0);
+  Engrave(canvas, tunes, 726 - tunes.w / 2, 117, 1.0);
+  const Mask maker =
+      TextMask("QUELLMARK HEAVY PLATE WORKS - SKIN 1 GRUNGE", Letters::Small3x5, false, 1);
+  Engrave(canvas, maker, 400 - maker.w / 2, 582, 1.0);
 
-  Logotype(canvas, "THE QUELLMARK", 400, 4, 4);
+  Logotype(canvas, "THE QUELLMARK", 400, 4);
 
   for (int i = 1; i <= SkinButtonCount; ++i) Key(canvas, rng, SkinButtons[1][i], SkinLabels[i]);
 }

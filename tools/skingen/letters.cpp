@@ -163,13 +163,21 @@ Mask TextMask(const std::string& text, Letters letters, bool bold, int gap) {
   return Trim(mask);
 }
 
-Mask ScaleMask(const Mask& mask, int sx, int sy) {
+Mask Scale2x(const Mask& mask) {
   Mask out;
-  out.w = mask.w * sx;
-  out.h = mask.h * sy;
+  out.w = mask.w * 2;
+  out.h = mask.h * 2;
   out.on.assign(static_cast<size_t>(out.w) * out.h, 0);
-  for (int y = 0; y < out.h; ++y) {
-    for (int x = 0; x < out.w; ++x) out.on[y * out.w + x] = mask.At(x / sx, y / sy);
+  for (int y = 0; y < mask.h; ++y) {
+    for (int x = 0; x < mask.w; ++x) {
+      const bool p = mask.At(x, y);
+      const bool a = mask.At(x, y - 1), b = mask.At(x + 1, y), c = mask.At(x - 1, y),
+                 d = mask.At(x, y + 1);
+      out.on[(2 * y) * out.w + 2 * x] = (c == a && c != d && a != b) ? a : p;
+      out.on[(2 * y) * out.w + 2 * x + 1] = (a == b && a != c && b != d) ? b : p;
+      out.on[(2 * y + 1) * out.w + 2 * x] = (d == c && d != b && c != a) ? c : p;
+      out.on[(2 * y + 1) * out.w + 2 * x + 1] = (b == d && b != a && d != c) ? d : p;
+    }
   }
   return out;
 }

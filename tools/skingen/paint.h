@@ -64,7 +64,9 @@ struct Mask {
 enum class Letters { Tall5x7, Small3x5 };
 // Text in capitals, digits and a few signs; bold thickens every stroke one pixel to the right.
 Mask TextMask(const std::string& text, Letters letters, bool bold, int gap);
-Mask ScaleMask(const Mask& mask, int sx, int sy);
+// Doubles a mask in both directions, rounding the steps of diagonals off (the classic 2x
+// pixel-art scaler), so large lettering keeps smooth slants.
+Mask Scale2x(const Mask& mask);
 
 // Where a mask lands when centred on a button: its top-left corner.
 void CentreOn(const Mask& mask, const SkinButton& button, int& left, int& top);
