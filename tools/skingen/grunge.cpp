@@ -301,7 +301,10 @@ void PaintGrunge(Canvas& canvas) {
     const int area = (p.x1 - p.x0) * (p.y1 - p.y0);
     for (int k = 0; k < area / 900; ++k) Scratch(canvas, p, rng);
     for (int k = 0; k < area / 4000; ++k) {
-      Drip(canvas, p, rng, p.x0 + NextInt(rng, p.x1 - p.x0), p.y0 + NextInt(rng, p.y1 - p.y0));
+      // Two statements: the order of function arguments is unspecified in C++.
+      const int x = p.x0 + NextInt(rng, p.x1 - p.x0);
+      const int y = p.y0 + NextInt(rng, p.y1 - p.y0);
+      Drip(canvas, p, rng, x, y);
     }
     Bevel(canvas, p.x0, p.y0, p.x1, p.y1, Highlight, Shadow, {0.55, 0.22});
   }
