@@ -233,8 +233,11 @@ TEST_F(Frame, GoldenFramesOfBothSkins) {
     CopyBackground();
     EXPECT_EQ(CheckGolden(name + "_background"), "");
 
-    // Songs: 7 is chosen; Rules and the music button are hovered, one for 8 frames (glow 59),
-    // the other to full glow; Articles is the current menu; the music is off.
+    // Song 1 and Articles are chosen and the music button is off (all three tinted). Help is
+    // hovered to full glow (125), then Rules for 9 frames: Rules glows half-way (66) and Help
+    // fades (98). The pointer is the hand over Rules.
+    RestoreBuiltInData();
+    BuildPointerImages();
     ReadButtonTables();
     Buttons.ButtonState[6] = 1;
     const int rules = 4, help = 5;
@@ -246,8 +249,10 @@ TEST_F(Frame, GoldenFramesOfBothSkins) {
         DrawButtons();
       }
     };
-    hover(rules, 8);
-    hover(help, 20);
+    hover(help, 18);
+    hover(rules, 9);
+    EXPECT_EQ(Buttons.ButtonGlow[rules], 66);
+    EXPECT_EQ(Buttons.ButtonGlow[help], 98);
     DrawPointer(Shared.MouseX, Shared.MouseY);
     const uint16_t chord[4] = {0x0100 | 50, 0x0200 | 57, 62, 74};
     for (int f = 0; f < 6; ++f) UpdateLevelMeter(chord, 4);

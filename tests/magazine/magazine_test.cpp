@@ -15,6 +15,7 @@
 #include "render/level_meter.h"
 #include "tests/magazine/reader.h"
 #include "tests/module/module_test_util.h"
+#include "tests/viewer/golden.h"
 
 namespace {
 
@@ -57,7 +58,8 @@ TEST(Magazine, EveryEnabledEntryOfBothMenusOpensItsDocument) {
     EXPECT_EQ(Buttons.ButtonState[3], 1);
   });
   // Articles menu: column 1 holds 11, 13, 14, 15, 16; column 2 holds 17 (18..20 are disabled).
-  const int articles[6][3] = {{1, 2, 13}, {1, 3, 14}, {1, 4, 15}, {1, 5, 16}, {2, 1, 17}, {1, 1, 11}};
+  const int articles[6][3] = {{1, 2, 13}, {1, 3, 14}, {1, 4, 15},
+                              {1, 5, 16}, {2, 1, 17}, {1, 1, 11}};
   for (const auto& [column, slot, document] : articles) {
     ClickPage(SlotX(column), SlotY(slot));
     ExpectShown(document);
@@ -192,13 +194,17 @@ TEST(Magazine, SkinsAndScrollingDuringAndAfterATransition) {
                             Headless.script.push_back({f + 8, "up", 0, 0, ""});
                           }});
   // Mid-way through the opening transition the new page is at its top although Down is held...
-  Check([] {
-    EXPECT_EQ(ShownDocument(), 10);
-    EXPECT_EQ(App.TopLine, 0);
-  }, 100);
+  Check(
+      [] {
+        EXPECT_EQ(ShownDocument(), 10);
+        EXPECT_EQ(App.TopLine, 0);
+      },
+      100);
   // ...and once the transition is over the held key scrolls it.
   Check([] { EXPECT_GT(App.TopLine, 0); });
-  Reader.steps.push_back({3, [] { Headless.script.push_back({Headless.frame + 1, "keyup", 0x28, 0, ""}); }});
+  Reader.steps.push_back({3, [] {
+                            Headless.script.push_back({Headless.frame + 1, "keyup", 0x28, 0, ""});
+                          }});
   Click(ExitX, ExitY);
   EXPECT_EQ(RunReader(), 0);
 }
@@ -249,21 +255,25 @@ TEST(Magazine, SongButtonsMusicOffAndOn) {
   std::vector<size_t> songStart(5), offAt(1), onAt(1);
   for (int song = 2; song <= 4; ++song) {
     Click(SongX[song], SongY, 0);
-    Check([song, &songStart] {
-      songStart[song] = Heard.pcm.size();
-      EXPECT_EQ(Buttons.ButtonState[6 + song], 1);
-      EXPECT_EQ(Menu.InfoIndex, song);
-      EXPECT_LE(Menu.InfoPos, 2);  // the ticker starts over
-    }, 120);
+    Check(
+        [song, &songStart] {
+          songStart[song] = Heard.pcm.size();
+          EXPECT_EQ(Buttons.ButtonState[6 + song], 1);
+          EXPECT_EQ(Menu.InfoIndex, song);
+          EXPECT_LE(Menu.InfoPos, 2);  // the ticker starts over
+        },
+        120);
   }
   // The chosen song's button does nothing, even while the music is off.
   Click(MusicX, MusicY, 0);
   double bars[MeterBarCount];
-  Check([&offAt, &bars] {
-    offAt[0] = Heard.pcm.size();
-    EXPECT_EQ(Buttons.ButtonState[6], 1);
-    std::copy_n(LevelMeter.MeterBars, MeterBarCount, bars);
-  }, 60);
+  Check(
+      [&offAt, &bars] {
+        offAt[0] = Heard.pcm.size();
+        EXPECT_EQ(Buttons.ButtonState[6], 1);
+        std::copy_n(LevelMeter.MeterBars, MeterBarCount, bars);
+      },
+      60);
   Click(SongX[4], SongY, 0);
   Check([&offAt, &bars] {
     EXPECT_TRUE(Silent(offAt[0], Heard.pcm.size()));
@@ -276,11 +286,13 @@ TEST(Magazine, SongButtonsMusicOffAndOn) {
   // A different song while off: the music comes back on with it.
   Click(MusicX, MusicY, 0);
   Click(SongX[1], SongY, 0);
-  Check([&songStart] {
-    songStart[1] = Heard.pcm.size();
-    EXPECT_EQ(Buttons.ButtonState[6], 0);
-    EXPECT_EQ(Buttons.ButtonState[7], 1);
-  }, 120);
+  Check(
+      [&songStart] {
+        songStart[1] = Heard.pcm.size();
+        EXPECT_EQ(Buttons.ButtonState[6], 0);
+        EXPECT_EQ(Buttons.ButtonState[7], 1);
+      },
+      120);
   Key("Escape");
   EXPECT_EQ(RunReader(), 0);
   // Each start is heard within the frame of its check; what follows is that module's offline
@@ -289,6 +301,30 @@ TEST(Magazine, SongButtonsMusicOffAndOn) {
     EXPECT_TRUE(HeardModuleFromItsStart(song, songStart[song])) << "song " << song;
   }
   EXPECT_TRUE(HeardModuleFromItsStart(4, onAt[0])) << "music on again";
+}
+
+// Pixel-exact frames of the running magazine: both menus with a hovered slot, a transition
+// half-way in each skin, the ticker after a song change.
+TEST(Magazine, GoldenFrames) {
+  StartReader();
+  auto golden = [](const char* name) { Check([name] { EXPECT_EQ(CheckGolden(name), ""); }); };
+  Move(250, SlotY(3), 3);
+  golden("magazine_articles_hover");
+  Click(ChartsX, ChartsY);
+  Move(500, SlotY(2), 3);
+  golden("magazine_charts_hover");
+  // The close transition's 38th frame (w = 370) in skin 1, the open transition's in skin 2.
+  Click(SlotX(1), SlotY(1), 32);
+  golden("magazine_close_skin1");
+  Check([] {}, 120);
+  Key("F2");
+  Click(SlotX(1), SlotY(2), 32 + 75);
+  golden("magazine_open_skin2");
+  Check([] {}, 60);
+  Click(693 + 1, 141, 30);  // skin 2's song 3 (669, 137, 44, 8)
+  golden("magazine_ticker_song3");
+  Key("Escape");
+  EXPECT_EQ(RunReader(), 0);
 }
 
 }  // namespace

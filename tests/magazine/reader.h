@@ -14,9 +14,9 @@ struct ReaderStep {
 struct ReaderState {
   std::vector<ReaderStep> steps;
   size_t next = 0;
-  int due = 0;              // frame at which the next step runs
-  int mainLoopStart = 0;    // first main-loop frame, 0 until seen
-  int pageChangeFrames = 0; // main-part frames without the pointer: the page transitions' frames
+  int due = 0;               // frame at which the next step runs
+  int mainLoopStart = 0;     // first main-loop frame, 0 until seen
+  int pageChangeFrames = 0;  // main-part frames without the pointer: the page transitions' frames
   std::function<void()> everyFrame;  // optional, after the steps (audio capture)
 };
 
