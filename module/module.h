@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <thread>
 
+#include "display/audio.h"
+
 // ---- Songs in memory -------------------------------------------------------------------------
 struct ModuleSample {
   int16_t* data = nullptr;  // length + 8 frames; the frame past the loop holds a guard value
@@ -208,7 +210,6 @@ struct MixVoice {
   int32_t rampFramesLeft = 0;
 };
 
-constexpr int MixRate = 44100;
 constexpr int BlockLength = ((MixRate * 20 / 1000) + 3) / 4 * 4;  // 884 frames
 constexpr int RingFrames = (1000 / 20) * BlockLength * 2;         // 88,400 frames
 constexpr int RingBlocks = RingFrames / BlockLength;              // 100

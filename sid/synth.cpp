@@ -120,23 +120,23 @@ uint8_t OscillatorStep(SidOscillator& o, const SidOscillator& ref) {
 void EnvelopeStep(SidOscillator& o) {
   int32_t sustainLevel = static_cast<int32_t>(o.Sustain << 16);
   switch (o.EnvelopePhase) {
-    case EnvelopeAttack:
+    case SidEnvelopeAttack:
       o.EnvelopeLevel += static_cast<int32_t>(o.Attack);
       if (o.EnvelopeLevel >= EnvelopeFull) {
         o.EnvelopeLevel = EnvelopeFull;
-        o.EnvelopePhase = EnvelopeDecay;
+        o.EnvelopePhase = SidEnvelopeDecay;
       }
       break;
-    case EnvelopeDecay:
+    case SidEnvelopeDecay:
       o.EnvelopeLevel -= static_cast<int32_t>(o.Decay);
       if (o.EnvelopeLevel <= sustainLevel) {
         o.EnvelopeLevel = sustainLevel;
-        o.EnvelopePhase = EnvelopeSustain;
+        o.EnvelopePhase = SidEnvelopeSustain;
       }
       break;
-    case EnvelopeSustain:
+    case SidEnvelopeSustain:
       // A changed sustain value is reached at the decay rate downward and at once upward.
-      if (o.EnvelopeLevel != sustainLevel) o.EnvelopePhase = EnvelopeDecay;
+      if (o.EnvelopeLevel != sustainLevel) o.EnvelopePhase = SidEnvelopeDecay;
       break;
     default:
       o.EnvelopeLevel -= static_cast<int32_t>(o.Release);
@@ -189,9 +189,9 @@ void SidWriteRegister(SidMachine& m, uint32_t reg, uint8_t value) {
         // The gate acts on the envelope at once; holding it set does not retrigger the attack.
         SidOscillator& o = m.Oscillator[v];
         if (!(value & 1)) {
-          o.EnvelopePhase = EnvelopeRelease;
-        } else if (o.EnvelopePhase == EnvelopeRelease) {
-          o.EnvelopePhase = EnvelopeAttack;
+          o.EnvelopePhase = SidEnvelopeRelease;
+        } else if (o.EnvelopePhase == SidEnvelopeRelease) {
+          o.EnvelopePhase = SidEnvelopeAttack;
         }
         break;
       }
