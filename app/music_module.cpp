@@ -1,6 +1,6 @@
 #include "app/music_module.h"
 
-#include "module/module.h"
+#include "module/module_player.h"
 
 int16_t ModuleChannelCount = 0;
 

@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "module/module.h"
+#include "module/module_effects.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "module/module.h"
+#include "module/module_player.h"
 
 ModuleInstrument EmptyInstrument;
 ModuleSample EmptySample;
@@ -444,4 +444,13 @@ FileOperations MemoryFileOperations() {
 void ModuleSetImage(const uint8_t* image, int32_t length) {
   ModulePlayer.image = image;
   ModulePlayer.imageLength = image && length > 0 ? length : 0;
+}
+
+ModuleSong* LoadSongFromImage(const uint8_t* image, int32_t length) {
+  ModuleSetImage(image, length);
+  InstallFileOperations(MemoryFileOperations());
+  ModuleSong* song = LoadSong();
+  // The song holds copies of everything it needs; the caller's image is not kept.
+  ModuleSetImage(nullptr, 0);
+  return song;
 }

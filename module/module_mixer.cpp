@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "module/module.h"
+#include "module/module_machine.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "module/module.h"
+#include "module/module_effects.h"
 
 namespace {
 

@@ -1,13 +1,10 @@
 #pragma once
-// The module player: an XM loader, a tick-based replay engine, a resampling mixer and an output
-// thread that keeps a looping stereo ring of the shared audio device full.
-//
-// The engine (replay and mixer) works on an explicit `ModuleMachine`, so tests and the offline
-// renderer can run machines of their own; the player interface (Module*) drives the one global
-// machine inside `ModulePlayer`.
+// The module player's engine: songs in memory and their XM loader, the tick-based replay and the
+// resampling mixer. Every engine procedure works on an explicit `ModuleMachine`, so tests and the
+// offline renderer can run machines of their own; the program's own machine sits inside
+// `ModulePlayer` (module_player.h).
 #include <atomic>
 #include <cstdint>
-#include <thread>
 
 #include "display/audio.h"
 
@@ -129,8 +126,9 @@ bool ParseSong(ModuleSong& song, ModuleFile& file);
 // Loads through the installed file operations; nullptr when the input is not a well-formed XM
 // module (nothing is leaked then).
 ModuleSong* LoadSong();
-// Releases a song and everything it owns. Stops the global player first when it plays this song.
-bool FreeSong(ModuleSong* song);
+// Loads a song from an XM image in memory: installs the memory file operations, loads through
+// them and forgets the image again. nullptr when the image is not a well-formed XM module.
+ModuleSong* LoadSongFromImage(const uint8_t* image, int32_t length);
 // Releases a song's memory only (no player involved).
 void ReleaseSong(ModuleSong* song);
 
@@ -262,68 +260,7 @@ int32_t PeriodToFrequency(const ModuleSong& song, int32_t period, int32_t period
 int32_t ClampPeriod(int32_t period);
 void UpdateVoice(ModuleMachine& machine, ModuleChannel& channel, const ModuleSample& sample);
 
-// Effects, volume column and waveforms.
-void VolumeColumn(ModuleChannel& channel, uint8_t volumeByte);
-void VolumeColumnTick(ModuleChannel& channel, uint8_t volumeByte);
-void EffectRow(ModuleMachine& machine, ModuleChannel& channel, const ModuleCell& cell,
-               ModuleInstrument& instrument, ModuleSample& sample);
-void EffectTick(ModuleMachine& machine, ModuleChannel& channel, const ModuleCell& cell,
-                ModuleSample& sample);
-void TonePortamento(ModuleChannel& channel);
-void DoVibrato(ModuleChannel& channel);
-void DoTremolo(ModuleChannel& channel);
-void DoTremor(ModuleChannel& channel);
-void DoAutoVibrato(ModuleChannel& channel, const ModuleInstrument& instrument);
-void SetEnvelopePosition(ModuleChannel& channel, const ModuleInstrument& instrument,
-                         int32_t position);
-int32_t WaveformValue(int waveform, int8_t position);
-
 // Mixes the block at fillBlockIndex into the ring and advances the index.
 void FillBlock(ModuleMachine& machine);
 void MixVoices(ModuleMachine& machine, float* destination, int frames);
 void ClipToPcm(int16_t* destination, const float* source, int frames);
-
-// ---- Output and player interface -------------------------------------------------------------
-// Threading contract: the application thread calls every Module* procedure; the output thread
-// runs FillBlock on `machine`. StopRequest is written by the application thread and read by the
-// output thread; MixBusy and ThreadFinished are written by the output thread. StopSong raises
-// StopRequest and joins the thread, so once it returns nothing mixes from the song or the ring.
-// HeardBlockIndex and the block records are atomics because the queries read them while the
-// thread works.
-struct ModulePlayerState {
-  ModuleMachine machine;
-  ModuleSong* currentSong = nullptr;
-  const uint8_t* image = nullptr;
-  int32_t imageLength = 0;
-  FileOperations fileOperations;
-  std::atomic<int32_t> heardBlockIndex{0};
-  std::atomic<bool> stopRequest{false};
-  std::atomic<bool> mixBusy{false};
-  std::atomic<bool> threadFinished{true};
-  std::thread thread;
-  bool ringOpen = false;
-};
-extern ModulePlayerState ModulePlayer;
-
-// The block under the play cursor for a count of bytes played.
-int32_t CursorBlock(uint64_t bytesPlayed);
-bool PlaySong(ModuleSong* song);
-bool StopSong(ModuleSong* song);
-void OutputThread();
-
-bool ModuleLoad(const uint8_t* image, int32_t length);
-bool ModulePlay();
-bool ModuleStop();
-bool ModuleFree();
-int16_t ModuleGetChannels();
-uint16_t ModuleGetCell(int32_t channel);
-uint8_t ModuleGetOrder();
-uint8_t ModuleGetRow();
-uint32_t ModuleGetTime();
-
-// The embedded module images 1..4 (data nullptr and size 0 for a module not built in).
-struct EmbeddedModule {
-  const unsigned char* data;
-  const unsigned long* size;
-};
-extern const EmbeddedModule EmbeddedModules[5];
