@@ -18,9 +18,12 @@ struct ModuleSample {
   int8_t finetune = 0;
   uint32_t defaultPanning = 0;  // 0 left .. 255 right
   uint8_t bits = 0;             // 8 or 16 while loading, 16 once loaded
-  uint8_t loopMode = 0;         // 1 none, 2 forward, 4 ping-pong (0 only for EmptySample)
+  uint8_t loopMode = 0;         // a SampleLoop value (0 only for EmptySample)
   int8_t relativeNote = 0;
 };
+
+// How a sample plays on at the end of its loop (or, without a loop, of its data).
+enum : uint8_t { LoopNone = 1, LoopForward = 2, LoopPingPong = 4 };
 
 struct ModuleEnvelopePoint {
   uint16_t tick = 0;
@@ -53,10 +56,74 @@ struct ModuleCell {
   uint8_t parameter = 0;
 };
 
+// Effect numbers of a cell (the effects named by letters, A onward, continue from 10).
+enum : uint8_t {
+  EffectArpeggio = 0,
+  EffectPortamentoUp = 1,
+  EffectPortamentoDown = 2,
+  EffectTonePortamento = 3,
+  EffectVibrato = 4,
+  EffectTonePortamentoVolumeSlide = 5,
+  EffectVibratoVolumeSlide = 6,
+  EffectTremolo = 7,
+  EffectSetPanning = 8,
+  EffectSampleOffset = 9,
+  EffectVolumeSlide = 10,          // A
+  EffectPositionJump = 11,         // B
+  EffectSetVolume = 12,            // C
+  EffectPatternBreak = 13,         // D
+  EffectExtended = 14,             // E: the parameter's high nibble is an Extended command
+  EffectSetSpeed = 15,             // F
+  EffectSetGlobalVolume = 16,      // G
+  EffectGlobalVolumeSlide = 17,    // H
+  EffectKeyOff = 20,               // K
+  EffectSetEnvelopePosition = 21,  // L
+  EffectPanningSlide = 25,         // P
+  EffectMultiRetrigger = 27,       // R
+  EffectTremor = 29,               // T
+  EffectExtraFinePortamento = 33,  // X: high nibble 1 up, 2 down
+};
+
+// Commands of effect E, in the parameter's high nibble; the low nibble is their value.
+enum : uint8_t {
+  ExtendedFinePortamentoUp = 1,
+  ExtendedFinePortamentoDown = 2,
+  ExtendedVibratoControl = 4,
+  ExtendedSetFinetune = 5,
+  ExtendedPatternLoop = 6,
+  ExtendedTremoloControl = 7,
+  ExtendedSetPanning = 8,
+  ExtendedRetrigger = 9,
+  ExtendedFineVolumeUp = 10,
+  ExtendedFineVolumeDown = 11,
+  ExtendedNoteCut = 12,
+  ExtendedNoteDelay = 13,
+  ExtendedPatternDelay = 14,
+};
+
+// The volume column: bytes VolumeSetFirst..VolumeSetLast set volume 0..64; from 0x60 the high
+// nibble is one of the commands below and the low nibble its value.
+constexpr uint8_t VolumeSetFirst = 0x10;
+constexpr uint8_t VolumeSetLast = 0x50;
+enum : uint8_t {
+  VolumeSlideDown = 6,
+  VolumeSlideUp = 7,
+  VolumeFineSlideDown = 8,
+  VolumeFineSlideUp = 9,
+  VolumeVibratoSpeed = 10,
+  VolumeVibrato = 11,
+  VolumeSetPanning = 12,
+  VolumePanningSlideLeft = 13,
+  VolumePanningSlideRight = 14,
+  VolumeTonePortamento = 15,
+};
+
 struct ModulePattern {
   uint32_t rowCount = 0;
   ModuleCell* cells = nullptr;  // rowCount x channels, row-major
 };
+
+enum : uint16_t { SongLinearFrequencies = 1 };
 
 struct ModuleMachine;
 using ModuleTickProc = void (*)(ModuleMachine& machine);
@@ -74,7 +141,7 @@ struct ModuleSong {
   int32_t patternsUsed = 0;
   int32_t patternSlots = 0;
   int16_t instrumentCount = 0;
-  uint16_t flags = 0;  // bit 0: linear frequency table
+  uint16_t flags = 0;  // SongLinearFrequencies or 0 (the Amiga period table)
   int16_t defaultSpeed = 0;
   int16_t defaultBpm = 0;
   uint8_t orderTable[256] = {};
