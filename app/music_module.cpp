@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/menus.h"
-#include "module/module.h"
+#include "module/module_player.h"
 #include "render/buttons.h"
 #include "render/level_meter.h"
 

@@ -4,7 +4,7 @@
 #include "app/music_module.h"
 #include "display/audio.h"
 #include "display/display.h"
-#include "module/module.h"
+#include "module/module_player.h"
 #include "render/intro_effects.h"
 #include "render/intro_text.h"
 

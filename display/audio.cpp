@@ -152,7 +152,7 @@ int EnsureDevice() {
     a.subsystemStarted = true;
   }
   SDL_AudioSpec want = {};
-  want.freq = AudioRate;
+  want.freq = MixRate;
   want.format = AUDIO_S16SYS;
   want.channels = 2;
   want.samples = 1024;

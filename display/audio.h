@@ -24,7 +24,8 @@
 #include <cstdint>
 #include <string>
 
-constexpr int AudioRate = 44100;
+// The device rate, which is also the rate both music players mix at.
+constexpr int MixRate = 44100;
 
 enum class AudioBackend { Sdl, Null, Capture };
 // Takes effect for the next open; resets both sinks.

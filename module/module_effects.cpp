@@ -2,11 +2,19 @@
 #include <algorithm>
 #include <cmath>
 
-#include "module/module.h"
+#include "module/module_effects.h"
 
 namespace {
 
 enum : int { WaveSine = 0, WaveRamp = 1, WaveSquare = 2 };
+
+// The instrument's auto-vibrato waveforms.
+enum : uint8_t {
+  AutoVibratoSine = 0,
+  AutoVibratoSquare = 1,
+  AutoVibratoRampDown = 2,
+  AutoVibratoRampUp = 3,
+};
 
 void VolumeSlide(ModuleChannel& c) {
   int32_t x = c.volumeSlideMemory >> 4, y = c.volumeSlideMemory & 15;
@@ -20,6 +28,8 @@ void AdvanceVibrato(ModuleChannel& c) {
   c.vibratoPosition = int8_t(p);
 }
 
+// The volume change of a multi-retrigger action (its parameter's high nibble); 0 and 8 change
+// nothing.
 int32_t RetriggerVolume(int32_t volume, uint8_t action) {
   switch (action) {
     case 1:
@@ -59,22 +69,22 @@ void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, uint8_t x, uint8_t y,
                  ModuleSample& sample) {
   ModuleSong& song = *machine.song;
   switch (x) {
-    case 1:
+    case ExtendedFinePortamentoUp:
       if (y) c.finePortamentoUpMemory = y;
       c.period = ClampPeriod(c.period - c.finePortamentoUpMemory * 4);
       break;
-    case 2:
+    case ExtendedFinePortamentoDown:
       if (y) c.finePortamentoDownMemory = y;
       c.period = ClampPeriod(c.period + c.finePortamentoDownMemory * 4);
       break;
-    case 4:
+    case ExtendedVibratoControl:
       c.waveControl = uint8_t((c.waveControl & 0xF0) | y);
       break;
-    case 5:
+    case ExtendedSetFinetune:
       // The shared silent sample is never changed.
       if (&sample != &EmptySample) sample.finetune = int8_t(y);
       break;
-    case 6:
+    case ExtendedPatternLoop:
       if (y == 0) {
         c.patternLoopRow = song.row;
       } else {
@@ -82,27 +92,27 @@ void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, uint8_t x, uint8_t y,
         if (c.patternLoopCount != 0) song.nextRow = c.patternLoopRow;
       }
       break;
-    case 7:
+    case ExtendedTremoloControl:
       c.waveControl = uint8_t((c.waveControl & 0x0F) | y << 4);
       break;
-    case 8:
+    case ExtendedSetPanning:
       c.panning = y * 16;
       c.updateFlags |= UpdatePanning;
       break;
-    case 10:
+    case ExtendedFineVolumeUp:
       if (y) c.fineVolumeSlideMemory = y;
       c.volume = std::min(c.volume + c.fineVolumeSlideMemory, 64);
       c.updateFlags |= UpdateVolume;
       break;
-    case 11:
+    case ExtendedFineVolumeDown:
       if (y) c.fineVolumeSlideMemory = y;
       c.volume = std::max(c.volume - c.fineVolumeSlideMemory, 0);
       c.updateFlags |= UpdateVolume;
       break;
-    case 13:
+    case ExtendedNoteDelay:
       c.updateFlags &= ~(UpdateFrequency | UpdateVolume | UpdatePanning | UpdateStartNote);
       break;
-    case 14:
+    case ExtendedPatternDelay:
       song.patternDelayTicks = song.speed * y;
       break;
     default:
@@ -114,17 +124,17 @@ void ExtendedTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& ce
                   uint8_t y, ModuleSample& sample) {
   const int32_t tick = machine.song->tick;
   switch (x) {
-    case 9:
+    case ExtendedRetrigger:
       if (y != 0 && tick % y == 0)
         c.updateFlags |= UpdateStartNote | UpdateVolume | UpdateFrequency;
       break;
-    case 12:
+    case ExtendedNoteCut:
       if (tick == y) {
         c.volume = 0;
         c.updateFlags |= UpdateVolume;
       }
       break;
-    case 13:
+    case ExtendedNoteDelay:
       if (tick != y) {
         c.updateFlags &= ~(UpdateFrequency | UpdateVolume | UpdatePanning | UpdateStartNote);
       } else {
@@ -200,16 +210,16 @@ void DoAutoVibrato(ModuleChannel& c, const ModuleInstrument& instrument) {
   int32_t p = c.autoVibratoPosition;
   int32_t value;
   switch (instrument.vibratoType) {
-    case 0:
+    case AutoVibratoSine:
       value = int32_t(std::sin(p * double(0.024543688f)) * 64);
       break;
-    case 1:
+    case AutoVibratoSquare:
       value = p < 128 ? 64 : -64;
       break;
-    case 2:
+    case AutoVibratoRampDown:
       value = (128 - ((p + 128) % 256)) >> 1;
       break;
-    case 3:
+    case AutoVibratoRampUp:
       value = (128 - ((384 - p) % 256)) >> 1;
       break;
     default:
@@ -250,46 +260,41 @@ void SetEnvelopePosition(ModuleChannel& c, const ModuleInstrument& instrument, i
 
 void VolumeColumn(ModuleChannel& c, uint8_t v) {
   int32_t low = v & 15;
+  if (v >= VolumeSetFirst && v <= VolumeSetLast) {
+    c.volume = v - VolumeSetFirst;
+    c.updateFlags |= UpdateVolume;
+    return;
+  }
   switch (v >> 4) {
-    case 1:
-    case 2:
-    case 3:
-    case 4:
-    case 5:
-      if (v <= 0x50) {
-        c.volume = v - 0x10;
-        c.updateFlags |= UpdateVolume;
-      }
-      break;
-    case 6:
-    case 8:
+    case VolumeSlideDown:
+    case VolumeFineSlideDown:
       c.volume = std::max(c.volume - low, 0);
       c.updateFlags |= UpdateVolume;
       break;
-    case 7:
-    case 9:
+    case VolumeSlideUp:
+    case VolumeFineSlideUp:
       c.volume = std::min(c.volume + low, 64);
       c.updateFlags |= UpdateVolume;
       break;
-    case 10:
+    case VolumeVibratoSpeed:
       c.vibratoSpeed = uint8_t(low);
       break;
-    case 11:
+    case VolumeVibrato:
       c.vibratoDepth = uint8_t(low);
       break;
-    case 12:
+    case VolumeSetPanning:
       c.panning = low * 16;
       c.updateFlags |= UpdatePanning;
       break;
-    case 13:
+    case VolumePanningSlideLeft:
       c.panning -= low;
       c.updateFlags |= UpdatePanning;
       break;
-    case 14:
+    case VolumePanningSlideRight:
       c.panning += low;
       c.updateFlags |= UpdatePanning;
       break;
-    case 15:
+    case VolumeTonePortamento:
       if (low != 0) c.portamentoSpeed = uint8_t(low * 16);
       c.portamentoTarget = c.notePeriod;
       c.updateFlags &= ~UpdateStartNote;
@@ -302,28 +307,28 @@ void VolumeColumn(ModuleChannel& c, uint8_t v) {
 void VolumeColumnTick(ModuleChannel& c, uint8_t v) {
   int32_t low = v & 15;
   switch (v >> 4) {
-    case 6:
+    case VolumeSlideDown:
       c.volume = std::max(c.volume - low, 0);
       c.updateFlags |= UpdateVolume;
       break;
-    case 7:
+    case VolumeSlideUp:
       c.volume = std::min(c.volume + low, 64);
       c.updateFlags |= UpdateVolume;
       break;
-    case 11:
+    case VolumeVibrato:
       c.vibratoDepth = uint8_t(low);
       DoVibrato(c);
       AdvanceVibrato(c);
       break;
-    case 13:
+    case VolumePanningSlideLeft:
       c.panning -= low;
       c.updateFlags |= UpdatePanning;
       break;
-    case 14:
+    case VolumePanningSlideRight:
       c.panning += low;
       c.updateFlags |= UpdatePanning;
       break;
-    case 15:
+    case VolumeTonePortamento:
       TonePortamento(c);
       break;
     default:
@@ -336,40 +341,40 @@ void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
   ModuleSong& song = *machine.song;
   const uint8_t p = cell.parameter, x = p >> 4, y = p & 15;
   switch (cell.effect) {
-    case 1:
+    case EffectPortamentoUp:
       if (p) c.portamentoUpMemory = p;
       break;
-    case 2:
+    case EffectPortamentoDown:
       if (p) c.portamentoDownMemory = p;
       break;
-    case 3:
+    case EffectTonePortamento:
       if (p) c.portamentoSpeed = p;
       c.portamentoTarget = c.notePeriod;
       c.updateFlags &= ~(UpdateFrequency | UpdateStartNote);
       break;
-    case 4:
+    case EffectVibrato:
       if (x) c.vibratoSpeed = x;
       if (y) c.vibratoDepth = y;
       DoVibrato(c);
       break;
-    case 5:
+    case EffectTonePortamentoVolumeSlide:
       c.portamentoTarget = c.notePeriod;
       if (p) c.volumeSlideMemory = p;
       c.updateFlags &= ~(UpdateFrequency | UpdateStartNote);
       break;
-    case 6:
+    case EffectVibratoVolumeSlide:
       if (p) c.volumeSlideMemory = p;
       DoVibrato(c);
       break;
-    case 7:
+    case EffectTremolo:
       if (x) c.tremoloSpeed = x;
       if (y) c.tremoloDepth = y;
       break;
-    case 8:
+    case EffectSetPanning:
       c.panning = p;
       c.updateFlags |= UpdatePanning;
       break;
-    case 9: {
+    case EffectSampleOffset: {
       if (p) c.sampleOffsetMemory = p;
       uint32_t offset = c.sampleOffsetMemory * 256;
       if (offset < sample.loopStart + sample.loopLength) {
@@ -379,65 +384,65 @@ void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
       }
       break;
     }
-    case 10:
+    case EffectVolumeSlide:
       if (p) c.volumeSlideMemory = p;
       break;
-    case 11:
+    case EffectPositionJump:
       song.nextRow = 0;
       song.nextOrder = p >= song.songLength ? 0 : p;
       machine.jumpSeen = true;
       break;
-    case 12:
+    case EffectSetVolume:
       c.volume = p;
       c.updateFlags |= UpdateVolume;
       break;
-    case 13: {
+    case EffectPatternBreak: {
       int32_t row = x * 10 + y;
       song.nextRow = row > 63 ? 0 : row;
       if (!machine.jumpSeen) song.nextOrder = song.orderPosition + 1;
       if (song.nextOrder >= song.songLength) song.nextOrder = 0;
       break;
     }
-    case 14:
+    case EffectExtended:
       ExtendedRow(machine, c, x, y, sample);
       break;
-    case 15:
+    case EffectSetSpeed:
       if (p < 32) {
         song.speed = p;
       } else {
         SetBpm(song, p);
       }
       break;
-    case 16:
+    case EffectSetGlobalVolume:
       song.globalVolume = std::min<int32_t>(p, 64);
       c.updateFlags |= UpdateVolume;
       break;
-    case 17:
+    case EffectGlobalVolumeSlide:
       if (p) song.globalVolumeSlideMemory = p;
       break;
-    case 21:
+    case EffectSetEnvelopePosition:
       if (instrument.volumeType & EnvelopeOn) SetEnvelopePosition(c, instrument, p);
       break;
-    case 25:
+    case EffectPanningSlide:
       if (p) {
         c.panningSlideMemory = p;
         c.updateFlags |= UpdatePanning;
       }
       break;
-    case 27:
+    case EffectMultiRetrigger:
       if (p) {
         c.retriggerAction = x;
         c.retriggerInterval = y;
       }
       break;
-    case 29:
+    case EffectTremor:
       if (p) {
         c.tremorOnTicks = uint8_t(x + 1);
         c.tremorOffTicks = uint8_t(y + 1);
       }
       DoTremor(c);
       break;
-    case 33:
+    case EffectExtraFinePortamento:
       if (x == 1) {
         if (y) c.extraFineUpMemory = y;
         c.period = ClampPeriod(c.period - c.extraFineUpMemory);
@@ -457,10 +462,10 @@ void EffectTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell
   const uint8_t p = cell.parameter, x = p >> 4, y = p & 15;
   const int32_t tick = song.tick;
   switch (cell.effect) {
-    case 0:
+    case EffectArpeggio:
       if (p) {
         int32_t offset = tick % 3 == 1 ? x : tick % 3 == 2 ? y : 0;
-        if (song.flags & 1) {
+        if (song.flags & SongLinearFrequencies) {
           c.periodDelta = offset * 64;
         } else {
           c.periodDelta = AmigaPeriod(c.realNote + offset, sample.finetune) -
@@ -469,56 +474,56 @@ void EffectTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell
         c.updateFlags |= UpdateFrequency;
       }
       break;
-    case 1:
+    case EffectPortamentoUp:
       c.period = std::max(c.period - c.portamentoUpMemory * 4, 56);
       c.periodDelta = 0;
       c.updateFlags |= UpdateFrequency;
       break;
-    case 2:
+    case EffectPortamentoDown:
       c.period = ClampPeriod(c.period + c.portamentoDownMemory * 4);
       c.periodDelta = 0;
       c.updateFlags |= UpdateFrequency;
       break;
-    case 3:
+    case EffectTonePortamento:
       c.periodDelta = 0;
       TonePortamento(c);
       break;
-    case 4:
+    case EffectVibrato:
       DoVibrato(c);
       AdvanceVibrato(c);
       break;
-    case 5:
+    case EffectTonePortamentoVolumeSlide:
       c.periodDelta = 0;
       TonePortamento(c);
       VolumeSlide(c);
       break;
-    case 6:
+    case EffectVibratoVolumeSlide:
       DoVibrato(c);
       AdvanceVibrato(c);
       VolumeSlide(c);
       break;
-    case 7:
+    case EffectTremolo:
       DoTremolo(c);
       break;
-    case 10:
+    case EffectVolumeSlide:
       VolumeSlide(c);
       break;
-    case 14:
+    case EffectExtended:
       ExtendedTick(machine, c, cell, x, y, sample);
       break;
-    case 17: {
+    case EffectGlobalVolumeSlide: {
       int32_t mx = song.globalVolumeSlideMemory >> 4, my = song.globalVolumeSlideMemory & 15;
       song.globalVolume =
           mx != 0 ? std::min(song.globalVolume + mx, 64) : std::max(song.globalVolume - my, 0);
       break;
     }
-    case 25: {
+    case EffectPanningSlide: {
       int32_t mx = c.panningSlideMemory >> 4, my = c.panningSlideMemory & 15;
       c.panning = mx != 0 ? std::min(c.panning + mx, 255) : std::max(c.panning - my, 0);
       c.updateFlags |= UpdatePanning;
       break;
     }
-    case 27:
+    case EffectMultiRetrigger:
       if (c.retriggerInterval != 0 && tick % c.retriggerInterval == 0) {
         if (c.retriggerAction != 0) {
           c.volume = std::clamp(RetriggerVolume(c.volume, c.retriggerAction), 0, 64);
@@ -527,7 +532,7 @@ void EffectTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell
         c.updateFlags |= UpdateStartNote;
       }
       break;
-    case 29:
+    case EffectTremor:
       DoTremor(c);
       break;
     default:

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <new>
 
-#include "module/module.h"
+#include "module/module_player.h"
 
 ModuleInstrument EmptyInstrument;
 ModuleSample EmptySample;
@@ -19,6 +19,10 @@ constexpr int MaxPatterns = 256;
 constexpr int MaxInstruments = 128;
 constexpr uint32_t MaxRows = 256;
 constexpr int EnvelopeFilePoints = 12;
+// Bits of a sample header's type byte.
+constexpr uint8_t SampleTypeForward = 1;
+constexpr uint8_t SampleTypePingPong = 2;
+constexpr uint8_t SampleType16Bit = 16;
 
 uint32_t Le16(const uint8_t* p) {
   return p[0] | p[1] << 8;
@@ -177,12 +181,12 @@ bool ParseSampleHeader(Reader& r, ModuleSample& sample) {
   sample.defaultVolume = h[12];
   sample.finetune = int8_t(h[13]);
   sample.bits = 8;
-  sample.loopMode = 1;
+  sample.loopMode = LoopNone;
   uint8_t type = h[14];
-  if (type & 1) sample.loopMode = 2;
-  if (type & 2) sample.loopMode = 4;
-  if (type & 16) sample.bits = 16;
-  if (sample.loopMode == 1) {
+  if (type & SampleTypeForward) sample.loopMode = LoopForward;
+  if (type & SampleTypePingPong) sample.loopMode = LoopPingPong;
+  if (type & SampleType16Bit) sample.bits = 16;
+  if (sample.loopMode == LoopNone) {
     sample.loopStart = 0;
     sample.loopLength = sample.length;
   }
@@ -194,7 +198,7 @@ bool ParseSampleHeader(Reader& r, ModuleSample& sample) {
   if (sample.loopLength == 0) {
     sample.loopStart = 0;
     sample.loopLength = sample.length;
-    sample.loopMode = 1;
+    sample.loopMode = LoopNone;
   }
   // A loop reaching past the data would make the mixer read beyond the buffer.
   if (uint64_t(sample.loopStart) + sample.loopLength > sample.length) return false;
@@ -237,8 +241,8 @@ bool ReadSampleData(Reader& r, ModuleSample& sample) {
     data[i] = int16_t(sum);
   }
   uint32_t loopEnd = sample.loopStart + sample.loopLength;
-  if (sample.loopMode == 2) data[loopEnd] = data[sample.loopStart];
-  if (sample.loopMode == 4) data[loopEnd] = data[loopEnd - 1];
+  if (sample.loopMode == LoopForward) data[loopEnd] = data[sample.loopStart];
+  if (sample.loopMode == LoopPingPong) data[loopEnd] = data[loopEnd - 1];
   sample.data = data;
   return true;
 }
@@ -444,4 +448,13 @@ FileOperations MemoryFileOperations() {
 void ModuleSetImage(const uint8_t* image, int32_t length) {
   ModulePlayer.image = image;
   ModulePlayer.imageLength = image && length > 0 ? length : 0;
+}
+
+ModuleSong* LoadSongFromImage(const uint8_t* image, int32_t length) {
+  ModuleSetImage(image, length);
+  InstallFileOperations(MemoryFileOperations());
+  ModuleSong* song = LoadSong();
+  // The song holds copies of everything it needs; the caller's image is not kept.
+  ModuleSetImage(nullptr, 0);
+  return song;
 }

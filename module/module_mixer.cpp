@@ -5,7 +5,7 @@
 #include <cstring>
 #include <new>
 
-#include "module/module.h"
+#include "module/module_machine.h"
 
 namespace {
 
@@ -72,12 +72,12 @@ bool LoopVoice(MixVoice& v, const ModuleSample& s, int64_t& position) {
   const int64_t start = int64_t(s.loopStart) << 32;
   const int64_t end = int64_t(uint64_t(s.loopStart) + s.loopLength) << 32;
   const int64_t length = int64_t(s.loopLength) << 32;
-  if (s.loopMode == 2) {
+  if (s.loopMode == LoopForward) {
     position -= length;
     if (position >= end) position = start + (position - start) % length;
     return true;
   }
-  if (s.loopMode == 4) {
+  if (s.loopMode == LoopPingPong) {
     // Each reflection lands one 2^-32 frame short of the mirror image. A step longer than the
     // loop could bounce for a while; after a few reflections the loop simply restarts.
     for (int bounce = 0; bounce < 8; ++bounce) {

@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "display/audio.h"
-#include "module/module.h"
+#include "module/module_player.h"
 
 ModulePlayerState ModulePlayer;
 
@@ -113,9 +113,7 @@ bool ModuleLoad(const uint8_t* image, int32_t length) {
     FreeSong(p.currentSong);
     p.currentSong = nullptr;
   }
-  ModuleSetImage(image, length);
-  InstallFileOperations(MemoryFileOperations());
-  p.currentSong = LoadSong();
+  p.currentSong = LoadSongFromImage(image, length);
   return p.currentSong != nullptr;
 }
 

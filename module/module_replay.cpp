@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "module/module.h"
+#include "module/module_effects.h"
 
 namespace {
 
@@ -14,6 +14,10 @@ constexpr int32_t PeriodBound = 1 << 24;
 // The highest frequency a voice takes: keeps the playback step below 256 frames per output frame
 // so the 32.32 step arithmetic stays in range.
 constexpr int64_t MaxFrequency = int64_t(255) * MixRate;
+
+// 255 / 2^35 in single precision: it takes the product of volume, envelope, fadeout and global
+// volume (at most 64 x 64 x 65,536 x 64 = 2^34) to a voice volume of at most 127.
+constexpr float VolumeScale = 7.4214767664670944e-9f;
 
 void LookUp(const ModuleSong& song, const ModuleChannel& channel, ModuleInstrument*& instrument,
             ModuleSample*& sample) {
@@ -63,6 +67,8 @@ const ModuleCell* RowCells(const ModuleSong& song) {
 void SetBpm(ModuleSong& song, int32_t bpm) {
   if (bpm < 1) bpm = 1;
   song.bpm = bpm;
+  // A tick lasts 2.5 / BPM seconds. 0.4 and 0.001 stay single-precision: the truncated count
+  // depends on their rounding (floor(110,250 / BPM) frames at 44,100 Hz).
   song.samplesPerTick = int32_t(1000.0 / (bpm * double(0.4f)) * MixRate * double(0.001f));
 }
 
@@ -80,7 +86,7 @@ int32_t AmigaPeriod(int32_t realNote, int32_t finetune) {
 
 int32_t PeriodToFrequency(const ModuleSong& song, int32_t period, int32_t periodDelta) {
   double f;
-  if (song.flags & 1) {
+  if (song.flags & SongLinearFrequencies) {
     f = 8363.0 * std::pow(2.0, double((4608 - period) + periodDelta) * double(1.0f / 768.0f));
   } else {
     int32_t sum = period + periodDelta;
@@ -180,7 +186,7 @@ void UpdateVoice(ModuleMachine& machine, ModuleChannel& channel, const ModuleSam
   if (flags & UpdateVolume) {
     int64_t product = int64_t(channel.volume + channel.volumeDelta) *
                       channel.volumeEnvelope.output * channel.fadeoutVolume * song.globalVolume;
-    v->volume = int32_t(double(product) * double(7.4214767664670944e-9f));
+    v->volume = int32_t(double(product) * double(VolumeScale));
     ChannelVolumes(*v);
   }
   if (flags & UpdatePanning) {
@@ -207,11 +213,12 @@ void DoRow(ModuleMachine& machine) {
   song.nextOrder = -1;
   machine.jumpSeen = false;
   const ModuleCell* cells = RowCells(song);
-  const bool linear = song.flags & 1;
+  const bool linear = song.flags & SongLinearFrequencies;
   for (int i = 0; i < song.channels; ++i) {
     ModuleChannel& c = machine.channels[i];
     const ModuleCell& cell = cells[i];
-    bool tonePortamento = cell.effect == 3 || cell.effect == 5;
+    bool tonePortamento =
+        cell.effect == EffectTonePortamento || cell.effect == EffectTonePortamentoVolumeSlide;
     bool hasNote = cell.note >= 1 && cell.note <= 254;
     if (cell.instrument != 0 && !tonePortamento) c.instrument = uint8_t(cell.instrument - 1);
     if (hasNote && !tonePortamento) c.note = uint8_t(cell.note - 1);
@@ -220,7 +227,8 @@ void DoRow(ModuleMachine& machine) {
     LookUp(song, c, instrument, sample);
 
     const int32_t oldPeriod = c.period, oldVolume = c.volume, oldPanning = c.panning;
-    if (c.previousEffect == 7 && cell.effect != 7) c.volume += c.volumeDelta;
+    if (c.previousEffect == EffectTremolo && cell.effect != EffectTremolo)
+      c.volume += c.volumeDelta;
     c.volumeDelta = 0;
     c.updateFlags = 0;
     c.previousEffect = cell.effect;
@@ -235,12 +243,12 @@ void DoRow(ModuleMachine& machine) {
     c.updateFlags |= UpdateFrequency | UpdateVolume;
     if (cell.instrument != 0) ResetChannel(c, *sample);
     if (cell.volume != 0) VolumeColumn(c, cell.volume);
-    if (cell.note == NoteKeyOff || cell.effect == 20) c.keyOff = 1;
+    if (cell.note == NoteKeyOff || cell.effect == EffectKeyOff) c.keyOff = 1;
     if (!(instrument->volumeType & EnvelopeOn) && c.keyOff) c.volumeEnvelope.output = 0;
     Envelopes(c, *instrument);
     Fadeout(c, *instrument);
     EffectRow(machine, c, cell, *instrument, *sample);
-    if (cell.effect == 14 && (cell.parameter >> 4) == 13) {
+    if (cell.effect == EffectExtended && (cell.parameter >> 4) == ExtendedNoteDelay) {
       // Note delay: the row changes nothing yet; period, volume and panning stay as they were.
       c.period = oldPeriod;
       c.volume = oldVolume;

@@ -5,7 +5,8 @@
 // own machine is the global `Sid` of sid_player.h.
 #include <cstdint>
 
-constexpr uint32_t MixRate = 44100;
+#include "display/audio.h"
+
 constexpr int FrameSamples = 882;  // samples per play call: 50 play calls per second
 // A call that has run this many instructions is stopped and counted as finished. A real play
 // routine runs a few thousand instructions per frame; one million is more than the real
@@ -29,7 +30,12 @@ struct SidRegisterImage {
   uint8_t ModeVolume;
 };
 
-enum : uint8_t { EnvelopeAttack = 0, EnvelopeDecay = 1, EnvelopeSustain = 2, EnvelopeRelease = 3 };
+enum : uint8_t {
+  SidEnvelopeAttack = 0,
+  SidEnvelopeDecay = 1,
+  SidEnvelopeSustain = 2,
+  SidEnvelopeRelease = 3,
+};
 
 struct SidOscillator {
   uint32_t Increment;       // added to the accumulator every sample

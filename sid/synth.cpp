@@ -31,6 +31,64 @@ constexpr int32_t ResonanceBase = FixedFromFloat(1.2f);   // 78643
 constexpr int32_t ResonanceStep = FixedFromFloat(0.04f);  // 2621
 static_assert(ResonanceBase == 78643 && ResonanceStep == 2621);
 
+// Register numbers: seven per voice (voice v's start at v x VoiceRegisters), then the filter
+// and the volume. 25..31 are read-only or unused.
+enum : uint32_t {
+  RegisterFrequencyLow = 0,
+  RegisterFrequencyHigh = 1,
+  RegisterPulseWidthLow = 2,
+  RegisterPulseWidthHigh = 3,
+  RegisterControl = 4,
+  RegisterAttackDecay = 5,
+  RegisterSustainRelease = 6,
+  VoiceRegisters = 7,
+  RegisterCutoffLow = 21,
+  RegisterCutoffHigh = 22,
+  RegisterResonanceRouting = 23,
+  RegisterModeVolume = 24,
+};
+
+// Bits of a voice's control register.
+enum : uint8_t {
+  ControlGate = 0x01,
+  ControlSync = 0x02,
+  ControlRing = 0x04,
+  ControlTest = 0x08,
+  ControlTriangle = 0x10,
+  ControlSawtooth = 0x20,
+  ControlPulse = 0x40,
+  ControlNoise = 0x80,
+};
+
+// Bits of the mode and volume register; the low nibble is the volume.
+enum : uint8_t {
+  ModeVolumeMask = 0x0F,
+  ModeLowPass = 0x10,
+  ModeBandPass = 0x20,
+  ModeHighPass = 0x40,
+  ModeVoice3Off = 0x80,
+};
+
+// The sample channel's addresses: a write to SampleControl starts or stops it with the latched
+// values; the others are its latches, low byte before high byte.
+enum : uint16_t {
+  SampleControl = 0xD41D,
+  SampleStartLow = 0xD41E,
+  SampleStartHigh = 0xD41F,
+  SampleEndLow = 0xD43D,
+  SampleEndHigh = 0xD43E,
+  SampleRepeatCount = 0xD43F,
+  SamplePeriodLow = 0xD45D,
+  SamplePeriodHigh = 0xD45E,
+  SampleNibbleOrder = 0xD47D,
+  SampleRepeatLow = 0xD47E,
+  SampleRepeatHigh = 0xD47F,
+};
+// Values written to SampleControl: stop, and the two that start the channel. Others only latch.
+constexpr uint8_t SampleStop = 0xFD;
+constexpr uint8_t SampleStart = 0xFE;
+constexpr uint8_t SampleStartAlt = 0xFF;
+
 constexpr int32_t EnvelopeFull = 0xFFFFFF;
 constexpr int32_t ReleaseFloor = 0x40000;  // a released voice never falls below this level
 constexpr int32_t SampleClock = 985248;    // nibble timer clock of the sample channel
@@ -68,11 +126,11 @@ void LatchRegisters(SidMachine& m) {
   // The high byte is weighted 16, not 8: the coefficient reaches 1.0 from cutoff high $80 up.
   uint32_t cutoff = (r.CutoffHigh * 16u + (r.CutoffLow & 7u)) * m.FilterMultiplier;
   f.Cutoff = static_cast<int32_t>(cutoff > 65536 ? 65536 : cutoff);
-  f.LowPass = (r.ModeVolume >> 4) & 1;
-  f.BandPass = (r.ModeVolume >> 5) & 1;
-  f.HighPass = (r.ModeVolume >> 6) & 1;
-  f.Voice3On = (r.ModeVolume & 0x80) == 0;
-  f.Volume = r.ModeVolume & 15;
+  f.LowPass = (r.ModeVolume & ModeLowPass) != 0;
+  f.BandPass = (r.ModeVolume & ModeBandPass) != 0;
+  f.HighPass = (r.ModeVolume & ModeHighPass) != 0;
+  f.Voice3On = (r.ModeVolume & ModeVoice3Off) == 0;
+  f.Volume = r.ModeVolume & ModeVolumeMask;
   f.Resonance = (ResonanceBase - ResonanceStep * (r.ResonanceRouting >> 4)) >> 8;
 }
 
@@ -88,14 +146,14 @@ uint8_t NoiseOutputBits(uint32_t reg) {
 uint8_t OscillatorStep(SidOscillator& o, const SidOscillator& ref) {
   uint8_t control = o.WaveformControl;
   o.Accumulator = (o.Accumulator + o.Increment) & 0x0FFFFFFF;
-  if (control & 0x08) {  // test bit
+  if (control & ControlTest) {
     o.Accumulator = 0;
     o.NoisePosition = 0;
     o.NoiseRegister = 0xFFFFFF;
   }
   // The reference wrapped during its last step when it is now below its increment (which is then
   // not 0, so the division is safe).
-  if ((control & 0x02) && ref.Accumulator < ref.Increment) {
+  if ((control & ControlSync) && ref.Accumulator < ref.Increment) {
     o.Accumulator = ref.Accumulator * o.Increment / ref.Increment;
   }
   uint32_t acc = o.Accumulator;
@@ -108,35 +166,35 @@ uint8_t OscillatorStep(SidOscillator& o, const SidOscillator& ref) {
     o.NoiseRegister = r << 1 | (((r >> 22) ^ (r >> 17)) & 1);
     o.NoiseOutput = NoiseOutputBits(o.NoiseRegister);
   }
-  if ((control & 0x04) && ref.Accumulator < 0x8000000) triangle ^= 0xFF;
+  if ((control & ControlRing) && ref.Accumulator < 0x8000000) triangle ^= 0xFF;
   uint8_t output = 0xFF;
-  if (control & 0x10) output &= triangle;
-  if (control & 0x20) output &= static_cast<uint8_t>(acc >> 20);
-  if (control & 0x40) output &= acc > o.PulseThreshold ? 0x00 : 0xFF;
-  if (control & 0x80) output &= o.NoiseOutput;
+  if (control & ControlTriangle) output &= triangle;
+  if (control & ControlSawtooth) output &= static_cast<uint8_t>(acc >> 20);
+  if (control & ControlPulse) output &= acc > o.PulseThreshold ? 0x00 : 0xFF;
+  if (control & ControlNoise) output &= o.NoiseOutput;
   return output;
 }
 
 void EnvelopeStep(SidOscillator& o) {
   int32_t sustainLevel = static_cast<int32_t>(o.Sustain << 16);
   switch (o.EnvelopePhase) {
-    case EnvelopeAttack:
+    case SidEnvelopeAttack:
       o.EnvelopeLevel += static_cast<int32_t>(o.Attack);
       if (o.EnvelopeLevel >= EnvelopeFull) {
         o.EnvelopeLevel = EnvelopeFull;
-        o.EnvelopePhase = EnvelopeDecay;
+        o.EnvelopePhase = SidEnvelopeDecay;
       }
       break;
-    case EnvelopeDecay:
+    case SidEnvelopeDecay:
       o.EnvelopeLevel -= static_cast<int32_t>(o.Decay);
       if (o.EnvelopeLevel <= sustainLevel) {
         o.EnvelopeLevel = sustainLevel;
-        o.EnvelopePhase = EnvelopeSustain;
+        o.EnvelopePhase = SidEnvelopeSustain;
       }
       break;
-    case EnvelopeSustain:
+    case SidEnvelopeSustain:
       // A changed sustain value is reached at the decay rate downward and at once upward.
-      if (o.EnvelopeLevel != sustainLevel) o.EnvelopePhase = EnvelopeDecay;
+      if (o.EnvelopeLevel != sustainLevel) o.EnvelopePhase = SidEnvelopeDecay;
       break;
     default:
       o.EnvelopeLevel -= static_cast<int32_t>(o.Release);
@@ -168,53 +226,53 @@ void SynthInit(SidMachine& m, uint32_t rate) {
 
 void SidWriteRegister(SidMachine& m, uint32_t reg, uint8_t value) {
   SidRegisterImage& r = m.Registers;
-  if (reg < 21) {
-    int v = static_cast<int>(reg / 7);
+  if (reg < 3 * VoiceRegisters) {
+    int v = static_cast<int>(reg / VoiceRegisters);
     SidVoiceRegisters& vr = r.Voice[v];
-    switch (reg % 7) {
-      case 0:
+    switch (reg % VoiceRegisters) {
+      case RegisterFrequencyLow:
         vr.Frequency = static_cast<uint16_t>((vr.Frequency & 0xFF00) | value);
         break;
-      case 1:
+      case RegisterFrequencyHigh:
         vr.Frequency = static_cast<uint16_t>((vr.Frequency & 0x00FF) | value << 8);
         break;
-      case 2:
+      case RegisterPulseWidthLow:
         vr.PulseWidth = static_cast<uint16_t>((vr.PulseWidth & 0xFF00) | value);
         break;
-      case 3:
+      case RegisterPulseWidthHigh:
         vr.PulseWidth = static_cast<uint16_t>((vr.PulseWidth & 0x00FF) | value << 8);
         break;
-      case 4: {
+      case RegisterControl: {
         vr.Control = value;
         // The gate acts on the envelope at once; holding it set does not retrigger the attack.
         SidOscillator& o = m.Oscillator[v];
-        if (!(value & 1)) {
-          o.EnvelopePhase = EnvelopeRelease;
-        } else if (o.EnvelopePhase == EnvelopeRelease) {
-          o.EnvelopePhase = EnvelopeAttack;
+        if (!(value & ControlGate)) {
+          o.EnvelopePhase = SidEnvelopeRelease;
+        } else if (o.EnvelopePhase == SidEnvelopeRelease) {
+          o.EnvelopePhase = SidEnvelopeAttack;
         }
         break;
       }
-      case 5:
+      case RegisterAttackDecay:
         vr.AttackDecay = value;
         break;
-      default:
+      default:  // RegisterSustainRelease
         vr.SustainRelease = value;
         break;
     }
     return;
   }
   switch (reg) {
-    case 21:
+    case RegisterCutoffLow:
       r.CutoffLow = value;
       break;
-    case 22:
+    case RegisterCutoffHigh:
       r.CutoffHigh = value;
       break;
-    case 23:
+    case RegisterResonanceRouting:
       r.ResonanceRouting = value;
       break;
-    case 24:
+    case RegisterModeVolume:
       r.ModeVolume = value;
       break;
     default:  // 25..31: read-only or unused registers
@@ -265,37 +323,37 @@ void SampleChannelWrite(SidMachine& m, uint16_t address, uint8_t value) {
     latch = static_cast<uint16_t>((latch & 0x00FF) | b << 8);
   };
   switch (address) {
-    case 0xD41E:
+    case SampleStartLow:
       low(c.LatchStart, value);
       break;
-    case 0xD41F:
+    case SampleStartHigh:
       high(c.LatchStart, value);
       break;
-    case 0xD43D:
+    case SampleEndLow:
       low(c.LatchEnd, value);
       break;
-    case 0xD43E:
+    case SampleEndHigh:
       high(c.LatchEnd, value);
       break;
-    case 0xD43F:
+    case SampleRepeatCount:
       c.LatchRepeatCount = value;
       break;
-    case 0xD45D:
+    case SamplePeriodLow:
       low(c.LatchPeriod, value);
       break;
-    case 0xD45E:
+    case SamplePeriodHigh:
       high(c.LatchPeriod, value);
       break;
-    case 0xD47D:
+    case SampleNibbleOrder:
       c.LatchNibbleOrder = value;
       break;
-    case 0xD47E:
+    case SampleRepeatLow:
       low(c.LatchRepeatAddress, value);
       break;
-    case 0xD47F:
+    case SampleRepeatHigh:
       high(c.LatchRepeatAddress, value);
       break;
-    case 0xD41D:
+    case SampleControl:
       c.RepeatCount = c.LatchRepeatCount;
       c.Position = c.LatchStart;
       c.Start = c.LatchStart;
@@ -304,9 +362,9 @@ void SampleChannelWrite(SidMachine& m, uint16_t address, uint8_t value) {
       c.Period = c.LatchPeriod;
       c.NibbleOrder = c.LatchNibbleOrder;
       // The nibble index and the fraction carry on from the previous sample.
-      if (value == 0xFD) {
+      if (value == SampleStop) {
         c.Active = 0;
-      } else if (value == 0xFE || value == 0xFF) {
+      } else if (value == SampleStart || value == SampleStartAlt) {
         c.Active = 1;
       }
       break;

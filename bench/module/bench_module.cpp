@@ -100,9 +100,7 @@ std::string WriteFile(const std::string& name, const std::vector<uint8_t>& image
 
 void MixSong(benchmark::State& state, const XmSongDesc& desc) {
   std::vector<uint8_t> image = WriteXm(desc);
-  ModuleSetImage(image.data(), int32_t(image.size()));
-  InstallFileOperations(MemoryFileOperations());
-  ModuleSong* song = LoadSong();
+  ModuleSong* song = LoadSongFromImage(image.data(), int32_t(image.size()));
   auto machine = std::make_unique<ModuleMachine>();
   if (!song || !AllocateRing(*machine)) {
     state.SkipWithError("module did not load");

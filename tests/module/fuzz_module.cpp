@@ -4,7 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "module/module.h"
+#include "module/module_player.h"
 
 namespace {
 

@@ -4,16 +4,12 @@
 #include <memory>
 #include <vector>
 
-#include "module/module.h"
+#include "module/module_player.h"
 #include "tests/module/xm_writer.h"
 
-// Loads an image through the memory file operations (without touching the player's song).
+// Loads an image built by the XM writer (without touching the player's song).
 inline ModuleSong* LoadImage(const std::vector<uint8_t>& image) {
-  ModuleSetImage(image.data(), int32_t(image.size()));
-  InstallFileOperations(MemoryFileOperations());
-  ModuleSong* song = LoadSong();
-  ModuleSetImage(nullptr, 0);
-  return song;
+  return LoadSongFromImage(image.data(), int32_t(image.size()));
 }
 
 struct TestSong {

@@ -3,6 +3,7 @@
 // by hand in the comments.
 #include <gtest/gtest.h>
 
+#include "module/module_effects.h"
 #include "tests/module/module_test_util.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "module/module.h"
+#include "module/module_machine.h"
 
 struct XmSampleSpec {
   std::vector<int16_t> frames;  // signal values (8-bit samples use -128..127)

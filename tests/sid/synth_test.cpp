@@ -158,19 +158,19 @@ TEST(Synth, EnvelopeSteps) {
   auto m = NewMachine();
   // Phases start at attack with level 0. Attack 0 takes 100 samples: 99 x 168867 < $FFFFFF.
   Render(*m, 99);
-  EXPECT_EQ(m->Oscillator[0].EnvelopePhase, EnvelopeAttack);
+  EXPECT_EQ(m->Oscillator[0].EnvelopePhase, SidEnvelopeAttack);
   EXPECT_EQ(m->Oscillator[0].EnvelopeLevel, 99 * 168867);
   Render(*m, 1);
-  EXPECT_EQ(m->Oscillator[0].EnvelopePhase, EnvelopeDecay);
+  EXPECT_EQ(m->Oscillator[0].EnvelopePhase, SidEnvelopeDecay);
   EXPECT_EQ(m->Oscillator[0].EnvelopeLevel, 0xFFFFFF);
 
   // Gate set outside release does not retrigger; gate clear releases; gate set restarts attack.
   Write(*m, 4, 0x01);
-  EXPECT_EQ(m->Oscillator[0].EnvelopePhase, EnvelopeDecay);
+  EXPECT_EQ(m->Oscillator[0].EnvelopePhase, SidEnvelopeDecay);
   Write(*m, 4, 0x00);
-  EXPECT_EQ(m->Oscillator[0].EnvelopePhase, EnvelopeRelease);
+  EXPECT_EQ(m->Oscillator[0].EnvelopePhase, SidEnvelopeRelease);
   Write(*m, 4, 0x01);
-  EXPECT_EQ(m->Oscillator[0].EnvelopePhase, EnvelopeAttack);
+  EXPECT_EQ(m->Oscillator[0].EnvelopePhase, SidEnvelopeAttack);
 
   // Release 15 (step 15) from $FFFFFF reaches the floor $40000 after 1,101,005 samples:
   // (16777215 - 262144) / 15 = 1101004.7.
@@ -190,7 +190,7 @@ TEST(Synth, SustainChangesDownAtDecayRateAndUpAtOnce) {
   Write(*m, 6, 0x80);  // sustain up to $800000: reached within two samples
   Render(*m, 2);
   EXPECT_EQ(m->Oscillator[0].EnvelopeLevel, 0x800000);
-  EXPECT_EQ(m->Oscillator[0].EnvelopePhase, EnvelopeSustain);
+  EXPECT_EQ(m->Oscillator[0].EnvelopePhase, SidEnvelopeSustain);
   Write(*m, 5, 0x09);  // decay step 506
   Write(*m, 6, 0x40);  // back down to $400000: 4194304 / 506 = 8289.1 samples
   Render(*m, 8290);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "module/module.h"
+#include "module/module_player.h"
 #include "tools/render/render_commands.h"
 #include "tools/render/wav_writer.h"
 
@@ -67,9 +67,7 @@ int RenderXmCommand(int argc, char** argv) {
     out = positional[1];
   }
 
-  ModuleSetImage(image.data(), int32_t(image.size()));
-  InstallFileOperations(MemoryFileOperations());
-  ModuleSong* song = LoadSong();
+  ModuleSong* song = LoadSongFromImage(image.data(), int32_t(image.size()));
   if (!song) {
     std::fprintf(stderr, "not a playable XM module\n");
     return 1;

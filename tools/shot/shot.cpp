@@ -30,7 +30,7 @@ struct ShotRun {
 ShotRun Run;
 
 void RecordAudio() {
-  Run.audioDue += Headless.frameStep * AudioRate;
+  Run.audioDue += Headless.frameStep * MixRate;
   const int frames = static_cast<int>(Run.audioDue);
   if (frames <= 0) return;
   Run.audioDue -= frames;

@@ -1,13 +1,12 @@
 #pragma once
-// The module player: an XM loader, a tick-based replay engine, a resampling mixer and an output
-// thread that keeps a looping stereo ring of the shared audio device full.
-//
-// The engine (replay and mixer) works on an explicit `ModuleMachine`, so tests and the offline
-// renderer can run machines of their own; the player interface (Module*) drives the one global
-// machine inside `ModulePlayer`.
+// The module player's engine: songs in memory and their XM loader, the tick-based replay and the
+// resampling mixer. Every engine procedure works on an explicit `ModuleMachine`, so tests and the
+// offline renderer can run machines of their own; the program's own machine sits inside
+// `ModulePlayer` (module_player.h).
 #include <atomic>
 #include <cstdint>
-#include <thread>
+
+#include "display/audio.h"
 
 // ---- Songs in memory -------------------------------------------------------------------------
 struct ModuleSample {
@@ -19,9 +18,12 @@ struct ModuleSample {
   int8_t finetune = 0;
   uint32_t defaultPanning = 0;  // 0 left .. 255 right
   uint8_t bits = 0;             // 8 or 16 while loading, 16 once loaded
-  uint8_t loopMode = 0;         // 1 none, 2 forward, 4 ping-pong (0 only for EmptySample)
+  uint8_t loopMode = 0;         // a SampleLoop value (0 only for EmptySample)
   int8_t relativeNote = 0;
 };
+
+// How a sample plays on at the end of its loop (or, without a loop, of its data).
+enum : uint8_t { LoopNone = 1, LoopForward = 2, LoopPingPong = 4 };
 
 struct ModuleEnvelopePoint {
   uint16_t tick = 0;
@@ -54,10 +56,74 @@ struct ModuleCell {
   uint8_t parameter = 0;
 };
 
+// Effect numbers of a cell (the effects named by letters, A onward, continue from 10).
+enum : uint8_t {
+  EffectArpeggio = 0,
+  EffectPortamentoUp = 1,
+  EffectPortamentoDown = 2,
+  EffectTonePortamento = 3,
+  EffectVibrato = 4,
+  EffectTonePortamentoVolumeSlide = 5,
+  EffectVibratoVolumeSlide = 6,
+  EffectTremolo = 7,
+  EffectSetPanning = 8,
+  EffectSampleOffset = 9,
+  EffectVolumeSlide = 10,          // A
+  EffectPositionJump = 11,         // B
+  EffectSetVolume = 12,            // C
+  EffectPatternBreak = 13,         // D
+  EffectExtended = 14,             // E: the parameter's high nibble is an Extended command
+  EffectSetSpeed = 15,             // F
+  EffectSetGlobalVolume = 16,      // G
+  EffectGlobalVolumeSlide = 17,    // H
+  EffectKeyOff = 20,               // K
+  EffectSetEnvelopePosition = 21,  // L
+  EffectPanningSlide = 25,         // P
+  EffectMultiRetrigger = 27,       // R
+  EffectTremor = 29,               // T
+  EffectExtraFinePortamento = 33,  // X: high nibble 1 up, 2 down
+};
+
+// Commands of effect E, in the parameter's high nibble; the low nibble is their value.
+enum : uint8_t {
+  ExtendedFinePortamentoUp = 1,
+  ExtendedFinePortamentoDown = 2,
+  ExtendedVibratoControl = 4,
+  ExtendedSetFinetune = 5,
+  ExtendedPatternLoop = 6,
+  ExtendedTremoloControl = 7,
+  ExtendedSetPanning = 8,
+  ExtendedRetrigger = 9,
+  ExtendedFineVolumeUp = 10,
+  ExtendedFineVolumeDown = 11,
+  ExtendedNoteCut = 12,
+  ExtendedNoteDelay = 13,
+  ExtendedPatternDelay = 14,
+};
+
+// The volume column: bytes VolumeSetFirst..VolumeSetLast set volume 0..64; from 0x60 the high
+// nibble is one of the commands below and the low nibble its value.
+constexpr uint8_t VolumeSetFirst = 0x10;
+constexpr uint8_t VolumeSetLast = 0x50;
+enum : uint8_t {
+  VolumeSlideDown = 6,
+  VolumeSlideUp = 7,
+  VolumeFineSlideDown = 8,
+  VolumeFineSlideUp = 9,
+  VolumeVibratoSpeed = 10,
+  VolumeVibrato = 11,
+  VolumeSetPanning = 12,
+  VolumePanningSlideLeft = 13,
+  VolumePanningSlideRight = 14,
+  VolumeTonePortamento = 15,
+};
+
 struct ModulePattern {
   uint32_t rowCount = 0;
   ModuleCell* cells = nullptr;  // rowCount x channels, row-major
 };
+
+enum : uint16_t { SongLinearFrequencies = 1 };
 
 struct ModuleMachine;
 using ModuleTickProc = void (*)(ModuleMachine& machine);
@@ -75,7 +141,7 @@ struct ModuleSong {
   int32_t patternsUsed = 0;
   int32_t patternSlots = 0;
   int16_t instrumentCount = 0;
-  uint16_t flags = 0;  // bit 0: linear frequency table
+  uint16_t flags = 0;  // SongLinearFrequencies or 0 (the Amiga period table)
   int16_t defaultSpeed = 0;
   int16_t defaultBpm = 0;
   uint8_t orderTable[256] = {};
@@ -127,8 +193,9 @@ bool ParseSong(ModuleSong& song, ModuleFile& file);
 // Loads through the installed file operations; nullptr when the input is not a well-formed XM
 // module (nothing is leaked then).
 ModuleSong* LoadSong();
-// Releases a song and everything it owns. Stops the global player first when it plays this song.
-bool FreeSong(ModuleSong* song);
+// Loads a song from an XM image in memory: installs the memory file operations, loads through
+// them and forgets the image again. nullptr when the image is not a well-formed XM module.
+ModuleSong* LoadSongFromImage(const uint8_t* image, int32_t length);
 // Releases a song's memory only (no player involved).
 void ReleaseSong(ModuleSong* song);
 
@@ -208,7 +275,6 @@ struct MixVoice {
   int32_t rampFramesLeft = 0;
 };
 
-constexpr int MixRate = 44100;
 constexpr int BlockLength = ((MixRate * 20 / 1000) + 3) / 4 * 4;  // 884 frames
 constexpr int RingFrames = (1000 / 20) * BlockLength * 2;         // 88,400 frames
 constexpr int RingBlocks = RingFrames / BlockLength;              // 100
@@ -261,68 +327,7 @@ int32_t PeriodToFrequency(const ModuleSong& song, int32_t period, int32_t period
 int32_t ClampPeriod(int32_t period);
 void UpdateVoice(ModuleMachine& machine, ModuleChannel& channel, const ModuleSample& sample);
 
-// Effects, volume column and waveforms.
-void VolumeColumn(ModuleChannel& channel, uint8_t volumeByte);
-void VolumeColumnTick(ModuleChannel& channel, uint8_t volumeByte);
-void EffectRow(ModuleMachine& machine, ModuleChannel& channel, const ModuleCell& cell,
-               ModuleInstrument& instrument, ModuleSample& sample);
-void EffectTick(ModuleMachine& machine, ModuleChannel& channel, const ModuleCell& cell,
-                ModuleSample& sample);
-void TonePortamento(ModuleChannel& channel);
-void DoVibrato(ModuleChannel& channel);
-void DoTremolo(ModuleChannel& channel);
-void DoTremor(ModuleChannel& channel);
-void DoAutoVibrato(ModuleChannel& channel, const ModuleInstrument& instrument);
-void SetEnvelopePosition(ModuleChannel& channel, const ModuleInstrument& instrument,
-                         int32_t position);
-int32_t WaveformValue(int waveform, int8_t position);
-
 // Mixes the block at fillBlockIndex into the ring and advances the index.
 void FillBlock(ModuleMachine& machine);
 void MixVoices(ModuleMachine& machine, float* destination, int frames);
 void ClipToPcm(int16_t* destination, const float* source, int frames);
-
-// ---- Output and player interface -------------------------------------------------------------
-// Threading contract: the application thread calls every Module* procedure; the output thread
-// runs FillBlock on `machine`. StopRequest is written by the application thread and read by the
-// output thread; MixBusy and ThreadFinished are written by the output thread. StopSong raises
-// StopRequest and joins the thread, so once it returns nothing mixes from the song or the ring.
-// HeardBlockIndex and the block records are atomics because the queries read them while the
-// thread works.
-struct ModulePlayerState {
-  ModuleMachine machine;
-  ModuleSong* currentSong = nullptr;
-  const uint8_t* image = nullptr;
-  int32_t imageLength = 0;
-  FileOperations fileOperations;
-  std::atomic<int32_t> heardBlockIndex{0};
-  std::atomic<bool> stopRequest{false};
-  std::atomic<bool> mixBusy{false};
-  std::atomic<bool> threadFinished{true};
-  std::thread thread;
-  bool ringOpen = false;
-};
-extern ModulePlayerState ModulePlayer;
-
-// The block under the play cursor for a count of bytes played.
-int32_t CursorBlock(uint64_t bytesPlayed);
-bool PlaySong(ModuleSong* song);
-bool StopSong(ModuleSong* song);
-void OutputThread();
-
-bool ModuleLoad(const uint8_t* image, int32_t length);
-bool ModulePlay();
-bool ModuleStop();
-bool ModuleFree();
-int16_t ModuleGetChannels();
-uint16_t ModuleGetCell(int32_t channel);
-uint8_t ModuleGetOrder();
-uint8_t ModuleGetRow();
-uint32_t ModuleGetTime();
-
-// The embedded module images 1..4 (data nullptr and size 0 for a module not built in).
-struct EmbeddedModule {
-  const unsigned char* data;
-  const unsigned long* size;
-};
-extern const EmbeddedModule EmbeddedModules[5];

@@ -1,0 +1,55 @@
+#pragma once
+// The module player's interface to the application: one song at a time, played on the machine
+// inside `ModulePlayer` by an output thread that keeps a looping stereo ring of the shared audio
+// device mixed ahead of the play cursor; and the embedded module images.
+#include <atomic>
+#include <cstdint>
+#include <thread>
+
+#include "module/module_machine.h"
+
+// Threading contract: the application thread calls every Module* procedure; the output thread
+// runs FillBlock on `machine`. StopRequest is written by the application thread and read by the
+// output thread; MixBusy and ThreadFinished are written by the output thread. StopSong raises
+// StopRequest and joins the thread, so once it returns nothing mixes from the song or the ring.
+// HeardBlockIndex and the block records are atomics because the queries read them while the
+// thread works.
+struct ModulePlayerState {
+  ModuleMachine machine;
+  ModuleSong* currentSong = nullptr;
+  const uint8_t* image = nullptr;
+  int32_t imageLength = 0;
+  FileOperations fileOperations;
+  std::atomic<int32_t> heardBlockIndex{0};
+  std::atomic<bool> stopRequest{false};
+  std::atomic<bool> mixBusy{false};
+  std::atomic<bool> threadFinished{true};
+  std::thread thread;
+  bool ringOpen = false;
+};
+extern ModulePlayerState ModulePlayer;
+
+// Releases a song and everything it owns. Stops the global player first when it plays this song.
+bool FreeSong(ModuleSong* song);
+// The block under the play cursor for a count of bytes played.
+int32_t CursorBlock(uint64_t bytesPlayed);
+bool PlaySong(ModuleSong* song);
+bool StopSong(ModuleSong* song);
+void OutputThread();
+
+bool ModuleLoad(const uint8_t* image, int32_t length);
+bool ModulePlay();
+bool ModuleStop();
+bool ModuleFree();
+int16_t ModuleGetChannels();
+uint16_t ModuleGetCell(int32_t channel);
+uint8_t ModuleGetOrder();
+uint8_t ModuleGetRow();
+uint32_t ModuleGetTime();
+
+// The embedded module images 1..4 (data nullptr and size 0 for a module not built in).
+struct EmbeddedModule {
+  const unsigned char* data;
+  const unsigned long* size;
+};
+extern const EmbeddedModule EmbeddedModules[5];
