@@ -89,6 +89,39 @@ TEST(StatsGen, RanksByPointsAndChartsMonths) {
   EXPECT_NE(page.text.find("no release in 2010"), std::string::npos);
 }
 
+// Dates are day first except in the list of latest titles, which is in date order and writes
+// them year first; shares are whole per cent and doc pack averages keep one decimal place.
+TEST(StatsGen, WritesDatesSharesAndAveragesAsTheRulesPageSays) {
+  const ReleaseTable t = ParseReleases(kHeader +
+                                       "ALPHA,2010-01-02,DOX,First.Guide,5,3\n"
+                                       "ALPHA,2010-02-03,DOX,Second.Guide,6,4\n"
+                                       "ALPHA,2010-03-05,ISO,Big.Disc,700,16\n"
+                                       "BETA,2010-03-09,DOX,Beta.Guide,5,3\n");
+  ASSERT_TRUE(t.ok) << t.error;
+  const StatsPage page = RenderGroupStats(t.releases);
+  ASSERT_TRUE(page.ok) << page.error;
+  const std::string& text = page.text;
+  EXPECT_NE(text.find("up to and including {1|31-03-2010}."), std::string::npos);
+  const size_t alpha = text.find("│ {D|ALPHA");
+  const size_t largest = text.find("Largest titles", alpha);
+  const size_t latest = text.find("Latest titles", alpha);
+  ASSERT_NE(alpha, std::string::npos);
+  ASSERT_LT(largest, latest);
+  EXPECT_NE(
+      text.find("{2|First release }{3|02-01-2010}{2|    Latest release }{3|05-03-2010}", alpha),
+      std::string::npos);
+  EXPECT_LT(text.find("{3|05-03-2010} {G|   700} MB", largest), latest);
+  EXPECT_NE(text.find("{3|2010-03-05} {G|   700} MB", latest), std::string::npos);
+  // ALPHA: 3 of 4 releases, 711 of 716 MB; doc packs of 5 and 6 MB average 5.5.
+  EXPECT_NE(text.find("DOX {1|5.5 MB} in {1|3.5} files", alpha), std::string::npos);
+  EXPECT_NE(
+      text.find("{1|75%} of all releases, {1|75%} of 2010's, {1|99%} of all megabytes.", alpha),
+      std::string::npos);
+  // BETA's 5 of 716 MB is 0.7 per cent: rounded to the nearest whole number, not down to 0.
+  EXPECT_NE(text.find("{1|25%} of all releases, {1|25%} of 2010's, {1|1%} of all megabytes."),
+            std::string::npos);
+}
+
 TEST(StatsGen, ReportsMissingInput) {
   const std::string error = GenerateStatsFile("no-such.csv", testing::TempDir() + "x.qmd");
   EXPECT_EQ(error.rfind("no-such.csv", 0), 0u) << error;

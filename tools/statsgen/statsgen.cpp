@@ -138,7 +138,15 @@ std::string Span(char colour, std::string_view text) {
   return "{" + std::string(1, colour) + "|" + std::string(text) + "}";
 }
 
+// Dates in running text and in lists that are not in date order: day, month, year.
 std::string Date(const Release& r) {
+  char buf[16];
+  std::snprintf(buf, sizeof buf, "%02d-%02d-%04d", r.day, r.month, r.year);
+  return buf;
+}
+
+// Dates in lists sorted by date: year, month, day, so that the column sorts as it reads.
+std::string SortableDate(const Release& r) {
   char buf[16];
   std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", r.year, r.month, r.day);
   return buf;
@@ -290,8 +298,10 @@ void EmitYearChart(Page& page, const GroupStats& g, int perBlock) {
   }
 }
 
+enum class DateStyle { DayFirst, YearFirst };
+
 void EmitReleaseList(Page& page, const std::string& heading,
-                     const std::vector<const Release*>& list) {
+                     const std::vector<const Release*>& list, DateStyle style) {
   Emit(page, "  " + Span('D', heading));
   int n = 0;
   for (const Release* r : list) {
@@ -299,7 +309,7 @@ void EmitReleaseList(Page& page, const std::string& heading,
     std::string line = "  " + PadLeft(std::to_string(n), 2) + ". ";
     line += Span(r->iso ? 'P' : 'M', r->iso ? "ISO" : "DOX") + " ";
     line += Span('1', PadRight(r->title, 42));
-    line += Span('3', Date(*r)) + " ";
+    line += Span('3', style == DateStyle::YearFirst ? SortableDate(*r) : Date(*r)) + " ";
     line += Span('G', PadLeft(Grouped(r->sizeMb), 6)) + " MB";
     Emit(page, line);
   }
@@ -318,7 +328,7 @@ std::string Averages(const Tally& t) {
   }
   line += "    DOX ";
   if (dox > 0) {
-    line += Span('1', Grouped((doxSize + dox / 2) / dox) + " MB") + " in " +
+    line += Span('1', OneDecimal(static_cast<double>(doxSize) / dox) + " MB") + " in " +
             Span('1', OneDecimal(static_cast<double>(doxFiles) / dox)) + " files";
   } else {
     line += Span('3', "none");
@@ -326,11 +336,9 @@ std::string Averages(const Tally& t) {
   return line;
 }
 
-// Share of a total with one decimal: 544 of 4026 -> "13.5%".
+// Share of a total in whole per cent, halves rounded up: 544 of 4026 -> "14%".
 std::string Percent(long part, long whole) {
-  return whole > 0
-             ? OneDecimal(100.0 * static_cast<double>(part) / static_cast<double>(whole)) + "%"
-             : "0.0%";
+  return whole > 0 ? std::to_string((200 * part + whole) / (2 * whole)) + "%" : "0%";
 }
 
 struct Totals {
@@ -390,12 +398,12 @@ void EmitGroup(Page& page, const GroupStats& g, int dataYear, int dataLastMonth,
     return Earlier(a, b);
   });
   if (largest.size() > kLargestShown) largest.resize(kLargestShown);
-  EmitReleaseList(page, "Largest titles", largest);
+  EmitReleaseList(page, "Largest titles", largest, DateStyle::DayFirst);
   Emit(page, "");
 
   std::vector<const Release*> latest(g.releases.rbegin(), g.releases.rend());
   if (latest.size() > kLatestShown) latest.resize(kLatestShown);
-  EmitReleaseList(page, "Latest titles", latest);
+  EmitReleaseList(page, "Latest titles", latest, DateStyle::YearFirst);
   Emit(page, "");
 
   Emit(page, Averages(g.allTime));
@@ -545,8 +553,8 @@ StatsPage RenderGroupStats(const std::vector<Release>& releases) {
                  Span('1', Grouped(total.iso)) + " ISO and " + Span('1', Grouped(total.dox)) +
                  " DOX,");
   char lastDay[16];
-  std::snprintf(lastDay, sizeof lastDay, "%04d-%02d-%02d", dataYear, dataLastMonth,
-                DaysInMonth(dataYear, dataLastMonth));
+  std::snprintf(lastDay, sizeof lastDay, "%02d-%02d-%04d", DaysInMonth(dataYear, dataLastMonth),
+                dataLastMonth, dataYear);
   Emit(page, "  " + Span('1', Grouped(total.sizeMb)) + " MB in " + Span('1', Grouped(total.files)) +
                  " files, up to and including " + Span('1', lastDay) + ".");
   Emit(page, "  In " + y + " alone: " + Span('1', Grouped(totalLastYear.Releases())) +
@@ -558,8 +566,8 @@ StatsPage RenderGroupStats(const std::vector<Release>& releases) {
   Emit(page, "  year, a year chart, its ten largest and ten latest titles and its averages.");
   Emit(page, "  Chart points follow the rules page: an ISO scores 3, a DOX scores 1.");
   Emit(page, "");
-  Emit(page, "  Groups are listed by their " + y + " chart points (ISO 3, DOX 1), then those");
-  Emit(page, "  who did not release this year by all-time points. Sizes are as released.");
+  Emit(page, "  Groups are listed by their " + y + " chart points, then those who did not");
+  Emit(page, "  release this year by all-time points. Sizes are as released.");
   Emit(page, "");
   Emit(page,
        "  " + Span('H', " #  " + PadRight("Group", 12) + PadLeft(y, 6) + PadLeft("Pts", 5) +
@@ -572,8 +580,8 @@ StatsPage RenderGroupStats(const std::vector<Release>& releases) {
     line += Span('E', PadLeft(std::to_string(g->lastYear.Points()), 5));
     line += Span('1', PadLeft(std::to_string(g->allTime.Releases()), 12));
     line += Span('E', PadLeft(std::to_string(g->allTime.Points()), 5));
-    line += "   " + Span('3', Date(*g->releases.front()).substr(0, 7)) + "    " +
-            Span('3', Date(*g->releases.back()).substr(0, 7));
+    line += "   " + Span('3', SortableDate(*g->releases.front()).substr(0, 7)) + "    " +
+            Span('3', SortableDate(*g->releases.back()).substr(0, 7));
     Emit(page, line);
   }
   for (const GroupStats* g : order) {
