@@ -14,7 +14,8 @@ TEST_PKGS = xvfb xauth xdotool x11-apps x11-utils imagemagick jwm cc65 sidplayfp
 # The loaders, interpreters and audio threads run again under the sanitizers: AddressSanitizer
 # with UndefinedBehaviorSanitizer for everything they read and compute, ThreadSanitizer for the
 # audio threads.
-ASAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_tests tests/app/app_tests
+ASAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_tests tests/app/app_tests \
+             tests/magazine/test_magazine
 TSAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_tests
 
 .PHONY: all deps test-deps configure build run test sanitize bench clean

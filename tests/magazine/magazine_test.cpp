@@ -209,6 +209,81 @@ TEST(Magazine, SkinsAndScrollingDuringAndAfterATransition) {
   EXPECT_EQ(RunReader(), 0);
 }
 
+TEST(Magazine, ThePressThatEndsTheIntroActsInTheSecondMainLoopFrame) {
+  // The press at frame 100 ends the intro over the Articles menu's second slot and is held
+  // through the closing flashes. The main loop's first frame (275) still has the start-up mouse
+  // copy (0, 0, up), so nothing reacts; its poll sees the held press, which the second frame
+  // takes: entry 13 opens behind its transitions.
+  StartReader("100 move 200 78\n100 down\n290 up\n");
+  Check([] {}, 160);
+  Check([] {
+    EXPECT_EQ(Reader.mainLoopStart, 275);
+    EXPECT_EQ(ShownDocument(), 13);
+    EXPECT_EQ(Menu.MenuCurrent[13], 1);
+    // Frames 276..425 were the two transitions.
+    EXPECT_EQ(Reader.pageChangeFrames, 150);
+  });
+  Key("Escape");
+  EXPECT_EQ(RunReader(), 0);
+}
+
+// Two minutes of reading (7,200 frames at 60 Hz): every document, scrolling by every means, both
+// skins, every song, the music off and on, ending with Exit. Run under the sanitizers as well.
+TEST(Magazine, TwoMinuteReaderSession) {
+  StartReader();
+  const int charts[9][2] = {{1, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5}, {2, 1}, {2, 2}, {2, 3}, {2, 4}};
+  const int articles[6][2] = {{1, 2}, {1, 3}, {1, 4}, {1, 5}, {2, 1}, {1, 1}};
+  auto read = [](int round) {
+    Key("PageDown", 5);
+    Key("Down", 20);
+    Reader.steps.push_back({5, [] { Headless.wheel -= 3; }});
+    Reader.steps.push_back({5, [] { Headless.wheel += 1; }});
+    // Drag the scrollbar thumb down the track.
+    Reader.steps.push_back({40, [] {
+                              const int f = Headless.frame;
+                              Headless.script.push_back({f + 1, "move", 783, 210, ""});
+                              Headless.script.push_back({f + 2, "down", 0, 0, ""});
+                              Headless.script.push_back({f + 10, "move", 783, 400, ""});
+                              Headless.script.push_back({f + 30, "up", 0, 0, ""});
+                            }});
+    Key(round % 2 == 0 ? "End" : "Home", 5);
+    Check([] {
+      EXPECT_GE(App.TopLine, 0);
+      EXPECT_LE(App.TopLine, std::max(0, App.LineCount - 33));
+    });
+  };
+  int round = 0;
+  Click(ChartsX, ChartsY);
+  for (const auto& [column, slot] : charts) {
+    ClickPage(SlotX(column), SlotY(slot));
+    read(round++);
+  }
+  Key("F2");
+  Click(25 + 38, 97 + 9);  // skin 2's Articles button
+  for (const auto& [column, slot] : articles) {
+    ClickPage(SlotX(column), SlotY(slot));
+    read(round++);
+  }
+  for (const int x : {101, 691, 755, 40}) Click(x, 141, 60);  // skin 2's songs
+  Click(736, 58, 60);                                         // music off
+  Click(736, 58, 60);                                         // and on
+  Key("F1");
+  ClickPage(RulesX, RulesY);
+  read(round++);
+  ClickPage(HelpX, HelpY);
+  read(round++);
+  // Fill the two minutes, then leave by the Exit button.
+  Reader.steps.push_back({0, [] {
+                            const int left = 275 + 7200 - Headless.frame;
+                            Reader.due = Headless.frame + std::max(left, 1);
+                          }});
+  Check([] { EXPECT_GE(Headless.frame, 275 + 7200); });
+  Click(ExitX, ExitY);
+  EXPECT_EQ(RunReader(), 0);
+  EXPECT_EQ(App.QuitRequested, 1);
+  EXPECT_EQ(Reader.pageChangeFrames, 17 * 150);
+}
+
 // Audio through the capture sink, pulled in step with the virtual clock.
 struct Recording {
   std::vector<int16_t> pcm;  // stereo

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "app/app_state.h"
 #include "app/quellmark.h"
 #include "app/viewer.h"
@@ -54,20 +56,20 @@ void Hook() {
   while (r.mainLoopStart != 0 && r.next < r.steps.size() && frame >= r.due) {
     ReaderStep& step = r.steps[r.next++];
     if (step.action) step.action();
-    r.due = frame + step.wait;
+    r.due = std::max(r.due, frame + step.wait);  // an action may have asked for a longer wait
   }
   if (r.everyFrame) r.everyFrame();
 }
 
 }  // namespace
 
-void StartReader() {
+void StartReader(const std::string& script) {
   HeadlessReset();
   AudioShutdown();
   AudioSetBackend(AudioBackend::Capture);
   Reader = ReaderState{};
   std::string error;
-  EXPECT_TRUE(HeadlessLoadScript("100 move 400 300\n100 down\n106 up\n", &error)) << error;
+  EXPECT_TRUE(HeadlessLoadScript(script, &error)) << error;
 }
 
 int RunReader() {

@@ -22,9 +22,9 @@ struct ReaderState {
 
 extern ReaderState Reader;
 
-// Resets the headless display, the capture audio and the reader; the intro is ended by a click
-// at frame 100 so the main loop starts at frame 275.
-void StartReader();
+// Resets the headless display, the capture audio and the reader. The intro is ended by a click at
+// frame 100 (so the main loop starts at frame 275) unless `script` says otherwise.
+void StartReader(const std::string& script = "100 move 400 300\n100 down\n106 up\n");
 // Runs the program with the steps queued and returns its exit status.
 int RunReader();
 
