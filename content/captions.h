@@ -1,6 +1,7 @@
 #pragma once
-// Each document's caption, as its menu entry reads. Documents 10 and 12 have no menu entry: the
-// Help and Rules buttons open them, and they go by those names. Entry 0 is unused.
+// Each document's caption, as its menu entry reads; the menus and the export both take them from
+// here. Documents 10 and 12 have no menu entry: the Help and Rules buttons open them, and they go
+// by those names. Entry 0 is unused.
 #include <string_view>
 
 #include "content/content.h"
