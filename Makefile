@@ -6,10 +6,10 @@ JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 
 # Debian packages: to build, to run the tests (real-window test under Xvfb, peer renderers,
-# screenshots) and to build the fuzzers.
+# screenshots, checks of the exported HTML) and to build the fuzzers.
 BUILD_PKGS = cmake g++ make pkg-config libsdl2-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev
 TEST_PKGS = xvfb xauth xdotool x11-apps x11-utils imagemagick jwm cc65 sidplayfp xmp openmpt123 \
-            clang libclang-rt-14-dev
+            clang libclang-rt-14-dev tidy python3
 
 # The loaders, interpreters and audio threads run again under the sanitizers: AddressSanitizer
 # with UndefinedBehaviorSanitizer for everything they read and compute, ThreadSanitizer for the

@@ -7,6 +7,7 @@
 #include "app/viewer.h"
 #include "common/rounding.h"
 #include "common/shared_state.h"
+#include "content/captions.h"
 #include "render/buttons.h"
 #include "render/primitives.h"
 #include "render/text.h"
@@ -97,33 +98,12 @@ void BuildInfoTexts() {
   Menu.InfoShift = 0.0;
 }
 
+static_assert(MenuEntries == MaxDocument, "menu entry d selects document d");
+
 void SetMenuCaptions() {
   Menu.IssueTitle = "THE QUELLMARK ISSUE 47";
-  constexpr std::string_view Captions[MenuEntries + 1] = {
-      "",
-      "> Monthly Chart",
-      "> Monthly Overview",
-      "> Group Of The Month",
-      "> Group Release Stats",
-      "> Yearly Stats",
-      "> Yearly Overview",
-      "> Group Of The Year",
-      "> Alltime Stats",
-      "> Alltime Overview",
-      "Help",
-      "> This Issues Editorial",
-      "Rules",
-      "> Credits For The Charts",
-      "> Letters To The Editor",
-      "> This Issues Music",
-      "> Interview with you?",
-      "> Standard ISO Rules 2010!",
-      "> Interview with NOCTILUCA",
-      "> New ISO/DOX rules Status!",
-      "> Article here",
-  };
   for (int d = 0; d <= MenuEntries; ++d) {
-    Menu.MenuTitle[d] = Captions[d];
+    Menu.MenuTitle[d] = DocumentCaptions[d];
     // Entries 18..20 are announced but not in this issue; 10 and 12 are reached by buttons.
     Menu.MenuEnabled[d] = d >= 1 && d <= 17 ? 1 : 0;
   }

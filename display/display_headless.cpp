@@ -1,7 +1,10 @@
 // The headless display backend: the same interface as the window, for tests and tools.
+#include <fcntl.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -62,10 +65,11 @@ void ApplyEvent(const HeadlessEvent& e) {
     h.pendingKeyUps.emplace_back(e.frame + 1, e.a);
   } else if (e.command == "shot") {
     const std::string path = h.outputDir + "/" + e.name + ".png";
-    if (!h.lastFrame.empty() && WritePng(path, h.lastFrame.data(), h.width, h.height))
+    std::string reason = "no frame to save yet";
+    if (!h.lastFrame.empty() && WritePng(path, h.lastFrame.data(), h.width, h.height, &reason))
       h.shotsWritten.push_back(path);
     else
-      std::fprintf(stderr, "could not write %s\n", path.c_str());
+      h.shotsFailed.push_back(path + ": " + reason);
   } else if (e.command == "step") {
     h.frameStep = e.a / 1e6;
   }
@@ -79,6 +83,36 @@ void ApplyEventsThrough(int frame) {
   h.pendingKeyUps.erase(due, h.pendingKeyUps.end());
   while (h.nextEvent < h.script.size() && h.script[h.nextEvent].frame <= frame)
     ApplyEvent(h.script[h.nextEvent++]);
+}
+
+// The PNG encoding into an open file. False when libpng reported an error (errno then tells
+// why a write failed).
+bool EncodePng(FILE* file, const uint32_t* pixels, int width, int height) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png ? png_create_info_struct(png) : nullptr;
+  std::vector<png_byte> row(static_cast<size_t>(width) * 3);
+  bool ok = false;
+  if (png && info && setjmp(png_jmpbuf(png)) == 0) {
+    png_init_io(png, file);
+    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    for (int y = 0; y < height; ++y) {
+      for (int x = 0; x < width; ++x) {
+        const uint32_t p = pixels[static_cast<size_t>(y) * width + x];
+        row[3 * x] = static_cast<png_byte>(p >> 16);
+        row[3 * x + 1] = static_cast<png_byte>(p >> 8);
+        row[3 * x + 2] = static_cast<png_byte>(p);
+      }
+      png_write_row(png, row.data());
+    }
+    png_write_end(png, nullptr);
+    ok = true;
+  }
+  const int error = errno;
+  png_destroy_write_struct(&png, &info);
+  errno = error;
+  return ok;
 }
 
 }  // namespace
@@ -229,6 +263,7 @@ void HideCursor() {
 
 void EndProcess(int status) {
   AudioShutdown();
+  if (Headless.endHook) status = Headless.endHook(status);
   std::fflush(nullptr);
   std::_Exit(status);
 }
@@ -245,33 +280,37 @@ void SleepMs(int ms) {
   }
 }
 
-bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height) {
-  if (!pixels || width <= 0 || height <= 0) return false;
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (!file) return false;
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  std::vector<png_byte> row(static_cast<size_t>(width) * 3);
-  bool ok = false;
-  if (png && info && setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, file);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        const uint32_t p = pixels[static_cast<size_t>(y) * width + x];
-        row[3 * x] = static_cast<png_byte>(p >> 16);
-        row[3 * x + 1] = static_cast<png_byte>(p >> 8);
-        row[3 * x + 2] = static_cast<png_byte>(p);
-      }
-      png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    ok = true;
+bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height,
+              std::string* reason) {
+  auto fail = [reason](int error) {
+    if (reason) *reason = std::strerror(error != 0 ? error : EIO);
+    return false;
+  };
+  if (!pixels || width <= 0 || height <= 0) return fail(EINVAL);
+  // Written beside the target and renamed over it when complete, so a failure never leaves a
+  // partial picture under the name.
+  const std::string temp = path + "." + std::to_string(getpid()) + ".tmp";
+  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+  if (fd < 0) return fail(errno);
+  FILE* file = fdopen(fd, "wb");
+  if (!file) {
+    const int error = errno;
+    close(fd);
+    unlink(temp.c_str());
+    return fail(error);
   }
-  png_destroy_write_struct(&png, &info);
-  return std::fclose(file) == 0 && ok;
+  bool ok = EncodePng(file, pixels, width, height) && std::fflush(file) == 0;
+  int error = ok ? 0 : errno;
+  if (std::fclose(file) != 0 && ok) {
+    ok = false;
+    error = errno;
+  }
+  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+    ok = false;
+    error = errno;
+  }
+  if (!ok) unlink(temp.c_str());
+  return ok || fail(error);
 }
 
 bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, int* width, int* height) {

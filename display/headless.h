@@ -39,6 +39,9 @@ struct HeadlessState {
   size_t nextEvent = 0;
   int maxFrames = 0;              // > 0: the run is ended (exit status 2) after this many frames
   void (*frameHook)() = nullptr;  // called after every presented frame (tools record audio here)
+  // Called by EndProcess with the exit status, after the audio has stopped; returns the status
+  // to exit with (tools finish their output files here).
+  int (*endHook)(int status) = nullptr;
 
   // Display state.
   bool open = false;
@@ -52,6 +55,7 @@ struct HeadlessState {
   double clock = 1000.0;
   std::vector<uint32_t> lastFrame;
   std::vector<std::string> shotsWritten;
+  std::vector<std::string> shotsFailed;  // "PATH: reason" for each shot that was not written
   std::vector<HeadlessMessage> messages;
   std::vector<std::pair<int, int>> pendingKeyUps;  // (frame, key)
 };
@@ -62,7 +66,9 @@ extern HeadlessState Headless;
 void HeadlessReset();
 // Parses a script; on a malformed line returns false and names the line in `error`.
 bool HeadlessLoadScript(const std::string& text, std::string* error);
-// Writes width x height words 0x00RRGGBB as an 8-bit RGB PNG. False on any failure.
-bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height);
+// Writes width x height words 0x00RRGGBB as an 8-bit RGB PNG; the file appears under its name
+// only when complete. False on any failure, with the reason in `reason` when one is given.
+bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height,
+              std::string* reason = nullptr);
 // Reads a PNG written by WritePng (or any 8-bit RGB/RGBA PNG) into words 0x00RRGGBB.
 bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, int* width, int* height);

@@ -2,10 +2,11 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 
+#include "content/captions.h"
 #include "content/content.h"
 #include "render/text.h"
+#include "tools/cli/cli.h"
 
 namespace {
 
@@ -57,14 +58,51 @@ std::string_view HtmlCharacter(unsigned char code) {
   }
 }
 
-bool WriteFile(const std::filesystem::path& path, const std::string& text, std::string& error) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-  if (!out) {
-    error = "cannot write " + path.string();
-    return false;
+std::string HtmlText(std::string_view text) {
+  std::string out;
+  for (const char c : text) out += HtmlCharacter(static_cast<unsigned char>(c));
+  return out;
+}
+
+std::string DocumentName(int document) {
+  char name[8];
+  std::snprintf(name, sizeof name, "%02d", document);
+  return name;
+}
+
+// The start of every exported page: the shared look (black page, the page text's colours, 80
+// columns wide like the viewer) and the page's own style rules.
+std::string HtmlHead(std::string_view title, std::string_view style) {
+  return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>" +
+         HtmlText(title) +
+         "</title>\n<style>\n"
+         "body { background: #000; color: #FCFEFC; margin: 2em; font-family: monospace; }\n"
+         "nav, main { width: 80ch; }\n"
+         "nav { display: flex; justify-content: space-between; gap: 2ch; padding: 0.5em 0; }\n"
+         "a { color: #00FEFC; }\n"
+         "a.text, .off { color: #A8A9A8; }\n"
+         "h1 { font-size: 1em; color: #FCFE54; margin: 1em 0; }\n" +
+         std::string(style) + "</style>\n</head>\n<body>\n";
+}
+
+// Links to the index and to the previous and next document, with their captions.
+std::string NavigationBar(int document) {
+  std::string out = "<nav aria-label=\"pages\">";
+  if (document > 1) {
+    out += "<a rel=\"prev\" href=\"" + DocumentName(document - 1) + ".html\">&lt; " +
+           HtmlText(DocumentTitle(document - 1)) + "</a>";
+  } else {
+    out += "<span class=\"off\">first page</span>";
   }
-  return true;
+  out += "<a href=\"index.html\">Contents</a>";
+  if (document < MaxDocument) {
+    out += "<a rel=\"next\" href=\"" + DocumentName(document + 1) + ".html\">" +
+           HtmlText(DocumentTitle(document + 1)) + " &gt;</a>";
+  } else {
+    out += "<span class=\"off\">last page</span>";
+  }
+  return out + "</nav>\n";
 }
 
 }  // namespace
@@ -94,18 +132,31 @@ std::string ExportDocumentText(int document) {
   return out;
 }
 
+std::string_view DocumentTitle(int document) {
+  std::string_view caption = DocumentCaptions[document];
+  if (caption.starts_with("> ")) caption.remove_prefix(2);
+  return caption;
+}
+
 std::string ExportDocumentHtml(int document) {
-  char title[64];
-  std::snprintf(title, sizeof title, "THE QUELLMARK 47: page %02d", document);
-  std::string out = "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>" +
-                    std::string(title) +
-                    "</title>\n<style>\n"
-                    "body { background: #000; color: #FCFEFC; margin: 2em; }\n"
-                    ".page { font-family: monospace; line-height: 1.2; }\n"
-                    ".l { white-space: pre; min-height: 1.2em; }\n"
-                    ".s1 { font-weight: bold; }\n"
-                    ".r1, .r2, .r3, .r4, .r5, .r6, .r7, .r8 { background-repeat: no-repeat;"
-                    " background-position: left center; background-size: 100% 3px; }\n";
+  const int count = DocumentLineCount(document);
+  // One style rule per colour code the page uses.
+  bool used[32] = {};
+  for (int line = 1; line < count; ++line) {
+    const std::string_view colours = Content.ContentColour[line][document];
+    const size_t columns = Content.ContentText[line][document].substr(0, 80).size();
+    for (size_t k = 0; k < columns; ++k)
+      used[ColourCode(k < colours.size() ? colours[k] : '1')] = true;
+  }
+  std::string style =
+      ".page { line-height: 1.2; }\n"
+      ".l { white-space: pre; min-height: 1.2em; }\n"
+      ".s1 { font-weight: bold; }\n"
+      ".r1, .r2, .r3, .r4, .r5, .r6, .r7, .r8 { background-repeat: no-repeat;"
+      " background-position: left center; background-size: 100% 3px; }\n";
+  for (int c = 1; c <= 31; ++c) {
+    if (used[c]) style += ".c" + std::to_string(c) + " { color: " + CssColour(c) + "; }\n";
+  }
   // The plain rules: a bright middle row between two dim rows.
   const char* const rules[8][2] = {{"", ""},
                                    {"#FFFFFF", "#888888"},
@@ -116,14 +167,17 @@ std::string ExportDocumentHtml(int document) {
                                    {"#00FFFF", "#008888"},
                                    {"#FF00FF", "#880088"}};
   for (int r = 1; r <= 7; ++r) {
-    out += ".r" + std::to_string(r) + " { background-image: linear-gradient(" + rules[r][1] +
-           " 33%, " + rules[r][0] + " 33%, " + rules[r][0] + " 67%, " + rules[r][1] + " 67%); }\n";
+    style += ".r" + std::to_string(r) + " { background-image: linear-gradient(" + rules[r][1] +
+             " 33%, " + rules[r][0] + " 33%, " + rules[r][0] + " 67%, " + rules[r][1] +
+             " 67%); }\n";
   }
-  out +=
+  style +=
       ".r8 { background-image: linear-gradient(to right, #7DE3CA, #F0C04C, #E84F96, #5A5AF0,"
-      " #4CE87A, #F0D050); }\n"
-      "</style></head>\n<body><div class=\"page\">\n";
-  const int count = DocumentLineCount(document);
+      " #4CE87A, #F0D050); }\n";
+
+  const std::string title(DocumentTitle(document));
+  std::string out = HtmlHead(title + " - THE QUELLMARK 47", style) + NavigationBar(document) +
+                    "<main>\n<h1>" + HtmlText(title) + "</h1>\n<div class=\"page\">\n";
   for (int line = 1; line < count; ++line) {
     const std::string_view text = Content.ContentText[line][document].substr(0, 80);
     const std::string_view colours = Content.ContentColour[line][document];
@@ -144,48 +198,75 @@ std::string ExportDocumentHtml(int document) {
         ++end;
       }
       const bool drawn = style == '1' || style == '2';
-      out += "<span";
-      if (style == '1') out += " class=\"s1\"";
-      out += " style=\"color:" + CssColour(colour) + "\">";
+      std::string run;
       for (size_t i = k; i < end; ++i) {
-        out += drawn ? HtmlCharacter(static_cast<unsigned char>(text[i])) : " ";
+        run += drawn ? HtmlCharacter(static_cast<unsigned char>(text[i])) : " ";
       }
-      out += "</span>";
+      // Blanks show no colour, so they need no span.
+      if (run.find_first_not_of(' ') == std::string::npos) {
+        out += run;
+      } else {
+        out += "<span class=\"c" + std::to_string(colour) + (style == '1' ? " s1" : "") + "\">" +
+               run + "</span>";
+      }
       k = end;
     }
     out += "</div>\n";
   }
-  out += "</div></body></html>\n";
+  out += "</div>\n</main>\n" + NavigationBar(document) + "</body>\n</html>\n";
   return out;
 }
 
-bool ExportIssue(const std::string& dir, std::string& error) {
-  namespace fs = std::filesystem;
-  ClearContent();
-  FillContent();
-  std::error_code ec;
-  fs::create_directories(dir, ec);
-  if (ec) {
-    error = "cannot create " + dir + ": " + ec.message();
-    return false;
-  }
-  std::string index =
-      "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>THE QUELLMARK 47</title>"
-      "</head>\n<body style=\"background:#000;color:#FCFEFC;font-family:monospace\">\n"
-      "<h1>THE QUELLMARK</h1>\n<p>issue number 47, released 17-10-2010</p>\n<ul>\n";
+std::string ExportIndexHtml() {
+  std::string out = HtmlHead("THE QUELLMARK 47", "li { margin: 0.2em 0; }\n") +
+                    "<main>\n<h1>THE QUELLMARK</h1>\n"
+                    "<p>Issue number 47, released 17-10-2010</p>\n<ol>\n";
   for (int d = 1; d <= MaxDocument; ++d) {
-    char name[8];
-    std::snprintf(name, sizeof name, "%02d", d);
-    if (!WriteFile(fs::path(dir) / (std::string(name) + ".txt"), ExportDocumentText(d), error) ||
-        !WriteFile(fs::path(dir) / (std::string(name) + ".html"), ExportDocumentHtml(d), error)) {
+    const std::string name = DocumentName(d);
+    out += "<li><a href=\"" + name + ".html\">" + HtmlText(DocumentTitle(d)) + "</a> (" +
+           std::to_string(DocumentLineCount(d) - 1) + " lines, <a class=\"text\" href=\"" + name +
+           ".txt\">text</a>)</li>\n";
+  }
+  out += "</ol>\n</main>\n</body>\n</html>\n";
+  return out;
+}
+
+bool ExportIssue(const std::string& dir, bool force, std::string& error) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::file_status status = fs::status(dir, ec);
+  if (fs::exists(status)) {
+    if (!fs::is_directory(status)) {
+      error = dir + ": not a folder";
       return false;
     }
-    index += std::string("<li><a style=\"color:#00FEFC\" href=\"") + name + ".html\">page " + name +
-             "</a> (" + std::to_string(DocumentLineCount(d)) +
-             " lines, <a style=\"color:"
-             "#A8A9A8\" href=\"" +
-             name + ".txt\">text</a>)</li>\n";
+    if (!force && !fs::is_empty(dir, ec)) {
+      error = dir + ": the folder is not empty (--force writes into it all the same)";
+      return false;
+    }
+  } else if (!fs::create_directories(dir, ec) && ec) {
+    error = dir + ": cannot create the folder: " + ec.message();
+    return false;
   }
-  index += "</ul>\n</body></html>\n";
-  return WriteFile(fs::path(dir) / "index.html", index, error);
+  if (ec) {
+    error = dir + ": " + ec.message();
+    return false;
+  }
+  ClearContent();
+  FillContent();
+  auto write = [&](const std::string& name, const std::string& text) {
+    const std::string path = (fs::path(dir) / name).string();
+    std::string reason;
+    if (CliWriteWholeFile(path, text, &reason)) return true;
+    error = path + ": " + reason;
+    return false;
+  };
+  for (int d = 1; d <= MaxDocument; ++d) {
+    const std::string name = DocumentName(d);
+    if (!write(name + ".txt", ExportDocumentText(d)) ||
+        !write(name + ".html", ExportDocumentHtml(d))) {
+      return false;
+    }
+  }
+  return write("index.html", ExportIndexHtml());
 }

@@ -10,8 +10,14 @@ std::string_view Cp437ToUtf8(unsigned char code);
 int DocumentLineCount(int document);
 // Lines 1 .. count - 1 of the document as UTF-8 text, one per line, trailing blanks removed.
 std::string ExportDocumentText(int document);
-// The document as a stand-alone HTML page.
+// The document's caption without the menu's "> " mark, e.g. "Monthly Chart".
+std::string_view DocumentTitle(int document);
+// The document as a stand-alone HTML page, titled by its caption, with links to the contents
+// and to the previous and next document.
 std::string ExportDocumentHtml(int document);
+// The contents page: every document by its caption, with its HTML and text files.
+std::string ExportIndexHtml();
 // Fills the content store and writes NN.txt, NN.html (NN = 01..20) and index.html into `dir`,
-// creating it if needed. Returns false (with `error` set) if a file cannot be written.
-bool ExportIssue(const std::string& dir, std::string& error);
+// creating it if needed. A folder that already holds something is refused unless `force` is set.
+// Every file appears only when complete. Returns false with `error` set ("PATH: reason").
+bool ExportIssue(const std::string& dir, bool force, std::string& error);

@@ -2,110 +2,110 @@
 // FillBlock the output thread runs) and writes the 16-bit stereo result to a WAV file.
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "module/module_player.h"
+#include "tools/cli/cli.h"
 #include "tools/render/render_commands.h"
 #include "tools/render/wav_writer.h"
 
 namespace {
 
-bool ReadFile(const char* path, std::vector<uint8_t>& data) {
-  FILE* f = std::fopen(path, "rb");
-  if (!f) return false;
-  uint8_t buffer[65536];
-  size_t n;
-  while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0)
-    data.insert(data.end(), buffer, buffer + n);
-  std::fclose(f);
-  return true;
-}
+constexpr size_t MaxModuleBytes = 64 << 20;  // the largest module the loader is given
+constexpr double MaxSeconds = 24 * 3600;
+constexpr uint64_t BytesPerSecond = MixRate * 4;
+constexpr char Signature[] = "Extended Module: ";
 
-int Usage() {
-  std::fprintf(stderr, "usage: quellmark-render xm FILE.xm|--embedded N OUT.wav [--seconds S]\n");
-  return 1;
-}
+constexpr char Help[] =
+    "usage: quellmark-render xm FILE.xm OUT.wav [--seconds S]\n"
+    "       quellmark-render xm --embedded N OUT.wav [--seconds S]\n"
+    "Renders an XM module to a 44,100 Hz stereo 16-bit WAV file through the magazine's module\n"
+    "player.\n"
+    "  --seconds S   length to render, 0.02 to 86400 (default 60)\n"
+    "  --embedded N  the magazine's built-in module N (1..4) instead of a file\n"
+    "  --help        this text;  --version  the version\n";
 
 }  // namespace
 
 int RenderXmCommand(int argc, char** argv) {
-  std::vector<std::string> positional;
-  double seconds = 60.0;
-  int embedded = 0;
-  for (int i = 1; i < argc; ++i) {
-    std::string a = argv[i];
-    if (a == "--seconds" && i + 1 < argc) {
-      seconds = std::atof(argv[++i]);
-    } else if (a == "--embedded" && i + 1 < argc) {
-      embedded = std::atoi(argv[++i]);
-    } else {
-      positional.push_back(a);
-    }
+  Cli cli{.Program = "quellmark-render xm",
+          .Help = Help,
+          .Options = {{"--seconds", "S"}, {"--embedded", "N"}}};
+  if (!CliParse(cli, argc, argv)) return cli.Status;
+  double seconds = 60;
+  long embedded = 0;
+  if (!CliNumber(cli, "--seconds", 0.02, MaxSeconds, &seconds) ||
+      !CliInteger(cli, "--embedded", 1, 4, &embedded)) {
+    return cli.Status;
   }
-  if (seconds <= 0 || seconds > 24 * 3600) return Usage();
-  std::vector<uint8_t> image;
-  std::string out;
-  if (embedded != 0) {
-    if (embedded < 1 || embedded > 4 || positional.size() != 1) return Usage();
-    const EmbeddedModule& m = EmbeddedModules[embedded];
-    if (!m.data) {
-      std::fprintf(stderr, "module %d is not built in\n", embedded);
-      return 1;
-    }
-    image.assign(m.data, m.data + *m.size);
-    out = positional[0];
-  } else {
-    if (positional.size() != 2) return Usage();
-    if (!ReadFile(positional[0].c_str(), image)) {
-      std::fprintf(stderr, "cannot read %s\n", positional[0].c_str());
-      return 1;
-    }
-    out = positional[1];
+  const size_t wanted = embedded != 0 ? 1 : 2;
+  if (cli.Positional.size() < wanted) {
+    return CliUsageError(cli, "", embedded != 0 ? "missing OUT.wav" : "missing FILE.xm or OUT.wav");
   }
+  if (cli.Positional.size() > wanted) {
+    return CliUsageError(cli, cli.Positional[wanted], "one argument too many");
+  }
+  const std::string& output = cli.Positional.back();
+  const uint64_t total = uint64_t(seconds * MixRate);  // stereo frames
+  const uint64_t dataBytes = total * 4;
+  const std::string tooLong = WavTooLong(seconds, dataBytes, BytesPerSecond);
+  if (!tooLong.empty()) return CliUsageError(cli, "--seconds", tooLong);
 
-  ModuleSong* song = LoadSongFromImage(image.data(), int32_t(image.size()));
-  if (!song) {
-    std::fprintf(stderr, "not a playable XM module\n");
-    return 1;
+  std::vector<uint8_t> image;
+  std::string name;
+  if (embedded != 0) {
+    const EmbeddedModule& m = EmbeddedModules[embedded];
+    if (!m.data) return CliFailure(cli, "--embedded", "module not built in");
+    image.assign(m.data, m.data + *m.size);
+    name = "built-in module " + std::to_string(embedded);
+  } else {
+    name = cli.Positional[0];
+    if (!CliReadFile(cli, name, MaxModuleBytes, &image)) return cli.Status;
   }
+  if (image.size() < std::strlen(Signature) ||
+      std::memcmp(image.data(), Signature, std::strlen(Signature)) != 0) {
+    return CliFailure(cli, name, "not an XM module (it does not start with \"Extended Module: \")");
+  }
+  ModuleSong* song = LoadSongFromImage(image.data(), int32_t(image.size()));
+  if (!song) return CliFailure(cli, name, "a damaged XM module that the player cannot load");
   auto machine = std::make_unique<ModuleMachine>();
   if (!AllocateRing(*machine)) {
     ReleaseSong(song);
-    return 1;
+    return CliFailure(cli, "", "out of memory");
   }
   ResetMachine(*machine, song);
 
   WavWriter wav;
-  if (!WavOpen(wav, out.c_str(), 2, MixRate)) {
-    std::fprintf(stderr, "cannot write %s\n", out.c_str());
-    WavClose(wav);
+  std::string reason;
+  if (!WavOpen(wav, output, 2, MixRate, dataBytes, &reason)) {
     ReleaseRing(*machine);
     ReleaseSong(song);
-    return 1;
+    return CliFailure(cli, output, reason);
   }
-  const uint32_t total = uint32_t(seconds * MixRate);
-  uint32_t written = 0;
-  int lastShown = -1;
-  while (written < total) {
+  bool written = true;
+  uint64_t done = 0;
+  uint64_t shown = 0;
+  while (written && done < total) {
     const int32_t b = machine->fillBlockIndex;
     FillBlock(*machine);
-    uint32_t n = std::min<uint32_t>(BlockLength, total - written);
-    WavWrite(wav, machine->waveRing + size_t(b) * BlockLength * 2, size_t(n) * 2);
-    written += n;
-    int shown = int(written / MixRate);
-    if (shown != lastShown) {
-      lastShown = shown;
-      std::fprintf(stderr, "\rrendering %d / %.0f s  order %d row %d   ", shown, seconds,
-                   song->orderPosition, song->row);
+    const uint64_t n = std::min<uint64_t>(BlockLength, total - done);
+    written = WavWrite(wav, machine->waveRing + size_t(b) * BlockLength * 2, size_t(n) * 2);
+    done += n;
+    if (done / MixRate != shown) {
+      shown = done / MixRate;
+      char text[96];
+      std::snprintf(text, sizeof text, "rendering %llu / %.0f s  order %d row %d",
+                    static_cast<unsigned long long>(shown), seconds, song->orderPosition,
+                    song->row);
+      CliProgress(text);
     }
   }
-  std::fprintf(stderr, "\n");
-  bool ok = WavClose(wav);
+  CliProgressEnd();
   ReleaseRing(*machine);
   ReleaseSong(song);
-  return ok ? 0 : 1;
+  if (!WavClose(wav, &reason)) return CliFailure(cli, output, reason);
+  return 0;
 }

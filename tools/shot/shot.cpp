@@ -6,27 +6,55 @@
 //
 // --audio-out records what the program plays (44,100 Hz stereo signed 16-bit, raw), pulled in
 // step with the virtual clock. --no-display makes the display fail to open, as on a machine
-// without one. The exit status is the program's own.
-#include <cmath>
+// without one. The exit status is the program's own, unless a shot or the sound could not be
+// written: then it is 1.
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/quellmark.h"
 #include "display/audio.h"
 #include "display/headless.h"
+#include "tools/cli/cli.h"
 
 namespace {
 
+constexpr size_t MaxScriptBytes = 16 << 20;
+
+constexpr char Help[] =
+    "usage: quellmark-shot --script FILE --out DIR [--step SECONDS] [--max-frames N]\n"
+    "                      [--audio-out FILE.raw] [--no-display]\n"
+    "Runs the magazine against a display without a window, driven by the events of a script,\n"
+    "and writes the frames the script names as PNG files into DIR (the script format is\n"
+    "described in display/headless.h). Prints the files written and the program's exit status,\n"
+    "and exits with that status, or 1 when a shot or the sound could not be written.\n"
+    "  --script FILE      the events, one a line: FRAME COMMAND ARGS\n"
+    "  --out DIR          the folder the shots go into; it must exist\n"
+    "  --step SECONDS     virtual time of one frame, 0.001 to 10 (default 1/60)\n"
+    "  --max-frames N     end the run after N frames, 1 to 10000000 (default 100000)\n"
+    "  --audio-out FILE   record the sound: 44,100 Hz stereo signed 16-bit, raw\n"
+    "  --no-display       the display fails to open, as on a machine without one\n"
+    "  --help             this text;  --version  the version\n";
+
 struct ShotRun {
-  FILE* audioFile = nullptr;
+  Cli cli{"quellmark-shot",
+          Help,
+          {{"--script", "FILE"},
+           {"--out", "DIR"},
+           {"--step", "SECONDS"},
+           {"--max-frames", "N"},
+           {"--audio-out", "FILE"},
+           {"--no-display", nullptr}}};
+  CliOutput audio;
+  bool recording = false;
   double audioDue = 0.0;  // frames of audio owed to the file
 };
 
+// The run's state: the display's hooks reach it from inside the program's frames.
 ShotRun Run;
 
 void RecordAudio() {
@@ -36,77 +64,83 @@ void RecordAudio() {
   Run.audioDue -= frames;
   std::vector<int16_t> buffer(2 * static_cast<size_t>(frames));
   AudioCapturePull(buffer.data(), frames);
-  std::fwrite(buffer.data(), sizeof(int16_t), buffer.size(), Run.audioFile);
+  CliOutputWrite(Run.audio, buffer.data(), buffer.size() * sizeof(int16_t));
 }
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: quellmark-shot --script FILE --out DIR [--step SECONDS] [--max-frames N]\n"
-               "                      [--audio-out FILE.raw] [--no-display]\n");
-  return 64;
+// Empty when `path` is a folder, else why not.
+std::string NotAFolder(const std::string& path) {
+  struct stat st = {};
+  if (stat(path.c_str(), &st) != 0) return std::strerror(errno);
+  return S_ISDIR(st.st_mode) ? "" : "not a folder";
+}
+
+// The end of a run, whether the program returned or the display ended the process: puts the
+// sound file in place, reports what could not be written and lists what was.
+int Finish(int status) {
+  bool written = true;
+  std::string error;
+  if (Run.recording && !CliOutputCommit(Run.audio, &error)) {
+    written = false;
+    CliFailure(Run.cli, Run.audio.Path, error);
+  }
+  for (const std::string& failed : Headless.shotsFailed) {
+    written = false;
+    CliFailure(Run.cli, "", failed);
+  }
+  for (size_t i = Headless.nextEvent; i < Headless.script.size(); ++i) {
+    const HeadlessEvent& e = Headless.script[i];
+    if (e.command != "shot") continue;
+    written = false;
+    CliFailure(Run.cli, Headless.outputDir + "/" + e.name + ".png",
+               "not taken: the run ended after frame " + std::to_string(Headless.frame) +
+                   ", before frame " + std::to_string(e.frame));
+  }
+  for (const std::string& path : Headless.shotsWritten) std::printf("%s\n", path.c_str());
+  std::printf("%d frames, exit status %d\n", Headless.frame, status);
+  return written ? status : CliStatusFailure;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string scriptPath, outDir = ".", audioPath;
+  Cli& cli = Run.cli;
+  if (!CliParse(cli, argc, argv)) return cli.Status;
   double step = 1.0 / 60.0;
-  int maxFrames = 100000;
-  bool noDisplay = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (arg == "--script" && hasValue)
-      scriptPath = argv[++i];
-    else if (arg == "--out" && hasValue)
-      outDir = argv[++i];
-    else if (arg == "--audio-out" && hasValue)
-      audioPath = argv[++i];
-    else if (arg == "--step" && hasValue)
-      step = std::atof(argv[++i]);
-    else if (arg == "--max-frames" && hasValue)
-      maxFrames = std::atoi(argv[++i]);
-    else if (arg == "--no-display")
-      noDisplay = true;
-    else
-      return Usage();
+  long maxFrames = 100000;
+  if (!CliNumber(cli, "--step", 0.001, 10, &step) ||
+      !CliInteger(cli, "--max-frames", 1, 10000000, &maxFrames)) {
+    return cli.Status;
   }
-  if (scriptPath.empty() || !(step > 0 && step < 10) || maxFrames <= 0) return Usage();
-
-  std::ifstream file(scriptPath);
-  if (!file) {
-    std::fprintf(stderr, "quellmark-shot: cannot read %s\n", scriptPath.c_str());
-    return 66;
+  if (!cli.Positional.empty()) return CliUsageError(cli, cli.Positional[0], "unexpected argument");
+  const std::string* scriptPath = CliText(cli, "--script");
+  const std::string* outDir = CliText(cli, "--out");
+  if (scriptPath == nullptr) return CliUsageError(cli, "--script", "missing; it is required");
+  if (outDir == nullptr) return CliUsageError(cli, "--out", "missing; it is required");
+  if (const std::string why = NotAFolder(*outDir); !why.empty()) {
+    return CliFailure(cli, *outDir, why);
   }
-  std::stringstream text;
-  text << file.rdbuf();
 
+  std::vector<uint8_t> script;
+  if (!CliReadFile(cli, *scriptPath, MaxScriptBytes, &script)) return cli.Status;
   HeadlessReset();
   Headless.frameStep = step;
-  Headless.outputDir = outDir;
-  Headless.maxFrames = maxFrames;
-  Headless.openFails = noDisplay;
+  Headless.outputDir = *outDir;
+  Headless.maxFrames = static_cast<int>(maxFrames);
+  Headless.openFails = CliFlag(cli, "--no-display");
+  Headless.endHook = Finish;
   std::string error;
-  if (!HeadlessLoadScript(text.str(), &error)) {
-    std::fprintf(stderr, "quellmark-shot: %s: %s\n", scriptPath.c_str(), error.c_str());
-    return 65;
+  if (!HeadlessLoadScript(std::string(script.begin(), script.end()), &error)) {
+    return CliFailure(cli, *scriptPath, error);
   }
 
-  if (!audioPath.empty()) {
-    Run.audioFile = std::fopen(audioPath.c_str(), "wb");
-    if (!Run.audioFile) {
-      std::fprintf(stderr, "quellmark-shot: cannot write %s\n", audioPath.c_str());
-      return 73;
-    }
+  if (const std::string* audioPath = CliText(cli, "--audio-out")) {
+    if (!CliOutputOpen(Run.audio, *audioPath, &error)) return CliFailure(cli, *audioPath, error);
+    Run.recording = true;
     AudioSetBackend(AudioBackend::Capture);
     Headless.frameHook = RecordAudio;
   } else {
     AudioSetBackend(AudioBackend::Null);
   }
 
-  const int status = RunQuellmark();
-  if (Run.audioFile) std::fclose(Run.audioFile);
-  for (const std::string& path : Headless.shotsWritten) std::printf("%s\n", path.c_str());
-  std::printf("%d frames, exit status %d\n", Headless.frame, status);
-  return status;
+  return Finish(RunQuellmark());
 }

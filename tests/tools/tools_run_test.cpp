@@ -1,0 +1,367 @@
+// The offline tools as a user scripts them: each command line's exit status, messages, and the
+// files it leaves behind (a failure leaves none, and never touches an existing output).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "sid/embedded_tunes.h"
+#include "sid/sid_machine.h"
+#include "tests/sid/sid_test_util.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string OldContents = "an earlier render";
+
+std::string ReadAll(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteAll(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string TuneImage(int number) {
+  const EmbeddedTune* t = EmbeddedTunes;
+  while (t->Number != number) ++t;
+  return std::string(reinterpret_cast<const char*>(t->Image), *t->Size);
+}
+
+// A folder of its own for each test, with inputs and an existing output (old.wav) in it; Run
+// executes a command there with $R, $E and $S naming the three tools.
+class ToolRun : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "_" + info->name();
+    std::replace(name.begin(), name.end(), '/', '_');
+    Dir = fs::temp_directory_path() / ("quellmark_tools_" + name);
+    fs::remove_all(Dir);
+    fs::create_directories(Dir / "folder");
+    fs::create_directories(Dir / "shots");
+    std::string notes;
+    for (int i = 0; i < 8; ++i) notes += "# The Quellmark: notes that are no tune and no module\n";
+    WriteAll(Dir / "notes.txt", notes);
+    std::string noise;
+    for (int i = 0; i < 300; ++i) noise += static_cast<char>(i * 97 + 13);
+    WriteAll(Dir / "noise.bin", noise);
+    WriteAll(Dir / "script.txt", "10 shot a\n");
+    WriteAll(Dir / "old.wav", OldContents);
+    Fixtures = {"folder", "shots", "notes.txt", "noise.bin", "script.txt", "old.wav"};
+  }
+  void TearDown() override { fs::remove_all(Dir); }
+
+  int Run(const std::string& command) {
+    const std::string line = "cd '" + Dir.string() +
+                             "' && R='" RENDER_PATH "' E='" EXPORT_PATH "' S='" SHOT_PATH
+                             "' && { " +
+                             command + "; } > stdout.log 2> stderr.log";
+    const int status = std::system(line.c_str());
+    Out = ReadAll(Dir / "stdout.log");
+    Err = ReadAll(Dir / "stderr.log");
+    fs::remove(Dir / "stdout.log");
+    fs::remove(Dir / "stderr.log");
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  }
+
+  // Everything in the folder that the test did not put there, sorted, separated by blanks.
+  std::string Left() const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::recursive_directory_iterator(Dir)) {
+      const std::string path = entry.path().lexically_relative(Dir).string();
+      if (std::find(Fixtures.begin(), Fixtures.end(), path) == Fixtures.end()) {
+        found.push_back(path);
+      }
+    }
+    std::sort(found.begin(), found.end());
+    std::string list;
+    for (const std::string& f : found) list += (list.empty() ? "" : " ") + f;
+    return list;
+  }
+
+  fs::path Dir;
+  std::vector<std::string> Fixtures;
+  std::string Out, Err;
+};
+
+struct ToolCase {
+  const char* Name;
+  const char* Command;
+  int Status;
+  const char* Stderr;  // a part of the messages; "" when there must be none
+  const char* Stdout;  // a part of the output; "" when not checked
+  const char* Left;    // what is left in the folder (see ToolRun::Left)
+};
+
+void PrintTo(const ToolCase& c, std::ostream* os) {
+  *os << c.Command;
+}
+
+class ToolCommand : public ToolRun, public ::testing::WithParamInterface<ToolCase> {};
+
+TEST_P(ToolCommand, StatusMessagesAndFilesLeft) {
+  const ToolCase& c = GetParam();
+  EXPECT_EQ(Run(c.Command), c.Status) << Err;
+  if (std::string(c.Stderr).empty()) {
+    EXPECT_EQ(Err, "");
+  } else {
+    EXPECT_NE(Err.find(c.Stderr), std::string::npos) << Err;
+  }
+  EXPECT_NE(Out.find(c.Stdout), std::string::npos) << Out;
+  EXPECT_EQ(Left(), c.Left);
+  EXPECT_EQ(ReadAll(Dir / "old.wav"), OldContents);
+}
+
+const ToolCase Cases[] = {
+    // --help and --version answer on standard output and succeed; nothing is created.
+    {"RenderHelp", "$R --help", 0, "", "usage: quellmark-render sid", ""},
+    {"RenderVersion", "$R --version", 0, "", "quellmark-render 1.0", ""},
+    {"SidHelp", "$R sid --help", 0, "", "counted from 1", ""},
+    {"XmHelp", "$R xm --help", 0, "", "usage: quellmark-render xm", ""},
+    {"ExportHelp", "$E --help", 0, "", "usage: quellmark-export [--force] DIR", ""},
+    {"ExportVersion", "$E --version", 0, "", "quellmark-export 1.0", ""},
+    {"ShotHelp", "$S --help", 0, "", "usage: quellmark-shot", ""},
+    // Usage errors name the program and the argument, and exit 2.
+    {"RenderNothing", "$R", 2, "quellmark-render: missing subcommand", "", ""},
+    {"RenderUnknown", "$R play x.wav", 2, "quellmark-render: play: unknown subcommand", "", ""},
+    {"XmNan", "$R xm --embedded 1 x.wav --seconds nan", 2,
+     "quellmark-render xm: --seconds: \"nan\" is not a number", "", ""},
+    {"XmTrailing", "$R xm --embedded 1 x.wav --seconds 10abc", 2,
+     "quellmark-render xm: --seconds: \"10abc\" is not a number", "", ""},
+    {"XmFraction", "$R xm --embedded 1.5 x.wav", 2,
+     "quellmark-render xm: --embedded: \"1.5\" is not a whole number", "", ""},
+    {"XmRange", "$R xm --embedded 5 x.wav", 2, "--embedded: 5 is out of range (1..4)", "", ""},
+    {"XmZeroSeconds", "$R xm --embedded 1 x.wav --seconds 0", 2, "--seconds: 0 is out of range", "",
+     ""},
+    {"XmUnknownOption", "$R xm --embedded 1 x.wav --speed 2", 2,
+     "quellmark-render xm: --speed: unknown option", "", ""},
+    {"XmMissingValue", "$R xm --embedded 1 x.wav --seconds", 2, "--seconds: needs a value (S)", "",
+     ""},
+    {"XmTwice", "$R xm --embedded 1 --embedded 2 x.wav", 2, "--embedded: given twice", "", ""},
+    {"XmExtra", "$R xm --embedded 1 x.wav y.wav", 2, "y.wav: one argument too many", "", ""},
+    {"SidMissingOutput", "$R sid noise.bin", 2, "quellmark-render sid: missing", "", ""},
+    {"SidSongZero", "$R sid --embedded 5 x.wav --song 0", 2, "--song: 0 is out of range (1..256)",
+     "", ""},
+    {"SidSongPastTheTune", "$R sid --embedded 5 x.wav --song 6", 2,
+     "--song: 6 is out of range: built-in tune 5 has 5 songs", "", ""},
+    // Lengths whose samples cannot fit a WAV file are refused before anything is rendered.
+    {"XmTooLong", "$R xm --embedded 2 big.wav --seconds 30000", 2,
+     "quellmark-render xm: --seconds: 30000 s make 5292000000 bytes of samples, past the 4 GiB a "
+     "WAV file can hold (at most 24347 s)",
+     "", ""},
+    {"SidTooLong", "$R sid --embedded 1 big.wav --seconds 50000", 2,
+     "quellmark-render sid: --seconds: 50000 s make 4410000000 bytes", "", ""},
+    // Inputs that are not what the subcommand plays are refused, naming the file.
+    {"SidText", "$R sid notes.txt x.wav", 1,
+     "quellmark-render sid: notes.txt: not a SID tune (it does not start with \"PSID\" or "
+     "\"RSID\")",
+     "", ""},
+    {"SidNoise", "$R sid noise.bin x.wav", 1, "quellmark-render sid: noise.bin: not a SID tune", "",
+     ""},
+    {"SidFolder", "$R sid folder x.wav", 1, "quellmark-render sid: folder: is a folder", "", ""},
+    {"SidMissingFile", "$R sid nothing.sid x.wav", 1,
+     "quellmark-render sid: nothing.sid: No such file or directory", "", ""},
+    {"XmText", "$R xm notes.txt x.wav", 1,
+     "quellmark-render xm: notes.txt: not an XM module (it does not start with \"Extended "
+     "Module: \")",
+     "", ""},
+    {"XmFolder", "$R xm folder x.wav", 1, "quellmark-render xm: folder: is a folder", "", ""},
+    {"XmOverOldOutputRefused", "$R xm notes.txt old.wav", 1, "notes.txt: not an XM module", "", ""},
+    // Write failures are reported and leave nothing behind; an existing file stays as it was.
+    {"XmDeviceFull", "$R xm --embedded 1 /dev/full --seconds 2", 1,
+     "quellmark-render xm: /dev/full: No space left on device", "", ""},
+    {"SidDeviceFull", "$R sid --embedded 1 /dev/full --seconds 2", 1,
+     "quellmark-render sid: /dev/full: No space left on device", "", ""},
+    {"XmNoFolder", "$R xm --embedded 1 missing/x.wav --seconds 1", 1,
+     "quellmark-render xm: missing/x.wav: No such file or directory", "", ""},
+    {"XmOutputIsAFolder", "$R xm --embedded 1 folder --seconds 1", 1,
+     "quellmark-render xm: folder: is a folder", "", ""},
+    {"XmFileTooLarge", "trap '' XFSZ; ulimit -f 100; $R xm --embedded 1 old.wav --seconds 2", 1,
+     "quellmark-render xm: old.wav: File too large", "", ""},
+    {"SidFileTooLarge", "trap '' XFSZ; ulimit -f 100; $R sid --embedded 1 old.wav --seconds 2", 1,
+     "quellmark-render sid: old.wav: File too large", "song 1 of 6", ""},
+    // Successful renders: no progress line when standard error is not a terminal.
+    {"XmRenders", "$R xm --embedded 1 x.wav --seconds 1", 0, "", "", "x.wav"},
+    {"SidRendersStartSong", "$R sid --embedded 5 x.wav --seconds 0.1", 0, "",
+     "built-in tune 5: song 4 of 5", "x.wav"},
+    {"SidRendersChosenSong", "$R sid --embedded 5 x.wav --seconds 0.1 --song 1", 0, "",
+     "built-in tune 5: song 1 of 5", "x.wav"},
+    {"RenderFollowsALink",
+     "$R xm --embedded 1 x.wav --seconds 0.1 && ln -s x.wav link.wav && $R xm --embedded 2 "
+     "link.wav --seconds 0.2 && test -L link.wav && test $(stat -c %s x.wav) = 35324",
+     0, "", "", "link.wav x.wav"},
+    // The export: no folder named after an option, no writing into a folder that holds files.
+    {"ExportNothing", "$E", 2, "quellmark-export: missing DIR", "", ""},
+    {"ExportUnknownOption", "$E --all out", 2, "quellmark-export: --all: unknown option", "", ""},
+    {"ExportIntoFiles", "$E shots && $E shots", 1,
+     "quellmark-export: shots: the folder is not empty (--force writes into it all the same)", "",
+     "shots/01.html shots/01.txt shots/02.html shots/02.txt shots/03.html shots/03.txt "
+     "shots/04.html shots/04.txt shots/05.html shots/05.txt shots/06.html shots/06.txt "
+     "shots/07.html shots/07.txt shots/08.html shots/08.txt shots/09.html shots/09.txt "
+     "shots/10.html shots/10.txt shots/11.html shots/11.txt shots/12.html shots/12.txt "
+     "shots/13.html shots/13.txt shots/14.html shots/14.txt shots/15.html shots/15.txt "
+     "shots/16.html shots/16.txt shots/17.html shots/17.txt shots/18.html shots/18.txt "
+     "shots/19.html shots/19.txt shots/20.html shots/20.txt shots/index.html"},
+    {"ExportIntoAFile", "$E old.wav", 1, "quellmark-export: old.wav: not a folder", "", ""},
+    {"ExportForced", "touch shots/keep && $E --force shots", 0, "", "",
+     "shots/01.html shots/01.txt shots/02.html shots/02.txt shots/03.html shots/03.txt "
+     "shots/04.html shots/04.txt shots/05.html shots/05.txt shots/06.html shots/06.txt "
+     "shots/07.html shots/07.txt shots/08.html shots/08.txt shots/09.html shots/09.txt "
+     "shots/10.html shots/10.txt shots/11.html shots/11.txt shots/12.html shots/12.txt "
+     "shots/13.html shots/13.txt shots/14.html shots/14.txt shots/15.html shots/15.txt "
+     "shots/16.html shots/16.txt shots/17.html shots/17.txt shots/18.html shots/18.txt "
+     "shots/19.html shots/19.txt shots/20.html shots/20.txt shots/index.html shots/keep"},
+    // The shot tool: both --script and --out are required and checked before the run.
+    {"ShotWithoutOut", "$S --script script.txt --max-frames 20", 2,
+     "quellmark-shot: --out: missing; it is required", "", ""},
+    {"ShotMissingFolder", "$S --script script.txt --out nowhere --max-frames 20", 1,
+     "quellmark-shot: nowhere: No such file or directory", "", ""},
+    {"ShotOutIsAFile", "$S --script script.txt --out old.wav --max-frames 20", 1,
+     "quellmark-shot: old.wav: not a folder", "", ""},
+    {"ShotScriptFolder", "$S --script folder --out shots --max-frames 20", 1,
+     "quellmark-shot: folder: is a folder, not a file", "", ""},
+    {"ShotBadFrames", "$S --script script.txt --out shots --max-frames 0", 2,
+     "--max-frames: 0 is out of range", "", ""},
+    {"ShotAudioDeviceFull",
+     "$S --script script.txt --out shots --max-frames 20 --audio-out "
+     "/dev/full",
+     1, "quellmark-shot: /dev/full: No space left on device", "shots/a.png", "shots/a.png"},
+    {"ShotCannotBeWritten",
+     "mkdir shots/a.png && $S --script script.txt --out shots --max-frames 20", 1,
+     "quellmark-shot: shots/a.png: Is a directory", "20 frames", "shots/a.png"},
+    {"ShotNeverTaken",
+     "echo '50 shot late' >> script.txt && $S --script script.txt --out shots "
+     "--max-frames 20",
+     1, "quellmark-shot: shots/late.png: not taken: the run ended after frame 20, before frame 50",
+     "shots/a.png", "shots/a.png"},
+    {"ShotWritesShotsAndSound",
+     "$S --script script.txt --out shots --max-frames 20 --audio-out "
+     "a.raw",
+     2, "headless run stopped after 20 frames", "shots/a.png\n20 frames, exit status 2",
+     "a.raw shots/a.png"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Tools, ToolCommand, ::testing::ValuesIn(Cases),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// A PSID image of three songs, the second the start song, whose init routine tunes voice 1 to
+// the song number it is given in A (so each song sounds different); play does nothing.
+std::string ThreeSongTune() {
+  const std::vector<uint8_t> init = {0x8D, 0x01, 0xD4,  // STA $D401
+                                     0xA9, 0x0F, 0x8D, 0x18, 0xD4, 0xA9, 0x00,
+                                     0x8D, 0x05, 0xD4, 0xA9, 0xF0, 0x8D, 0x06,
+                                     0xD4, 0xA9, 0x21, 0x8D, 0x04, 0xD4, 0x60};
+  std::vector<uint8_t> payload(0x21, 0xEA);
+  std::copy(init.begin(), init.end(), payload.begin());
+  payload[0x20] = 0x60;  // play: RTS
+  std::vector<uint8_t> image = BuildPsid(0x1000, 0x1000, 0x1020, payload);
+  image[0x0F] = 3;
+  image[0x11] = 2;
+  return std::string(image.begin(), image.end());
+}
+
+// What the player renders in `frames` frames of a song (0-based, as the init routine gets it),
+// as the little-endian bytes of a WAV file's data.
+std::string PlayerSamples(const std::string& image, uint8_t song, int frames) {
+  auto machine = std::make_unique<SidMachine>();
+  EXPECT_TRUE(SidLoadTune(*machine, reinterpret_cast<const uint8_t*>(image.data()),
+                          static_cast<uint32_t>(image.size()), song));
+  std::string bytes;
+  std::vector<int16_t> frame(FrameSamples);
+  for (int f = 0; f < frames; ++f) {
+    RenderFrame(*machine, frame.data(), FrameSamples);
+    for (int16_t s : frame) {
+      bytes += static_cast<char>(s & 0xFF);
+      bytes += static_cast<char>((s >> 8) & 0xFF);
+    }
+  }
+  return bytes;
+}
+
+// Songs count from 1, the default is the header's start song, and the WAV file holds exactly
+// what the player renders for that song.
+TEST_F(ToolRun, SidSongNumbersCountFromOne) {
+  const std::string tune = ThreeSongTune();
+  WriteAll(Dir / "three.sid", tune);
+  ASSERT_EQ(Run("$R sid three.sid start.wav --seconds 0.2"), 0) << Err;
+  EXPECT_EQ(Out, "three.sid: song 2 of 3\n");
+  const std::string start = ReadAll(Dir / "start.wav");
+  ASSERT_EQ(start.size(), 44u + 10 * FrameSamples * 2);
+  EXPECT_EQ(start.substr(0, 4), "RIFF");
+  EXPECT_EQ(static_cast<uint8_t>(start[40]) | static_cast<uint8_t>(start[41]) << 8, 17640);
+  EXPECT_TRUE(start.substr(44) == PlayerSamples(tune, 1, 10));
+
+  ASSERT_EQ(Run("$R sid three.sid first.wav --seconds 0.2 --song 1"), 0) << Err;
+  EXPECT_EQ(Out, "three.sid: song 1 of 3\n");
+  EXPECT_TRUE(ReadAll(Dir / "first.wav").substr(44) == PlayerSamples(tune, 0, 10));
+  EXPECT_FALSE(ReadAll(Dir / "first.wav") == start);
+
+  EXPECT_EQ(Run("$R sid three.sid x.wav --song 4"), 2);
+  EXPECT_NE(Err.find("--song: 4 is out of range: three.sid has 3 songs"), std::string::npos) << Err;
+  EXPECT_EQ(Left(), "first.wav start.wav three.sid");
+}
+
+// Header fields the player cannot honour are refused, naming the file and the field.
+TEST_F(ToolRun, SidHeadersTheToolRefuses) {
+  struct Damage {
+    size_t Offset;
+    std::string Bytes;
+    int Status;
+    const char* Message;
+  };
+  const Damage cases[] = {
+      {0, "RSID", 0, ""},  // the other magic is a tune too
+      {0, "PSIX", 1, "not a SID tune"},
+      {4, std::string("\0\7", 2), 1, "PSID version 7 is not known"},
+      {6, std::string("\0\x76", 2), 1, "data offset 0x0076 does not match PSID version 2"},
+      {8, std::string("\x10\0", 2), 1, "load address $1000 in the header"},
+      {10, std::string("\0\0", 2), 1, "init address 0"},
+      {14, std::string("\0\0", 2), 1, "song count 0 is outside 1..256"},
+      {16, std::string("\0\0", 2), 1, "start song 0 is outside 1..6"},
+      {16, std::string("\0\7", 2), 1, "start song 7 is outside 1..6"},
+      {0x7C, std::string("\0\xFF", 2), 1, "its data runs past the end of the 64 KB memory"},
+  };
+  for (const Damage& d : cases) {
+    std::string image = TuneImage(1);
+    image.replace(d.Offset, d.Bytes.size(), d.Bytes);
+    WriteAll(Dir / "t.sid", image);
+    EXPECT_EQ(Run("$R sid t.sid x.wav --seconds 0.1"), d.Status) << d.Message << ": " << Err;
+    if (d.Status == 0) {
+      EXPECT_EQ(Out, "t.sid: song 1 of 6\n");
+      fs::remove(Dir / "x.wav");
+    } else {
+      EXPECT_NE(Err.find(std::string("quellmark-render sid: t.sid: ") + d.Message),
+                std::string::npos)
+          << Err;
+    }
+    EXPECT_EQ(Left(), "t.sid");
+  }
+  WriteAll(Dir / "t.sid", TuneImage(1).substr(0, 0x7D));
+  EXPECT_EQ(Run("$R sid t.sid x.wav"), 1);
+  EXPECT_NE(Err.find("t.sid: no tune data after the header"), std::string::npos) << Err;
+}
+
+// A module that starts right but breaks off is the loader's to refuse; the tool names the file.
+TEST_F(ToolRun, XmDamagedModuleNamesTheFile) {
+  ASSERT_EQ(Run("$R xm --embedded 3 whole.wav --seconds 0.1"), 0) << Err;
+  WriteAll(Dir / "cut.xm", "Extended Module: a module that breaks off after its signature");
+  EXPECT_EQ(Run("$R xm cut.xm x.wav"), 1);
+  EXPECT_NE(Err.find("quellmark-render xm: cut.xm: a damaged XM module that the player cannot "
+                     "load"),
+            std::string::npos)
+      << Err;
+  EXPECT_EQ(Left(), "cut.xm whole.wav");
+}
+
+}  // namespace

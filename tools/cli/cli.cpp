@@ -1,0 +1,321 @@
+#include "tools/cli/cli.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr char CliVersion[] = "1.0 (The Quellmark, issue 47)";
+
+const CliOptionSpec* FindOption(const Cli& cli, std::string_view name) {
+  for (const CliOptionSpec& spec : cli.Options) {
+    if (name == spec.Name) return &spec;
+  }
+  return nullptr;
+}
+
+std::string Quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+std::string Format(double v) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.10g", v);
+  return buf;
+}
+
+// A decimal number: optional sign, digits with at most one point, an optional exponent. Nothing
+// else (no blanks, no hexadecimal, no "nan" or "inf").
+bool IsDecimal(const std::string& s) {
+  size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  size_t digits = 0;
+  while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+    ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+    size_t exponent = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') ++i, ++exponent;
+    if (exponent == 0) return false;
+  }
+  return i == s.size();
+}
+
+// Decimal digits with an optional sign.
+bool IsWholeNumber(const std::string& s) {
+  const size_t start = !s.empty() && (s[0] == '+' || s[0] == '-') ? 1 : 0;
+  return start < s.size() && s.find_first_not_of("0123456789", start) == std::string::npos;
+}
+
+std::string Reason(int error) {
+  return std::strerror(error != 0 ? error : EIO);
+}
+
+std::string FolderOf(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool CliParse(Cli& cli, int argc, char** argv) {
+  bool optionsEnded = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (optionsEnded || arg == "-" || arg[0] != '-') {
+      cli.Positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help" || arg == "-h") {
+      std::fputs(cli.Help.c_str(), stdout);
+      cli.Status = 0;
+      return false;
+    } else if (arg == "--version") {
+      std::printf("%s %s\n", cli.Program.c_str(), CliVersion);
+      cli.Status = 0;
+      return false;
+    } else {
+      const size_t equals = arg.find('=');
+      const std::string name = arg.substr(0, equals);
+      const CliOptionSpec* spec = arg.starts_with("--") ? FindOption(cli, name) : nullptr;
+      if (spec == nullptr) {
+        CliUsageError(cli, name, "unknown option");
+        return false;
+      }
+      for (const auto& given : cli.Given) {
+        if (given.first == name) {
+          CliUsageError(cli, name, "given twice");
+          return false;
+        }
+      }
+      std::string value;
+      if (spec->ValueName == nullptr) {
+        if (equals != std::string::npos) {
+          CliUsageError(cli, name, "takes no value");
+          return false;
+        }
+      } else if (equals != std::string::npos) {
+        value = arg.substr(equals + 1);
+      } else if (i + 1 < argc) {
+        value = argv[++i];
+      } else {
+        CliUsageError(cli, name, std::string("needs a value (") + spec->ValueName + ")");
+        return false;
+      }
+      cli.Given.emplace_back(name, value);
+    }
+  }
+  return true;
+}
+
+int CliUsageError(Cli& cli, std::string_view what, std::string_view reason) {
+  CliFailure(cli, what, reason);
+  std::fprintf(stderr, "Try '%s --help' for the usage.\n", cli.Program.c_str());
+  return cli.Status = CliStatusUsage;
+}
+
+int CliFailure(Cli& cli, std::string_view what, std::string_view reason) {
+  std::string line = cli.Program + ": ";
+  if (!what.empty()) line += std::string(what) + ": ";
+  line += std::string(reason) + "\n";
+  std::fputs(line.c_str(), stderr);
+  return cli.Status = CliStatusFailure;
+}
+
+bool CliFlag(const Cli& cli, std::string_view name) {
+  return CliText(cli, name) != nullptr;
+}
+
+const std::string* CliText(const Cli& cli, std::string_view name) {
+  for (const auto& given : cli.Given) {
+    if (given.first == name) return &given.second;
+  }
+  return nullptr;
+}
+
+bool CliInteger(Cli& cli, std::string_view name, long low, long high, long* value) {
+  const std::string* text = CliText(cli, name);
+  if (text == nullptr) return true;
+  if (!IsWholeNumber(*text)) {
+    CliUsageError(cli, name, Quoted(*text) + " is not a whole number");
+    return false;
+  }
+  errno = 0;
+  const long v = std::strtol(text->c_str(), nullptr, 10);
+  if (errno == ERANGE || v < low || v > high) {
+    CliUsageError(
+        cli, name,
+        *text + " is out of range (" + std::to_string(low) + ".." + std::to_string(high) + ")");
+    return false;
+  }
+  *value = v;
+  return true;
+}
+
+bool CliNumber(Cli& cli, std::string_view name, double low, double high, double* value) {
+  const std::string* text = CliText(cli, name);
+  if (text == nullptr) return true;
+  if (!IsDecimal(*text)) {
+    CliUsageError(cli, name, Quoted(*text) + " is not a number");
+    return false;
+  }
+  const double v = std::strtod(text->c_str(), nullptr);
+  if (!std::isfinite(v) || v < low || v > high) {
+    CliUsageError(cli, name,
+                  *text + " is out of range (" + Format(low) + ".." + Format(high) + ")");
+    return false;
+  }
+  *value = v;
+  return true;
+}
+
+bool CliReadFile(Cli& cli, const std::string& path, size_t maxBytes, std::vector<uint8_t>* bytes) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) {
+    CliFailure(cli, path, Reason(errno));
+    return false;
+  }
+  struct stat st = {};
+  std::string why;
+  if (fstat(fileno(f), &st) != 0) {
+    why = Reason(errno);
+  } else if (S_ISDIR(st.st_mode)) {
+    why = "is a folder, not a file";
+  } else if (S_ISREG(st.st_mode) && static_cast<uint64_t>(st.st_size) > maxBytes) {
+    why = "larger than " + std::to_string(maxBytes) + " bytes";
+  } else {
+    bytes->clear();
+    uint8_t buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+      bytes->insert(bytes->end(), buffer, buffer + n);
+      if (bytes->size() > maxBytes) {
+        why = "larger than " + std::to_string(maxBytes) + " bytes";
+        break;
+      }
+    }
+    if (why.empty() && std::ferror(f)) why = Reason(errno);
+  }
+  std::fclose(f);
+  if (!why.empty()) {
+    CliFailure(cli, path, why);
+    return false;
+  }
+  return true;
+}
+
+bool CliProgressShown() {
+  return isatty(STDERR_FILENO) == 1;
+}
+
+void CliProgress(const char* text) {
+  if (CliProgressShown()) std::fprintf(stderr, "\r%s\x1b[K", text);
+}
+
+void CliProgressEnd() {
+  if (CliProgressShown()) std::fputs("\r\x1b[K", stderr);
+}
+
+bool CliOutputOpen(CliOutput& out, const std::string& path, std::string* reason) {
+  out = CliOutput{};
+  out.Path = path;
+  mode_t mask = umask(0);
+  umask(mask);
+  mode_t mode = 0666 & ~mask;
+  struct stat st = {};
+  if (stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) {
+      *reason = "is a folder";
+      return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+      out.File = std::fopen(path.c_str(), "wb");
+      if (out.File == nullptr) *reason = Reason(errno);
+      return out.File != nullptr;
+    }
+    mode = st.st_mode & 07777;
+    char* real = realpath(path.c_str(), nullptr);  // write beside the file a link points to
+    if (real != nullptr) {
+      out.Path = real;
+      std::free(real);
+    }
+  } else if (errno != ENOENT) {
+    *reason = Reason(errno);
+    return false;
+  }
+  const size_t slash = out.Path.rfind('/');
+  const std::string name = slash == std::string::npos ? out.Path : out.Path.substr(slash + 1);
+  std::string temp = FolderOf(out.Path) + "/." + name + ".XXXXXX";
+  const int fd = mkstemp(temp.data());
+  if (fd < 0) {
+    *reason = Reason(errno) + " (cannot create a file in " + FolderOf(out.Path) + ")";
+    return false;
+  }
+  fchmod(fd, mode);
+  out.TempPath = temp;
+  out.File = fdopen(fd, "wb");
+  if (out.File == nullptr) {
+    *reason = Reason(errno);
+    close(fd);
+    unlink(temp.c_str());
+    out.TempPath.clear();
+    return false;
+  }
+  return true;
+}
+
+bool CliOutputWrite(CliOutput& out, const void* data, size_t size) {
+  if (out.Error != 0) return false;
+  errno = 0;
+  if (std::fwrite(data, 1, size, out.File) != size) out.Error = errno != 0 ? errno : EIO;
+  return out.Error == 0;
+}
+
+bool CliOutputCommit(CliOutput& out, std::string* reason) {
+  if (out.File == nullptr) {
+    *reason = "not open";
+    return false;
+  }
+  if (out.Error == 0 && std::fflush(out.File) != 0) out.Error = errno;
+  if (out.Error == 0 && !out.TempPath.empty() && fsync(fileno(out.File)) != 0) out.Error = errno;
+  if (std::fclose(out.File) != 0 && out.Error == 0) out.Error = errno;
+  out.File = nullptr;
+  if (out.Error == 0 && !out.TempPath.empty() &&
+      std::rename(out.TempPath.c_str(), out.Path.c_str()) != 0) {
+    out.Error = errno;
+  }
+  if (out.Error != 0) {
+    *reason = Reason(out.Error);
+    if (!out.TempPath.empty()) unlink(out.TempPath.c_str());
+    return false;
+  }
+  return true;
+}
+
+void CliOutputDiscard(CliOutput& out) {
+  if (out.File != nullptr) std::fclose(out.File);
+  out.File = nullptr;
+  if (!out.TempPath.empty()) unlink(out.TempPath.c_str());
+}
+
+bool CliWriteWholeFile(const std::string& path, std::string_view bytes, std::string* reason) {
+  CliOutput out;
+  if (!CliOutputOpen(out, path, reason)) return false;
+  CliOutputWrite(out, bytes.data(), bytes.size());
+  return CliOutputCommit(out, reason);
+}
