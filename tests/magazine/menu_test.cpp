@@ -1,0 +1,88 @@
+// The menu panel's own rules: the ticker's pace and wrap, the hover bars' pointer and the marks.
+#include <gtest/gtest.h>
+
+#include "app/app_state.h"
+#include "app/menus.h"
+#include "app/music_module.h"
+#include "common/shared_state.h"
+#include "render/framebuffer.h"
+#include "render/text.h"
+
+namespace {
+
+class MenuPanel : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetApp();
+    BuildTextColours();
+    BuildInfoTexts();
+    SetMenuCaptions();
+    SetSongCredits();
+    ClearFrameBuffer(0);
+  }
+};
+
+TEST_F(MenuPanel, TickerTextsCarryTheHintAndEachSongsCredit) {
+  for (int n = 1; n <= 4; ++n) {
+    const std::string& text = Menu.InfoText[n];
+    EXPECT_EQ(text.find_first_not_of(' '), 65u) << n;
+    EXPECT_EQ(text.substr(65, 12), "F1 To select") << n;
+    EXPECT_NE(text.find(std::string("Selected song: ") + SongCredit[n]), std::string::npos) << n;
+    EXPECT_NE(std::string(SongCredit[n]).find(" composed by "), std::string::npos) << n;
+    EXPECT_EQ(text.back(), '.') << n;
+  }
+  EXPECT_EQ(Menu.InfoText[5].find("Selected song: "), Menu.InfoText[5].size() - 15);
+}
+
+TEST_F(MenuPanel, TickerMovesAPixelAFrameAndACharacterEveryNine) {
+  for (int frame = 1; frame <= 9; ++frame) DrawTicker();
+  EXPECT_EQ(Menu.InfoPos, 1);
+  EXPECT_DOUBLE_EQ(Menu.InfoShift, 9.0);
+  DrawTicker();  // the shift passes 9
+  EXPECT_EQ(Menu.InfoPos, 2);
+  EXPECT_DOUBLE_EQ(Menu.InfoShift, 1.0);
+  for (int frame = 1; frame <= 9; ++frame) DrawTicker();
+  EXPECT_EQ(Menu.InfoPos, 3);
+  // After the last character the text starts over from its leading spaces.
+  Menu.InfoPos = static_cast<int32_t>(Menu.InfoText[1].size());
+  Menu.InfoShift = 9.0;
+  DrawTicker();
+  EXPECT_EQ(Menu.InfoPos, 1);
+}
+
+TEST_F(MenuPanel, HoverBarsShowTheHandOnlyWhileNoPressIsHeld) {
+  // Column 1, slot 2: bar rows 73..83, hovered for 73 < y < 83 and 149 <= x <= 392.
+  struct Case {
+    int x, y, taken;
+    bool hand;
+  };
+  const Case cases[] = {{149, 78, 0, true},  {392, 78, 0, true},  {148, 78, 0, false},
+                        {393, 78, 0, false}, {200, 73, 0, false}, {200, 74, 0, true},
+                        {200, 82, 0, true},  {200, 83, 0, false}, {200, 78, 1, false},
+                        {403, 78, 0, true},  {646, 78, 0, true},  {647, 78, 0, false}};
+  for (const Case& c : cases) {
+    Shared.MouseX = c.x;
+    Shared.MouseY = c.y;
+    Shared.ClickTaken = c.taken;
+    Shared.PointerShape = 1;
+    DrawMenuPanel();
+    EXPECT_EQ(Shared.PointerShape, c.hand ? 2 : 1) << c.x << "," << c.y << " taken " << c.taken;
+  }
+}
+
+TEST_F(MenuPanel, BarsAreDrawnForEverySlotAndTheMarkOnlyForTheCurrentEntry) {
+  Shared.MouseX = 0;
+  Shared.MouseY = 0;
+  DrawMenuPanel();
+  // Over black, a resting bar is grey 100 at opacity 60: 100 x 60 / 256 = 23.
+  const uint32_t rest = 23u << 16 | 23u << 8 | 23u;
+  // The editorial (column 1, slot 1) is marked: red (200, 100, 100) at 90 over the bar.
+  const uint32_t marked = (200 * 90 + 23 * 166) / 256 << 16 | (100 * 90 + 23 * 166) / 256 << 8 |
+                          (100 * 90 + 23 * 166) / 256;
+  EXPECT_EQ(FrameBuffer[61 * FrameWidth + 390], marked);
+  EXPECT_EQ(FrameBuffer[73 * FrameWidth + 390], rest);
+  // Column 2's disabled slots 2..4 and the switch slot still get their bars.
+  for (int s = 2; s <= 5; ++s) EXPECT_EQ(FrameBuffer[(49 + 12 * s) * FrameWidth + 646], rest) << s;
+}
+
+}  // namespace
