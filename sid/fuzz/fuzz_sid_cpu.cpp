@@ -4,8 +4,10 @@
 // code belongs. After the call the synthesiser renders a few samples from whatever the code left
 // in the chip's registers and the sample channel's latches. Every call must return within its
 // budget and every access stay in bounds.
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "sid/sid_machine.h"
 
@@ -24,13 +26,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const uint32_t load = data[3] | data[4] << 8;
   const uint8_t* payload = data + HeaderBytes;
   const size_t length = size - HeaderBytes;
-  for (size_t i = 0; i < sizeof m.Ram; ++i) m.Ram[i] = payload[i % length];
-  for (size_t i = 0; i < length && load + i < sizeof m.Ram; ++i) m.Ram[load + i] = payload[i];
+  for (size_t at = 0; at < sizeof m.Ram; at += length) {
+    std::memcpy(m.Ram + at, payload, std::min(length, sizeof m.Ram - at));
+  }
+  if (load < sizeof m.Ram)
+    std::memcpy(m.Ram + load, payload, std::min(length, sizeof m.Ram - load));
+  // Enough samples to step the envelopes, the filter and the sample channel a little.
+  int16_t samples[128];
   CpuCall(m, address, a);
-  int16_t samples[FrameSamples];
-  SynthRender(m, samples, FrameSamples);
+  SynthRender(m, samples, 128);
   // A second call from the state the first one left, as a play routine runs after init.
   CpuCall(m, static_cast<uint16_t>(address + 3), a);
-  SynthRender(m, samples, FrameSamples);
+  SynthRender(m, samples, 128);
   return 0;
 }
