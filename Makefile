@@ -4,6 +4,13 @@
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Warnings are errors for the tests and CI (the compilers here are known); a plain build leaves
+# them as warnings so a newer compiler's new warnings do not stop it.
+WERROR ?= OFF
+# Seconds per fuzz target: a short run in make test, a long one in make fuzz.
+FUZZ_SECONDS ?= 20
+# Frames of the random-input soak in make soak (make sanitize runs the test's default 20,000).
+SOAK_FRAMES ?= 100000
 
 # Debian packages: to build, to run the tests (real-window test under Xvfb, peer renderers,
 # screenshots, checks of the exported HTML) and to build the fuzzers.
@@ -15,10 +22,11 @@ TEST_PKGS = xvfb xauth xdotool x11-apps x11-utils imagemagick jwm cc65 sidplayfp
 # with UndefinedBehaviorSanitizer for everything they read and compute, ThreadSanitizer for the
 # audio threads.
 ASAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_tests tests/app/app_tests \
-             tests/magazine/test_magazine
+             tests/magazine/test_magazine tests/soak/soak_tests
 TSAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_tests
 
-.PHONY: all deps test-deps configure build run test sanitize bench clean
+.PHONY: all deps test-deps configure build run test sanitize bench clean release-build fuzz-build \
+        fuzz-short fuzz soak check-builds
 
 all: build
 
@@ -29,7 +37,7 @@ test-deps:
 	@tools/install-packages.sh $(BUILD_PKGS) $(TEST_PKGS)
 
 configure:
-	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) >/dev/null
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DQM_WERROR=$(WERROR) >/dev/null
 
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
@@ -37,14 +45,51 @@ build: configure
 run: deps build
 	$(BUILD)/app/quellmark
 
-test: test-deps build sanitize
+test: WERROR = ON
+test: test-deps build release-build sanitize fuzz-short
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# The everyday user build (gcc, Release): the program and the tools, without the tests.
+release-build:
+	@cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DQM_WERROR=ON -DQM_TESTS=OFF \
+	  -DQM_BENCH=OFF >/dev/null
+	@cmake --build build-release -j $(JOBS)
+
+# The four libFuzzer targets (clang, AddressSanitizer and UndefinedBehaviorSanitizer).
+FUZZ_TARGETS = fuzz_sid_tune fuzz_sid_cpu fuzz_module fuzz_contentc
+fuzz-build: test-deps
+	@CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQM_FUZZ=ON -DQM_SANITIZE=ON -DQM_BENCH=OFF \
+	  -DQM_WERROR=ON >/dev/null
+	@cmake --build build-fuzz -j $(JOBS) --target $(FUZZ_TARGETS)
+
+fuzz-short: fuzz-build
+	tests/fuzz/run_fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
+fuzz: FUZZ_SECONDS = 600
+fuzz: fuzz-build
+	tests/fuzz/run_fuzzers.sh build-fuzz $(FUZZ_SECONDS)
+
+# The random-input soak at full length under AddressSanitizer and LeakSanitizer.
+soak: test-deps
+	@cmake -S . -B build-asan -DQM_SANITIZE=ON -DQM_BENCH=OFF -DQM_WERROR=ON >/dev/null
+	@cmake --build build-asan -j $(JOBS) --target soak_tests
+	cd tests && QM_SOAK_FRAMES=$(SOAK_FRAMES) ../build-asan/tests/soak/soak_tests
+
+# Every build type with both compilers, one after the other, warnings as errors.
+BUILD_TYPES = Debug Release RelWithDebInfo MinSizeRel
+check-builds: test-deps
+	@for cc in gcc clang; do for type in $(BUILD_TYPES); do \
+	  cxx=$$( [ $$cc = gcc ] && echo g++ || echo clang++ ); \
+	  echo "== $$cc $$type"; \
+	  CC=$$cc CXX=$$cxx cmake -S . -B build-check/$$cc-$$type -DCMAKE_BUILD_TYPE=$$type \
+	    -DQM_WERROR=ON >/dev/null && cmake --build build-check/$$cc-$$type -j $(JOBS) || exit 1; \
+	done; done
+
 sanitize: test-deps
-	@cmake -S . -B build-asan -DQM_SANITIZE=ON -DQM_BENCH=OFF >/dev/null
+	@cmake -S . -B build-asan -DQM_SANITIZE=ON -DQM_BENCH=OFF -DQM_WERROR=ON >/dev/null
 	@cmake --build build-asan -j $(JOBS) --target $(notdir $(ASAN_TESTS))
 	cd tests && for t in $(ASAN_TESTS); do ../build-asan/$$t --gtest_brief=1 || exit 1; done
-	@cmake -S . -B build-tsan -DQM_TSAN=ON -DQM_BENCH=OFF >/dev/null
+	@cmake -S . -B build-tsan -DQM_TSAN=ON -DQM_BENCH=OFF -DQM_WERROR=ON >/dev/null
 	@cmake --build build-tsan -j $(JOBS) --target $(notdir $(TSAN_TESTS))
 	cd tests && for t in $(TSAN_TESTS); do ../build-tsan/$$t --gtest_brief=1 || exit 1; done
 
@@ -52,4 +97,4 @@ bench: deps build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan
+	rm -rf $(BUILD) build-asan build-tsan build-release build-fuzz build-check

@@ -4,6 +4,7 @@
 //
 // Intermediate values wrap as 32-bit integers. Signed overflow is undefined in C++, so the
 // wrapping sums and products go through unsigned arithmetic (Add, Sub, Mul below).
+#include <algorithm>
 #include <cmath>
 
 #include "sid/sid_machine.h"
@@ -309,8 +310,9 @@ void SynthRender(SidMachine& m, int16_t* samples, int count) {
     if (f.BandPass) out = Add(out, f.Band >> 16);
     if (f.HighPass) out = Add(out, f.High >> 16);
     int32_t mix = Mul(Add(unfiltered, out), f.Volume);
-    // No clipping: the low 16 bits are the sample.
-    samples[i] = static_cast<int16_t>(SampleChannelMix(m, mix));
+    // A resonant filter at full volume can leave the 16-bit range: clip it there, since keeping
+    // only the low 16 bits would turn a loud passage into a full-scale click.
+    samples[i] = static_cast<int16_t>(std::clamp(SampleChannelMix(m, mix), -32768, 32767));
   }
 }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <vector>
 
 #include "tests/sid/sid_test_util.h"
@@ -312,6 +313,33 @@ TEST(Synth, RingModulationInvertsTheTriangle) {
   EXPECT_GT(same, 5000);
   EXPECT_GT(inverted, 5000);
   EXPECT_EQ(same + inverted, 20000);
+}
+
+// Three pulse voices in phase through the low pass at full resonance and volume 15 overshoot
+// the 16-bit range on every edge. The samples clip at the rails; kept as their low 16 bits they
+// would jump by about 65536 from one sample to the next, a full-scale click.
+TEST(Synth, AMixBeyondSixteenBitsClipsInsteadOfWrapping) {
+  auto m = NewMachine();
+  for (int v = 0; v < 3; ++v) {
+    SetFrequency(*m, v, 0x0200);
+    SetPulseWidth(*m, v, 0x0800);
+    Write(*m, v * 7 + 5, 0x00);
+    Write(*m, v * 7 + 6, 0xF0);
+    Write(*m, v * 7 + 4, 0x41);  // pulse + gate
+  }
+  Write(*m, 22, 0x10);  // cutoff
+  Write(*m, 23, 0xF7);  // resonance 15, voices 1..3 filtered
+  Write(*m, 24, 0x1F);  // low pass, volume 15
+  std::vector<int16_t> s = Render(*m, 44100);
+  int atTop = 0, atBottom = 0, clicks = 0;
+  for (size_t i = 0; i < s.size(); ++i) {
+    atTop += s[i] == 32767;
+    atBottom += s[i] == -32768;
+    if (i > 0) clicks += std::abs(s[i] - s[i - 1]) > 50000;
+  }
+  EXPECT_GT(atTop, 100);
+  EXPECT_GT(atBottom, 100);
+  EXPECT_EQ(clicks, 0);
 }
 
 // ---- Sample channel ---------------------------------------------------------------------
