@@ -9,7 +9,7 @@ CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
 # screenshots) and to build the fuzzers.
 BUILD_PKGS = cmake g++ make pkg-config libsdl2-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev
 TEST_PKGS = xvfb xauth xdotool x11-apps x11-utils imagemagick jwm cc65 sidplayfp xmp openmpt123 \
-            clang libclang-rt-14-dev
+            clang libclang-rt-14-dev clang-format
 
 # The loaders, interpreters and audio threads run again under the sanitizers: AddressSanitizer
 # with UndefinedBehaviorSanitizer for everything they read and compute, ThreadSanitizer for the
@@ -17,7 +17,11 @@ TEST_PKGS = xvfb xauth xdotool x11-apps x11-utils imagemagick jwm cc65 sidplayfp
 ASAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_tests tests/app/app_tests
 TSAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_tests
 
-.PHONY: all deps test-deps configure build run test sanitize bench clean
+# The C++ sources that clang-format checks (the repository's .clang-format).
+FORMAT_SOURCES = $(shell find app bench cmake common content display module render sid tests tools \
+                   -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+
+.PHONY: all deps test-deps configure build run test format-check sanitize bench clean
 
 all: build
 
@@ -36,8 +40,11 @@ build: configure
 run: deps build
 	$(BUILD)/app/quellmark
 
-test: test-deps build sanitize
+test: test-deps format-check build sanitize
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+format-check: test-deps
+	@clang-format --dry-run --Werror $(FORMAT_SOURCES)
 
 sanitize: test-deps
 	@cmake -S . -B build-asan -DQM_SANITIZE=ON -DQM_BENCH=OFF >/dev/null
