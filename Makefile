@@ -16,7 +16,7 @@ SOAK_FRAMES ?= 100000
 # screenshots, checks of the exported HTML) and to build the fuzzers.
 BUILD_PKGS = cmake g++ make pkg-config libsdl2-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev
 TEST_PKGS = xvfb xauth xdotool x11-apps x11-utils imagemagick jwm cc65 sidplayfp xmp openmpt123 \
-            clang libclang-rt-14-dev tidy python3
+            clang libclang-rt-14-dev clang-format tidy python3
 
 # The loaders, interpreters and audio threads run again under the sanitizers: AddressSanitizer
 # with UndefinedBehaviorSanitizer for everything they read and compute, ThreadSanitizer for the
@@ -25,8 +25,12 @@ ASAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_
              tests/magazine/test_magazine tests/soak/soak_tests
 TSAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_tests
 
-.PHONY: all deps test-deps configure build run test sanitize bench clean release-build fuzz-build \
-        fuzz-short fuzz soak check-builds
+# The C++ sources that clang-format checks (the repository's .clang-format).
+FORMAT_SOURCES = $(shell find app bench cmake common content display module render sid tests tools \
+                   -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+
+.PHONY: all deps test-deps configure build run test format-check sanitize bench clean \
+        release-build fuzz-build fuzz-short fuzz soak check-builds
 
 all: build
 
@@ -46,8 +50,11 @@ run: deps build
 	$(BUILD)/app/quellmark
 
 test: WERROR = ON
-test: test-deps build release-build sanitize fuzz-short
+test: test-deps format-check build release-build sanitize fuzz-short
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+
+format-check: test-deps
+	@clang-format --dry-run --Werror $(FORMAT_SOURCES)
 
 # The everyday user build (gcc, Release): the program and the tools, without the tests.
 release-build:

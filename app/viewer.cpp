@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/app_state.h"
+#include "common/rounding.h"
 #include "common/shared_state.h"
 #include "content/content.h"
 #include "display/display.h"
@@ -121,8 +122,7 @@ void DrawPageText(int32_t topLine) {
 
 void DrawScrollbarThumb() {
   if (App.LineCount <= 33) return;
-  const int32_t y =
-      static_cast<int32_t>(std::nearbyint(361.0 / (App.LineCount - 33) * App.TopLine)) + 195;
+  const int32_t y = RoundEven(361.0 / (App.LineCount - 33) * App.TopLine) + 195;
   if (Shared.SkinNumber == 1) {
     BlendRect(779, y, 8, 19, 80, 100, 150, 250);
     BlendRect(779, y, 8, 19, Viewer.ScrollGlow, 100, 125, 200);
@@ -143,7 +143,7 @@ void HandleScrollbarDrag() {
     if (Shared.MouseDown == 1 || Viewer.ScrollDragging == 1) Shared.PointerShape = 1;
     if (Shared.MouseDown == 1) {
       Viewer.ScrollDragging = 1;
-      const auto top = static_cast<int32_t>(std::nearbyint((Shared.MouseY - 200) * q));
+      const int32_t top = RoundEven((Shared.MouseY - 200) * q);
       App.TopLine = std::clamp(top, 0, LastTopLine());
     }
     if (Viewer.ScrollGlow < 125) Viewer.ScrollGlow += 5;

@@ -130,12 +130,12 @@ bool OnCompletionThread() {
          Audio.completionThread.get_id() == std::this_thread::get_id();
 }
 
-// Opens the device on first use. Returns AudioOk or AudioErrNoDevice.
 void SetError(const std::string& text) {
   std::lock_guard<std::mutex> held(Audio.lock);
   Audio.lastError = text;
 }
 
+// Opens the device on first use. Returns AudioOk or AudioErrNoDevice.
 int EnsureDevice() {
   AudioDevice& a = Audio;
   if (a.backend == AudioBackend::Null) {

@@ -42,7 +42,7 @@ bool StopSong(ModuleSong* song) {
   if (!song) return false;
   ModulePlayerState& p = ModulePlayer;
   p.stopRequest.store(true);
-  // Joining waits for the block in progress (MixBusy) and for the thread to leave its loop.
+  // Joining waits for the block in progress and for the thread to leave its loop.
   if (p.thread.joinable()) p.thread.join();
   if (p.ringOpen) {
     AudioRingReset();
@@ -80,7 +80,6 @@ bool PlaySong(ModuleSong* song) {
   }
   AudioRingPublish();
   p.stopRequest.store(false);
-  p.threadFinished.store(false);
   p.thread = std::thread(OutputThread);
   RaiseThreadPriority(p.thread);
   return true;
@@ -96,14 +95,11 @@ void OutputThread() {
     // rewritten.
     p.heardBlockIndex.store(cursor, std::memory_order_release);
     while (m.fillBlockIndex != cursor && !p.stopRequest.load()) {
-      p.mixBusy.store(true);
       FillBlock(m);
       AudioRingPublish();
-      p.mixBusy.store(false);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  p.threadFinished.store(true);
 }
 
 bool ModuleLoad(const uint8_t* image, int32_t length) {

@@ -10,8 +10,8 @@
 
 // Threading contract: the application thread calls every Module* procedure; the output thread
 // runs FillBlock on `machine`. StopRequest is written by the application thread and read by the
-// output thread; MixBusy and ThreadFinished are written by the output thread. StopSong raises
-// StopRequest and joins the thread, so once it returns nothing mixes from the song or the ring.
+// output thread. StopSong raises StopRequest and joins the thread, so once it returns nothing
+// mixes from the song or the ring.
 // HeardBlockIndex and the block records are atomics because the queries read them while the
 // thread works.
 struct ModulePlayerState {
@@ -22,8 +22,6 @@ struct ModulePlayerState {
   FileOperations fileOperations;
   std::atomic<int32_t> heardBlockIndex{0};
   std::atomic<bool> stopRequest{false};
-  std::atomic<bool> mixBusy{false};
-  std::atomic<bool> threadFinished{true};
   std::thread thread;
   bool ringOpen = false;
 };
@@ -47,7 +45,7 @@ uint8_t ModuleGetOrder();
 uint8_t ModuleGetRow();
 uint32_t ModuleGetTime();
 
-// The embedded module images 1..4 (data nullptr and size 0 for a module not built in).
+// The embedded module images 1..4; entry 0 is empty (data nullptr, size 0).
 struct EmbeddedModule {
   const unsigned char* data;
   const unsigned long* size;

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "common/random.h"
+#include "common/rounding.h"
 #include "common/shared_state.h"
 #include "render/framebuffer.h"
 #include "render/intro_effects.h"
@@ -14,11 +15,6 @@ namespace {
 // were tuned with (3.143, not pi).
 constexpr double WaveStep = 0.00873055555555556;
 constexpr double RampStep = 0.104766666666667;
-
-// Round to nearest, halves to even (the default floating-point rounding mode).
-int32_t RoundEven(double value) {
-  return static_cast<int32_t>(std::lrint(value));
-}
 
 uint32_t Rgb(int32_t red, int32_t green, int32_t blue) {
   return static_cast<uint32_t>(red) << 16 | static_cast<uint32_t>(green) << 8 |

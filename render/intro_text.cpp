@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/random.h"
+#include "common/rounding.h"
 #include "common/shared_state.h"
 #include "intro_assets.h"
 #include "render/framebuffer.h"
@@ -89,7 +90,7 @@ const std::string_view IntroScrollText(ScrollTextData, sizeof ScrollTextData - 1
 void PaintColourBands(int band) {
   if (band < 1) return;
   for (int y = 0; y < FrameHeight; y += band) {
-    const auto channel = [] { return static_cast<uint32_t>(std::lrint(RandomUniform() * 255.0)); };
+    const auto channel = [] { return static_cast<uint32_t>(RoundEven(RandomUniform() * 255.0)); };
     const uint32_t red = channel();
     const uint32_t green = channel();
     const uint32_t blue = channel();

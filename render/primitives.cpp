@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "common/rounding.h"
 #include "common/shared_state.h"
 #include "render/framebuffer.h"
 
@@ -22,9 +23,9 @@ constexpr RuleColours PlainRules[8] = {
     {0xFF00FF, 0x880088},
 };
 
-// Nearest integer, halves to the even neighbour (the default rounding mode).
-inline uint32_t Nearest(double v) {
-  return static_cast<uint32_t>(std::nearbyint(v));
+// A colour channel rounded to the nearest level, halves to the even neighbour.
+inline uint32_t Level(double v) {
+  return static_cast<uint32_t>(RoundEven(v));
 }
 
 }  // namespace
@@ -66,9 +67,9 @@ void DrawRule(int32_t y, int32_t x, int32_t length, int32_t style) {
       const double sg = std::sin(t * 0.012 + 0.96);
       const double sb = std::sin(t * 0.013 + 2.47);
       middle[x + i] =
-          Nearest(sr * 124 + 125) << 16 | Nearest(sg * 124 + 125) << 8 | Nearest(sb * 124 + 125);
+          Level(sr * 124 + 125) << 16 | Level(sg * 124 + 125) << 8 | Level(sb * 124 + 125);
       const uint32_t dim =
-          Nearest(sr * 64 + 65) << 16 | Nearest(sg * 64 + 65) << 8 | Nearest(sb * 64 + 65);
+          Level(sr * 64 + 65) << 16 | Level(sg * 64 + 65) << 8 | Level(sb * 64 + 65);
       above[x + i] = dim;
       below[x + i] = dim;
     }

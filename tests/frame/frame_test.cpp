@@ -13,7 +13,7 @@
 #include "render/level_meter.h"
 #include "render/page_cover.h"
 #include "render/skins.h"
-#include "tests/viewer/golden.h"
+#include "tests/support/golden.h"
 
 namespace {
 

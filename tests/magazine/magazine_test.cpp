@@ -15,7 +15,7 @@
 #include "render/level_meter.h"
 #include "tests/magazine/reader.h"
 #include "tests/module/module_test_util.h"
-#include "tests/viewer/golden.h"
+#include "tests/support/golden.h"
 
 namespace {
 

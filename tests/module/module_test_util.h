@@ -1,11 +1,39 @@
 #pragma once
-// Helpers shared by the module player tests: load an image built by the XM writer into a song and
-// run it on a machine of the test's own.
+// Helpers shared by the module player tests and benchmarks: songs built with the XM writer, loaded
+// and run on a machine of the test's own.
+#include <cmath>
 #include <memory>
 #include <vector>
 
+#include "module/module_machine.h"
 #include "module/module_player.h"
-#include "tests/module/xm_writer.h"
+#include "tools/xmgen/xm_writer.h"
+
+// One cycle of a sine, `period` frames long, at the given amplitude.
+inline std::vector<int16_t> SineCycle(int period, int amplitude) {
+  std::vector<int16_t> v(static_cast<size_t>(period));
+  for (int i = 0; i < period; ++i) {
+    v[size_t(i)] = int16_t(std::lround(amplitude * std::sin(2 * M_PI * i / period)));
+  }
+  return v;
+}
+
+// An instrument with one forward-looped sample holding one sine cycle.
+inline XmInstrument SineInstrument(int period = 32, bool sixteenBit = false) {
+  XmSample s;
+  s.SixteenBit = sixteenBit;
+  s.Frames = SineCycle(period, sixteenBit ? 20000 : 100);
+  s.Loop = 1;
+  s.LoopLength = uint32_t(period);
+  XmInstrument ins;
+  ins.Samples.push_back(s);
+  return ins;
+}
+
+inline XmCell Cell(uint8_t note, uint8_t instrument = 0, uint8_t volume = 0, uint8_t effect = 0,
+                   uint8_t parameter = 0) {
+  return XmCell{note, instrument, volume, effect, parameter};
+}
 
 // Loads an image built by the XM writer (without touching the player's song).
 inline ModuleSong* LoadImage(const std::vector<uint8_t>& image) {
@@ -16,7 +44,7 @@ struct TestSong {
   ModuleSong* song = nullptr;
   std::unique_ptr<ModuleMachine> machine = std::make_unique<ModuleMachine>();
 
-  explicit TestSong(const XmSongDesc& desc, bool withRing = false)
+  explicit TestSong(const XmModule& desc, bool withRing = false)
       : TestSong(WriteXm(desc), withRing) {}
   TestSong(const std::vector<uint8_t>& image, bool withRing) {
     song = LoadImage(image);
@@ -48,15 +76,13 @@ struct TestSong {
 };
 
 // A one-channel song with a sine instrument and the given cells in pattern 0.
-inline XmSongDesc OneChannelSong(const std::vector<std::pair<int, ModuleCell>>& cells,
-                                 int rows = 16) {
-  XmSongDesc desc;
-  desc.channels = 1;
-  desc.instruments.push_back(SineInstrument());
-  XmPatternSpec p;
-  p.rows = rows;
+inline XmModule OneChannelSong(const std::vector<std::pair<int, XmCell>>& cells, int rows = 16) {
+  XmModule desc;
+  desc.Instruments.push_back(SineInstrument());
+  XmPattern p;
+  p.Rows = rows;
   for (const auto& [row, cell] : cells) p.At(row, 0, 1) = cell;
-  if (p.cells.empty()) p.cells.resize(size_t(rows));
-  desc.patterns.push_back(p);
+  if (p.Cells.empty()) p.Cells.resize(size_t(rows));
+  desc.Patterns.push_back(p);
   return desc;
 }

@@ -9,44 +9,44 @@ namespace {
 
 // Two channels, two patterns (one packed, one empty), an 8-bit forward-looped sample with a
 // volume envelope, a 16-bit ping-pong sample and an instrument without samples.
-XmSongDesc ReferenceSong() {
-  XmSongDesc desc;
-  desc.channels = 2;
-  desc.orders = {0, 1, 0};
-  XmPatternSpec p0;
-  p0.rows = 8;
+XmModule ReferenceSong() {
+  XmModule desc;
+  desc.Channels = 2;
+  desc.Orders = {0, 1, 0};
+  XmPattern p0;
+  p0.Rows = 8;
   p0.At(0, 0, 2) = Cell(49, 1, 0x40, 0x0C, 0x20);
   p0.At(1, 1, 2) = Cell(97);
   p0.At(2, 0, 2) = Cell(0, 2, 0, 0x0F, 3);
-  XmPatternSpec p1;
-  p1.rows = 4;  // no cells: packed size 0
-  desc.patterns = {p0, p1};
+  XmPattern p1;
+  p1.Rows = 4;  // no cells: packed size 0
+  desc.Patterns = {p0, p1};
 
-  XmInstrumentSpec a;
-  XmSampleSpec s8;
-  s8.frames = {16, 32, 16, 0, -16, -32};
-  s8.loop = 1;
-  s8.loopStart = 2;
-  s8.loopLength = 3;
-  s8.finetune = -16;
-  s8.relativeNote = 12;
-  s8.panning = 200;
-  a.samples.push_back(s8);
-  a.volume.points = {{0, 64}, {10, 32}, {20, 0}};
-  a.volume.type = EnvelopeOn | EnvelopeSustain;
-  a.volume.sustain = 1;
-  a.fadeout = 0x0800;
-  XmInstrumentSpec b;
-  XmSampleSpec s16;
-  s16.sixteenBit = true;
-  s16.frames = {1000, 2000, 3000, 4000, 5000};
-  s16.loop = 3;  // both bits: ping-pong
-  s16.loopStart = 1;
-  s16.loopLength = 3;
-  b.samples.push_back(s16);
-  b.keymap[10] = 0;
-  XmInstrumentSpec empty;
-  desc.instruments = {a, b, empty};
+  XmInstrument a;
+  XmSample s8;
+  s8.Frames = {16, 32, 16, 0, -16, -32};
+  s8.Loop = 1;
+  s8.LoopStart = 2;
+  s8.LoopLength = 3;
+  s8.Finetune = -16;
+  s8.RelativeNote = 12;
+  s8.Panning = 200;
+  a.Samples.push_back(s8);
+  a.VolumeEnvelope.Points = {{0, 64}, {10, 32}, {20, 0}};
+  a.VolumeEnvelope.Type = EnvelopeOn | EnvelopeSustain;
+  a.VolumeEnvelope.Sustain = 1;
+  a.Fadeout = 0x0800;
+  XmInstrument b;
+  XmSample s16;
+  s16.SixteenBit = true;
+  s16.Frames = {1000, 2000, 3000, 4000, 5000};
+  s16.Loop = 3;  // both bits: ping-pong
+  s16.LoopStart = 1;
+  s16.LoopLength = 3;
+  b.Samples.push_back(s16);
+  b.Keymap[10] = 0;
+  XmInstrument empty;
+  desc.Instruments = {a, b, empty};
   return desc;
 }
 
@@ -106,15 +106,15 @@ TEST(ModuleLoader, DecodesSamplesAndGuardValues) {
 }
 
 TEST(ModuleLoader, FieldRules) {
-  XmSongDesc desc = OneChannelSong({{0, Cell(1, 200)}});
-  XmSampleSpec& s = desc.instruments[0].samples[0];
-  s.frames = {0x10, 0x20, 0x10};  // deltas 0x10, 0x10, 0xF0 decode to 4096, 8192, 4096
-  s.loop = 1;
-  s.loopStart = 1;
-  s.loopLength = 0;  // a loop of length 0 turns the loop off
-  desc.instruments[0].volume.points = {{0, 64}};
-  desc.instruments[0].volume.type = EnvelopeOn;  // one point: switched off
-  desc.orders = {0, 3};                          // patterns 1..3 are missing from the file
+  XmModule desc = OneChannelSong({{0, Cell(1, 200)}});
+  XmSample& s = desc.Instruments[0].Samples[0];
+  s.Frames = {0x10, 0x20, 0x10};  // deltas 0x10, 0x10, 0xF0 decode to 4096, 8192, 4096
+  s.Loop = 1;
+  s.LoopStart = 1;
+  s.LoopLength = 0;  // a loop of length 0 turns the loop off
+  desc.Instruments[0].VolumeEnvelope.Points = {{0, 64}};
+  desc.Instruments[0].VolumeEnvelope.Type = EnvelopeOn;  // one point: switched off
+  desc.Orders = {0, 3};                                  // patterns 1..3 are missing from the file
   ModuleSong* song = LoadImage(WriteXm(desc));
   ASSERT_NE(song, nullptr);
   EXPECT_EQ(song->patterns[0].cells[0].instrument, 0);  // 200 is above 128
@@ -149,47 +149,47 @@ TEST(ModuleLoader, RefusesEveryTruncation) {
 }
 
 TEST(ModuleLoader, RefusesMalformedFields) {
-  auto refused = [](const XmSongDesc& desc) { return LoadImage(WriteXm(desc)) == nullptr; };
-  XmSongDesc ok = OneChannelSong({{0, Cell(49, 1)}});
+  auto refused = [](const XmModule& desc) { return LoadImage(WriteXm(desc)) == nullptr; };
+  XmModule ok = OneChannelSong({{0, Cell(49, 1)}});
   {
     ModuleSong* song = LoadImage(WriteXm(ok));
     EXPECT_NE(song, nullptr);
     ReleaseSong(song);
   }
-  XmSongDesc s = ok;
-  s.channels = 33;
-  s.patterns[0].cells.assign(16 * 33, ModuleCell{});
+  XmModule s = ok;
+  s.Channels = 33;
+  s.Patterns[0].Cells.assign(16 * 33, XmCell{});
   EXPECT_TRUE(refused(s)) << "33 channels";
   s = ok;
-  s.bpm = 0;
+  s.Bpm = 0;
   EXPECT_TRUE(refused(s)) << "BPM 0";
   s = ok;
-  s.orders.assign(257, 0);
+  s.Orders.assign(257, 0);
   EXPECT_TRUE(refused(s)) << "257 orders";
   s = ok;
-  s.patterns[0].At(3, 0, 1) = Cell(98, 1);
+  s.Patterns[0].At(3, 0, 1) = Cell(98, 1);
   EXPECT_TRUE(refused(s)) << "note 98";
   s = ok;
-  s.instruments[0].volume.points.assign(13, ModuleEnvelopePoint{0, 0});
+  s.Instruments[0].VolumeEnvelope.Points.assign(13, XmEnvelopePoint{0, 0});
   EXPECT_TRUE(refused(s)) << "13 envelope points";
   s = ok;
-  s.instruments[0].volume.points = {{0, 64}, {8, 0}};
-  s.instruments[0].volume.type = EnvelopeOn | EnvelopeSustain;
-  s.instruments[0].volume.sustain = 2;
+  s.Instruments[0].VolumeEnvelope.Points = {{0, 64}, {8, 0}};
+  s.Instruments[0].VolumeEnvelope.Type = EnvelopeOn | EnvelopeSustain;
+  s.Instruments[0].VolumeEnvelope.Sustain = 2;
   EXPECT_TRUE(refused(s)) << "sustain point past the count";
-  s.instruments[0].volume.type = EnvelopeOn | EnvelopeLoop;
-  s.instruments[0].volume.sustain = 0;
-  s.instruments[0].volume.loopEnd = 5;
+  s.Instruments[0].VolumeEnvelope.Type = EnvelopeOn | EnvelopeLoop;
+  s.Instruments[0].VolumeEnvelope.Sustain = 0;
+  s.Instruments[0].VolumeEnvelope.LoopEnd = 5;
   EXPECT_TRUE(refused(s)) << "loop point past the count";
   s = ok;
-  s.instruments[0].samples[0].loopStart = 20;
+  s.Instruments[0].Samples[0].LoopStart = 20;
   EXPECT_TRUE(refused(s)) << "loop past the sample end";
   s = ok;
-  s.instruments[0].samples.assign(17, s.instruments[0].samples[0]);
+  s.Instruments[0].Samples.assign(17, s.Instruments[0].Samples[0]);
   EXPECT_TRUE(refused(s)) << "17 samples";
   s = ok;
-  s.patterns[0].rows = 0;
-  s.patterns[0].cells.clear();
+  s.Patterns[0].Rows = 0;
+  s.Patterns[0].Cells.clear();
   EXPECT_TRUE(refused(s)) << "0 rows";
 }
 

@@ -147,22 +147,22 @@ TEST(ModuleMixer, EmptySampleStopsTheVoice) {
 TEST(ModuleMixer, NoteChangesNeverJumpMoreThanARampAllows) {
   // A square-ish loud sample with notes retriggered every row at speed 1: the twin-voice ramps
   // keep the change from one frame to the next within the signal's own slope.
-  XmSongDesc desc;
-  desc.channels = 1;
-  desc.speed = 1;
-  XmInstrumentSpec ins;
-  XmSampleSpec s;
-  s.sixteenBit = true;
-  s.frames.assign(64, 24000);
-  s.loop = 1;
-  s.loopLength = 64;
-  ins.samples.push_back(s);
-  desc.instruments.push_back(ins);
-  XmPatternSpec p;
-  p.rows = 16;
+  XmModule desc;
+  desc.Channels = 1;
+  desc.Speed = 1;
+  XmInstrument ins;
+  XmSample s;
+  s.SixteenBit = true;
+  s.Frames.assign(64, 24000);
+  s.Loop = 1;
+  s.LoopLength = 64;
+  ins.Samples.push_back(s);
+  desc.Instruments.push_back(ins);
+  XmPattern p;
+  p.Rows = 16;
   for (int r = 0; r < 16; ++r)
     p.At(r, 0, 1) = Cell(uint8_t(49 + (r % 5)), 1, uint8_t(r % 2 ? 0x50 : 0x20));
-  desc.patterns.push_back(p);
+  desc.Patterns.push_back(p);
   TestSong t(desc, true);
   std::vector<int16_t> pcm = t.Render(882 * 16);
   // Constant signal 24,000 at 64/64 x 255/255 with left volume 127: largest level about 11,950;

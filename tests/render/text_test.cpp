@@ -3,7 +3,7 @@
 
 #include "render/framebuffer.h"
 #include "render/text.h"
-#include "test_font.h"
+#include "tests/support/test_font.h"
 
 namespace {
 

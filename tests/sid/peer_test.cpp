@@ -145,9 +145,8 @@ std::vector<std::pair<int, int>> Onsets(const FrameNotes& r) {
 }
 
 TEST(SidPeer, SidplayfpHearsTheSameNotesAtTheSameTimes) {
-  if (std::system("command -v sidplayfp >/dev/null 2>&1") != 0) {
-    GTEST_SKIP() << "sidplayfp is not installed";
-  }
+  ASSERT_EQ(std::system("command -v sidplayfp >/dev/null 2>&1"), 0)
+      << "sidplayfp is not installed (make test-deps installs it)";
   const std::string dir = ::testing::TempDir();
   const std::string sid = dir + "qm_peer_melody.sid";
   const std::string wav = dir + "qm_peer_melody.wav";

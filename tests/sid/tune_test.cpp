@@ -1,10 +1,14 @@
 // PSID loading and the frame protocol.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "sid/embedded_tunes.h"
 #include "tests/sid/sid_test_util.h"
+#include "tests/support/golden.h"
 
 namespace {
 
@@ -124,3 +128,34 @@ TEST(Tune, RunawayPlayRoutineStillRendersItsFrame) {
 }
 
 }  // namespace
+
+// The register image after each of the first 250 play calls (5 s) of tune 1, against
+// tests/golden/sid_trace_tune01.txt: per voice frequency, pulse width, control, attack/decay and
+// sustain/release, then the cutoff bytes, resonance/routing and mode/volume. GOLDEN_UPDATE=1
+// rewrites it.
+TEST(Tune, RegisterTraceOfTuneOne) {
+  ASSERT_EQ(EmbeddedTunes[0].Number, 1);
+  auto m = NewMachine();
+  ASSERT_TRUE(SidLoadTune(*m, EmbeddedTunes[0].Image, uint32_t(*EmbeddedTunes[0].Size), 0));
+  std::string trace =
+      "call | voice 1..3: frequency pulse control ad sr | cutoff-low cutoff-high resonance "
+      "mode-volume\n";
+  std::vector<int16_t> frame(FrameSamples);
+  char line[64];
+  for (int call = 1; call <= 250; ++call) {
+    RenderFrame(*m, frame.data(), FrameSamples);
+    const SidRegisterImage& r = m->Registers;
+    std::snprintf(line, sizeof line, "%03d", call);
+    trace += line;
+    for (const SidVoiceRegisters& v : r.Voice) {
+      std::snprintf(line, sizeof line, " | %04X %03X %02X %02X %02X", v.Frequency, v.PulseWidth,
+                    v.Control, v.AttackDecay, v.SustainRelease);
+      trace += line;
+    }
+    std::snprintf(line, sizeof line, " | %02X %02X %02X %02X\n", r.CutoffLow, r.CutoffHigh,
+                  r.ResonanceRouting, r.ModeVolume);
+    trace += line;
+  }
+  const std::string failure = CheckGoldenText("sid_trace_tune01", trace);
+  EXPECT_TRUE(failure.empty()) << failure;
+}

@@ -10,9 +10,9 @@
 #include "display/audio.h"
 #include "display/display.h"
 #include "display/headless.h"
-#include "golden.h"
 #include "render/framebuffer.h"
 #include "render/text.h"
+#include "tests/support/golden.h"
 
 namespace {
 

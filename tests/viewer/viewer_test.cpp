@@ -5,7 +5,6 @@
 #include <deque>
 #include <string>
 
-#include "../render/test_font.h"
 #include "app/app_state.h"
 #include "app/viewer.h"
 #include "common/shared_state.h"
@@ -13,6 +12,7 @@
 #include "display/display.h"
 #include "render/framebuffer.h"
 #include "render/text.h"
+#include "tests/support/test_font.h"
 
 namespace {
 

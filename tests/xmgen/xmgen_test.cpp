@@ -97,11 +97,12 @@ double PlaySeconds(const std::vector<uint8_t>& d, const std::vector<Pattern>& pa
     for (int r = row; r < pattern.rows && next_order < 0; ++r) {
       for (int c = 0; c < channels; ++c) {
         const XmCell& cell = pattern.cells[size_t(r * channels + c)];
-        if (cell.effect == 0xF && cell.param > 0) (cell.param < 32 ? speed : bpm) = cell.param;
-        if (cell.effect == 0xB) next_order = cell.param;
-        if (cell.effect == 0xD) {
+        if (cell.Effect == 0xF && cell.Parameter > 0)
+          (cell.Parameter < 32 ? speed : bpm) = cell.Parameter;
+        if (cell.Effect == 0xB) next_order = cell.Parameter;
+        if (cell.Effect == 0xD) {
           next_order = order + 1;
-          next_row = (cell.param >> 4) * 10 + (cell.param & 15);
+          next_row = (cell.Parameter >> 4) * 10 + (cell.Parameter & 15);
         }
       }
       seconds += speed * 2.5 / bpm;
@@ -157,10 +158,10 @@ TEST(XmgenModules, PatternsDecodeAndEachModuleLoopsAfterOneAndAHalfToThreeMinute
     const unsigned instruments = Get16(d, 72);
     for (const Pattern& pattern : patterns) {
       for (const XmCell& cell : pattern.cells) {
-        EXPECT_LE(cell.note, 97);
-        EXPECT_LE(cell.instrument, instruments);
-        if (cell.note >= 1 && cell.note <= 96) {
-          EXPECT_NE(cell.instrument, 0);
+        EXPECT_LE(cell.Note, 97);
+        EXPECT_LE(cell.Instrument, instruments);
+        if (cell.Note >= 1 && cell.Note <= 96) {
+          EXPECT_NE(cell.Instrument, 0);
         }
       }
     }
@@ -210,25 +211,25 @@ TEST(XmgenScore, CellWordsFillTheRowsTheySay) {
   XmModule module;
   std::string error;
   ASSERT_TRUE(BuildModule(score, module, error)) << error;
-  ASSERT_EQ(module.patterns.size(), 1u);
-  const XmPattern& p = module.patterns[0];
-  ASSERT_EQ(p.rows, 14);  // 3 + 1 + 2 + 1 rows, twice
-  auto cell = [&](int row) { return p.cells[size_t(row * 4 + 1)]; };
-  EXPECT_EQ(cell(0).note, 4 * 12 + 1 + 1);  // C#4: octave 4, semitone 1, notes count from 1
-  EXPECT_EQ(cell(0).instrument, 1);
-  EXPECT_EQ(cell(0).volume, 0x10 + 32);
-  EXPECT_EQ(cell(0).effect, 0xA);
-  EXPECT_EQ(cell(0).param, 0x04);
-  EXPECT_EQ(cell(1).note, 0);
-  EXPECT_EQ(cell(1).effect, 0);  // *N leaves the following rows empty
-  EXPECT_EQ(cell(3).note, 97);   // key-off
-  EXPECT_EQ(cell(3).instrument, 0);
-  EXPECT_EQ(cell(4).param, 0x37);
-  EXPECT_EQ(cell(5).param, 0x37);  // ~N repeats the effect
-  EXPECT_EQ(cell(6).volume, 0x84);
-  EXPECT_EQ(cell(7).note, cell(0).note + 12);  // transposed copy
-  EXPECT_EQ(p.cells[0].note, 0);               // channel 1 is not used
-  EXPECT_EQ(module.orders, (std::vector<uint8_t>{0, 0}));
+  ASSERT_EQ(module.Patterns.size(), 1u);
+  const XmPattern& p = module.Patterns[0];
+  ASSERT_EQ(p.Rows, 14);  // 3 + 1 + 2 + 1 rows, twice
+  auto cell = [&](int row) { return p.Cells[size_t(row * 4 + 1)]; };
+  EXPECT_EQ(cell(0).Note, 4 * 12 + 1 + 1);  // C#4: octave 4, semitone 1, notes count from 1
+  EXPECT_EQ(cell(0).Instrument, 1);
+  EXPECT_EQ(cell(0).Volume, 0x10 + 32);
+  EXPECT_EQ(cell(0).Effect, 0xA);
+  EXPECT_EQ(cell(0).Parameter, 0x04);
+  EXPECT_EQ(cell(1).Note, 0);
+  EXPECT_EQ(cell(1).Effect, 0);  // *N leaves the following rows empty
+  EXPECT_EQ(cell(3).Note, 97);   // key-off
+  EXPECT_EQ(cell(3).Instrument, 0);
+  EXPECT_EQ(cell(4).Parameter, 0x37);
+  EXPECT_EQ(cell(5).Parameter, 0x37);  // ~N repeats the effect
+  EXPECT_EQ(cell(6).Volume, 0x84);
+  EXPECT_EQ(cell(7).Note, cell(0).Note + 12);  // transposed copy
+  EXPECT_EQ(p.Cells[0].Note, 0);               // channel 1 is not used
+  EXPECT_EQ(module.Orders, (std::vector<uint8_t>{0, 0}));
 }
 
 TEST(XmgenScore, MistakesAreReportedWithTheirLine) {
@@ -272,8 +273,8 @@ TEST(XmgenScore, FitInstrumentMeetsTheTargetSizeExactly) {
 
 TEST(XmgenWriter, PackingUsesMasksAndTheFullFormOnlyWhenItIsShorter) {
   XmPattern pattern;
-  pattern.rows = 3;
-  pattern.cells = {{}, {49, 2, 0, 0, 0}, {49, 2, 0x40, 0xA, 0x01}};
+  pattern.Rows = 3;
+  pattern.Cells = {{}, {49, 2, 0, 0, 0}, {49, 2, 0x40, 0xA, 0x01}};
   EXPECT_EQ(PackPattern(pattern),
             (std::vector<uint8_t>{0x80, 0x83, 49, 2, 49, 2, 0x40, 0xA, 0x01}));
 }

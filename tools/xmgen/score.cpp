@@ -194,12 +194,12 @@ void ParseCellWord(const std::string& word, int line, int& instrument, Track& tr
   if (word[0] == '.') {
     pos = 1;
   } else if (word[0] == '^') {
-    cell.note = 97;
+    cell.Note = 97;
     pos = 1;
   } else {
     const int note = ParseNoteName(word, 0);
     if (note < 0) throw ScoreError(line, "bad cell '" + word + "'");
-    cell.note = uint8_t(note + 1);
+    cell.Note = uint8_t(note + 1);
     pos = 3;
   }
   int rows = 1;
@@ -219,23 +219,23 @@ void ParseCellWord(const std::string& word, int line, int& instrument, Track& tr
         instrument = ParseInt(arg, line, 1, 128);
         break;
       case 'v':
-        cell.volume = uint8_t(0x10 + ParseInt(arg, line, 0, 64));
+        cell.Volume = uint8_t(0x10 + ParseInt(arg, line, 0, 64));
         break;
       case 'V':
         if (arg.size() != 2) throw ScoreError(line, "V needs two hex digits in " + word);
-        cell.volume = uint8_t(HexDigit(arg[0], line) * 16 + HexDigit(arg[1], line));
+        cell.Volume = uint8_t(HexDigit(arg[0], line) * 16 + HexDigit(arg[1], line));
         break;
       case '#': {
         if (arg.size() != 3) throw ScoreError(line, "effect needs three characters in " + word);
         const char e = char(std::toupper(static_cast<unsigned char>(arg[0])));
         if (e >= '0' && e <= '9') {
-          cell.effect = uint8_t(e - '0');
+          cell.Effect = uint8_t(e - '0');
         } else if (e >= 'A' && e <= 'Z') {
-          cell.effect = uint8_t(e - 'A' + 10);
+          cell.Effect = uint8_t(e - 'A' + 10);
         } else {
           throw ScoreError(line, "bad effect in " + word);
         }
-        cell.param = uint8_t(HexDigit(arg[1], line) * 16 + HexDigit(arg[2], line));
+        cell.Parameter = uint8_t(HexDigit(arg[1], line) * 16 + HexDigit(arg[2], line));
         break;
       }
       case '*':
@@ -250,15 +250,15 @@ void ParseCellWord(const std::string& word, int line, int& instrument, Track& tr
     }
     pos = end;
   }
-  if (cell.note >= 1 && cell.note <= 96) {
+  if (cell.Note >= 1 && cell.Note <= 96) {
     if (instrument == 0) throw ScoreError(line, "note before any instrument: " + word);
-    cell.instrument = uint8_t(instrument);
+    cell.Instrument = uint8_t(instrument);
   }
   track.push_back(cell);
   XmCell held;
   if (hold_effect) {
-    held.effect = cell.effect;
-    held.param = cell.param;
+    held.Effect = cell.Effect;
+    held.Parameter = cell.Parameter;
   }
   for (int i = 1; i < rows; ++i) track.push_back(held);
 }
@@ -286,35 +286,42 @@ Track ResolveTrackRef(const std::string& ref, int line, const std::map<std::stri
   }
   Track track = tracks.at(name);
   for (XmCell& cell : track) {
-    if (cell.note < 1 || cell.note > 96) continue;
-    const int note = cell.note + transpose;
+    if (cell.Note < 1 || cell.Note > 96) continue;
+    const int note = cell.Note + transpose;
     if (note < 1 || note > 96) throw ScoreError(line, "transposed out of range: " + ref);
-    cell.note = uint8_t(note);
-    if (instrument) cell.instrument = uint8_t(instrument);
+    cell.Note = uint8_t(note);
+    if (instrument) cell.Instrument = uint8_t(instrument);
   }
   return track;
 }
 
 XmInstrument MakeInstrument(const Instrument& inst) {
   const SynthResult result = SynthSample(inst.params);
+  XmSample sample;
+  sample.Name = inst.sample_name;
+  sample.Frames.assign(result.data.begin(), result.data.end());
+  if (result.loop_length > 0) {
+    sample.Loop = 1;  // forward
+    sample.LoopStart = result.loop_start;
+    sample.LoopLength = result.loop_length;
+  }
+  sample.Volume = uint8_t(inst.volume);
+  sample.Panning = uint8_t(inst.panning);
+  sample.RelativeNote = result.relative_note;
   XmInstrument out;
-  out.name = inst.name;
-  out.sample_name = inst.sample_name;
-  out.data = result.data;
-  out.loop_start = result.loop_start;
-  out.loop_length = result.loop_length;
-  out.volume = uint8_t(inst.volume);
-  out.panning = uint8_t(inst.panning);
-  out.relative_note = result.relative_note;
+  out.Name = inst.name;
+  out.Samples.push_back(sample);  // every note plays it (the keymap is all zeros)
   return out;
 }
 
 void Build(const std::string& text, XmModule& module) {
   module = XmModule{};
-  module.tracker = TrackerName;
-  module.channels = TargetChannels;
-  module.speed = DefaultSpeed;
-  module.bpm = DefaultBpm;
+  module.Tracker = TrackerName;
+  module.Channels = TargetChannels;
+  module.Orders.clear();
+  module.Flags = 0;  // the Amiga frequency table
+  module.Speed = DefaultSpeed;
+  module.Bpm = DefaultBpm;
 
   std::vector<Instrument> instruments;
   std::map<std::string, Track> tracks;
@@ -327,11 +334,11 @@ void Build(const std::string& text, XmModule& module) {
     const std::string& what = w[0];
     if (what == "title" && w.size() == 2) {
       if (w[1].size() > 20) throw ScoreError(block.line, "title longer than 20 characters");
-      module.name = w[1];
+      module.Name = w[1];
     } else if (what == "size" && w.size() == 2) {
       target_size = ParseInt(w[1], block.line, 1, 1 << 24);
     } else if (what == "restart" && w.size() == 2) {
-      module.restart = ParseInt(w[1], block.line, 0, 255);
+      module.Restart = ParseInt(w[1], block.line, 0, 255);
       restart_line = block.line;
     } else if (what == "instrument" && w.size() >= 2) {
       const int number = ParseInt(w[1], block.line, 1, 128);
@@ -356,7 +363,7 @@ void Build(const std::string& text, XmModule& module) {
       tracks[w[1]] = track;
     } else if (what == "pattern" && w.size() >= 2) {
       if (pattern_numbers.count(w[1])) throw ScoreError(block.line, "pattern defined twice");
-      if (module.patterns.size() == 256) throw ScoreError(block.line, "more than 256 patterns");
+      if (module.Patterns.size() == 256) throw ScoreError(block.line, "more than 256 patterns");
       std::vector<Track> channels(TargetChannels);
       int channel = -1;
       for (size_t i = 2; i < w.size(); ++i) {
@@ -372,38 +379,38 @@ void Build(const std::string& text, XmModule& module) {
       for (const Track& t : channels) rows = std::max(rows, t.size());
       if (rows == 0 || rows > 256) throw ScoreError(block.line, "a pattern holds 1 to 256 rows");
       XmPattern pattern;
-      pattern.rows = int(rows);
-      pattern.cells.resize(rows * TargetChannels);
+      pattern.Rows = int(rows);
+      pattern.Cells.resize(rows * TargetChannels);
       for (int c = 0; c < TargetChannels; ++c) {
         if (!channels[c].empty() && channels[c].size() != rows)
           throw ScoreError(block.line, "channel " + std::to_string(c + 1) + " has " +
                                            std::to_string(channels[c].size()) + " rows, not " +
                                            std::to_string(rows));
         for (size_t r = 0; r < channels[c].size(); ++r)
-          pattern.cells[r * TargetChannels + c] = channels[c][r];
+          pattern.Cells[r * TargetChannels + c] = channels[c][r];
       }
-      pattern_numbers[w[1]] = int(module.patterns.size());
-      module.patterns.push_back(pattern);
+      pattern_numbers[w[1]] = int(module.Patterns.size());
+      module.Patterns.push_back(pattern);
     } else if (what == "order") {
       for (size_t i = 1; i < w.size(); ++i) {
         if (!pattern_numbers.count(w[i])) throw ScoreError(block.line, "unknown pattern " + w[i]);
-        module.orders.push_back(uint8_t(pattern_numbers.at(w[i])));
+        module.Orders.push_back(uint8_t(pattern_numbers.at(w[i])));
       }
     } else {
       throw ScoreError(block.line, "unknown or incomplete directive '" + what + "'");
     }
   }
-  if (module.orders.empty() || module.orders.size() > 256)
+  if (module.Orders.empty() || module.Orders.size() > 256)
     throw ScoreError(0, "the order list needs 1 to 256 entries");
-  if (module.restart >= int(module.orders.size()))
+  if (module.Restart >= int(module.Orders.size()))
     throw ScoreError(restart_line, "restart position beyond the order list");
-  for (const XmPattern& pattern : module.patterns)
-    for (const XmCell& cell : pattern.cells)
-      if (cell.instrument > instruments.size())
-        throw ScoreError(0, "a pattern plays instrument " + std::to_string(cell.instrument) +
+  for (const XmPattern& pattern : module.Patterns)
+    for (const XmCell& cell : pattern.Cells)
+      if (cell.Instrument > instruments.size())
+        throw ScoreError(0, "a pattern plays instrument " + std::to_string(cell.Instrument) +
                                 ", which is not defined");
 
-  for (const Instrument& inst : instruments) module.instruments.push_back(MakeInstrument(inst));
+  for (const Instrument& inst : instruments) module.Instruments.push_back(MakeInstrument(inst));
 
   // Size fitting: the unlooped part of the one instrument marked fit=1 grows or shrinks by the
   // difference, so the module comes out at exactly the target size.
@@ -413,9 +420,10 @@ void Build(const std::string& text, XmModule& module) {
     if (fit == instruments.end() || fit->params.kind != SynthKind::Tone)
       throw ScoreError(0, "a target size needs one tone instrument marked fit=1");
     const size_t index = size_t(fit - instruments.begin());
-    XmInstrument& xm = module.instruments[index];
+    XmInstrument& xm = module.Instruments[index];
     const long delta = target_size - long(XmFileSize(module));
-    const long body = long(xm.loop_length > 0 ? xm.loop_start : xm.data.size()) + delta;
+    const XmSample& sample = xm.Samples[0];
+    const long body = long(sample.LoopLength > 0 ? sample.LoopStart : sample.Frames.size()) + delta;
     if (body < 0) throw ScoreError(fit->line, "the target size is too small for this score");
     Instrument resized = *fit;
     resized.params.body_frames_override = int(body);

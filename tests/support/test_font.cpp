@@ -1,4 +1,4 @@
-#include "test_font.h"
+#include "tests/support/test_font.h"
 
 #include "render/text.h"
 
