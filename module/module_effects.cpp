@@ -65,8 +65,8 @@ int32_t RetriggerVolume(int32_t volume, uint8_t action) {
   }
 }
 
-void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, uint8_t x, uint8_t y,
-                 ModuleSample& sample) {
+void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell, uint8_t x,
+                 uint8_t y) {
   ModuleSong& song = *machine.song;
   switch (x) {
     case ExtendedFinePortamentoUp:
@@ -79,10 +79,6 @@ void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, uint8_t x, uint8_t y,
       break;
     case ExtendedVibratoControl:
       c.waveControl = uint8_t((c.waveControl & 0xF0) | y);
-      break;
-    case ExtendedSetFinetune:
-      // The shared silent sample is never changed.
-      if (&sample != &EmptySample) sample.finetune = int8_t(y);
       break;
     case ExtendedPatternLoop:
       if (y == 0) {
@@ -110,7 +106,9 @@ void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, uint8_t x, uint8_t y,
       c.updateFlags |= UpdateVolume;
       break;
     case ExtendedNoteDelay:
-      c.updateFlags &= ~(UpdateFrequency | UpdateVolume | UpdatePanning | UpdateStartNote);
+      // A delayed key-off leaves the sounding note alone until its tick.
+      if (y != 0 && cell.note != NoteKeyOff)
+        c.updateFlags &= ~(UpdateFrequency | UpdateVolume | UpdatePanning | UpdateStartNote);
       break;
     case ExtendedPatternDelay:
       song.patternDelayTicks = song.speed * y;
@@ -121,7 +119,7 @@ void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, uint8_t x, uint8_t y,
 }
 
 void ExtendedTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell, uint8_t x,
-                  uint8_t y, ModuleSample& sample) {
+                  uint8_t y, const ModuleInstrument& instrument, const ModuleSample& sample) {
   const int32_t tick = machine.song->tick;
   switch (x) {
     case ExtendedRetrigger:
@@ -135,7 +133,15 @@ void ExtendedTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& ce
       }
       break;
     case ExtendedNoteDelay:
-      if (tick != y) {
+      if (y == 0) break;  // ED0 played its cell on the row tick
+      if (cell.note == NoteKeyOff) {
+        // A delayed key-off releases the note on its tick and never starts one.
+        if (tick == y) {
+          c.keyOff = 1;
+          if (!(instrument.volumeType & EnvelopeOn)) c.volumeEnvelope.output = 0;
+          c.updateFlags |= UpdateVolume;
+        }
+      } else if (tick != y) {
         c.updateFlags &= ~(UpdateFrequency | UpdateVolume | UpdatePanning | UpdateStartNote);
       } else {
         ResetChannel(c, sample);
@@ -337,7 +343,7 @@ void VolumeColumnTick(ModuleChannel& c, uint8_t v) {
 }
 
 void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
-               ModuleInstrument& instrument, ModuleSample& sample) {
+               const ModuleInstrument& instrument, const ModuleSample& sample) {
   ModuleSong& song = *machine.song;
   const uint8_t p = cell.parameter, x = p >> 4, y = p & 15;
   switch (cell.effect) {
@@ -404,7 +410,7 @@ void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
       break;
     }
     case EffectExtended:
-      ExtendedRow(machine, c, x, y, sample);
+      ExtendedRow(machine, c, cell, x, y);
       break;
     case EffectSetSpeed:
       if (p < 32) {
@@ -457,7 +463,7 @@ void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
 }
 
 void EffectTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
-                ModuleSample& sample) {
+                const ModuleInstrument& instrument, const ModuleSample& sample) {
   ModuleSong& song = *machine.song;
   const uint8_t p = cell.parameter, x = p >> 4, y = p & 15;
   const int32_t tick = song.tick;
@@ -509,7 +515,7 @@ void EffectTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell
       VolumeSlide(c);
       break;
     case EffectExtended:
-      ExtendedTick(machine, c, cell, x, y, sample);
+      ExtendedTick(machine, c, cell, x, y, instrument, sample);
       break;
     case EffectGlobalVolumeSlide: {
       int32_t mx = song.globalVolumeSlideMemory >> 4, my = song.globalVolumeSlideMemory & 15;

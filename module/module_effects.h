@@ -8,9 +8,9 @@
 void VolumeColumn(ModuleChannel& channel, uint8_t volumeByte);
 void VolumeColumnTick(ModuleChannel& channel, uint8_t volumeByte);
 void EffectRow(ModuleMachine& machine, ModuleChannel& channel, const ModuleCell& cell,
-               ModuleInstrument& instrument, ModuleSample& sample);
+               const ModuleInstrument& instrument, const ModuleSample& sample);
 void EffectTick(ModuleMachine& machine, ModuleChannel& channel, const ModuleCell& cell,
-                ModuleSample& sample);
+                const ModuleInstrument& instrument, const ModuleSample& sample);
 void TonePortamento(ModuleChannel& channel);
 void DoVibrato(ModuleChannel& channel);
 void DoTremolo(ModuleChannel& channel);

@@ -101,15 +101,14 @@ bool DecodePattern(Reader& r, ModulePattern& pattern, uint32_t cellCount, uint32
   return Tell(r) == start + packedSize;
 }
 
-// An envelope the replay will run must have its points in the table, ticks that do not go back,
-// values in 0..64 and its sustain and loop points among the points.
+// An envelope the replay will run must have its points in the table, ticks that do not go back
+// and its sustain and loop points among the points.
 bool EnvelopeValid(const ModuleEnvelopePoint* points, uint8_t count, uint8_t type, uint8_t sustain,
                    uint8_t loopStart, uint8_t loopEnd) {
   if (count > EnvelopeFilePoints) return false;
   if (!(type & EnvelopeOn)) return true;
-  for (int i = 0; i < count; ++i) {
-    if (points[i].value > 64) return false;
-    if (i > 0 && points[i].tick < points[i - 1].tick) return false;
+  for (int i = 1; i < count; ++i) {
+    if (points[i].tick < points[i - 1].tick) return false;
   }
   if ((type & EnvelopeSustain) && sustain >= count) return false;
   if ((type & EnvelopeLoop) && (loopStart >= count || loopEnd >= count)) return false;
@@ -135,12 +134,15 @@ bool ParseInstrumentHeader(Reader& r, ModuleInstrument& instrument, uint32_t& sa
   const uint8_t* q = block + 4;
   for (int i = 0; i < 96; ++i) instrument.keymap[i] = q[i];
   q += 96;
+  // Envelope values run 0..64; larger ones in a file play as 64.
   for (int i = 0; i < EnvelopeFilePoints; ++i) {
-    instrument.volumePoints[i] = {uint16_t(Le16(q + i * 4)), uint16_t(Le16(q + i * 4 + 2))};
+    instrument.volumePoints[i] = {uint16_t(Le16(q + i * 4)),
+                                  uint16_t(std::min<uint32_t>(Le16(q + i * 4 + 2), 64))};
   }
   q += 48;
   for (int i = 0; i < EnvelopeFilePoints; ++i) {
-    instrument.panningPoints[i] = {uint16_t(Le16(q + i * 4)), uint16_t(Le16(q + i * 4 + 2))};
+    instrument.panningPoints[i] = {uint16_t(Le16(q + i * 4)),
+                                   uint16_t(std::min<uint32_t>(Le16(q + i * 4 + 2), 64))};
   }
   q += 48;
   instrument.volumePointCount = q[0];
@@ -330,11 +332,14 @@ bool ParseSong(ModuleSong& song, ModuleFile& file) {
     ModulePattern& pattern = song.patterns[p];
     uint32_t rows = 64, packedSize = 0;
     if (p < int32_t(patternCount)) {
+      // The header states its own length; the cells follow it (a length below 9 is read as 9).
+      int64_t start = Tell(r);
       uint8_t h[9];
       if (!ReadExact(r, h, 9)) return false;
       rows = Le16(h + 5);
       packedSize = Le16(h + 7);
       if (rows < 1 || rows > MaxRows) return false;
+      if (Le32(h) > 9 && !SeekTo(r, start + Le32(h))) return false;
     }
     uint32_t cellCount = rows * channels;
     pattern.cells = new (std::nothrow) ModuleCell[cellCount]();

@@ -217,9 +217,16 @@ void DoRow(ModuleMachine& machine) {
   for (int i = 0; i < song.channels; ++i) {
     ModuleChannel& c = machine.channels[i];
     const ModuleCell& cell = cells[i];
-    bool tonePortamento =
-        cell.effect == EffectTonePortamento || cell.effect == EffectTonePortamentoVolumeSlide;
+    // The volume column's tone portamento (Mx) takes a note as its target just as effect 3 does.
+    bool tonePortamento = cell.effect == EffectTonePortamento ||
+                          cell.effect == EffectTonePortamentoVolumeSlide ||
+                          (cell.volume >> 4) == VolumeTonePortamento;
     bool hasNote = cell.note >= 1 && cell.note <= 254;
+    const bool extended = cell.effect == EffectExtended;
+    // EDx with x from 1 holds the cell back to tick x; ED0 plays it on the row tick.
+    const bool noteDelay =
+        extended && (cell.parameter >> 4) == ExtendedNoteDelay && (cell.parameter & 15) != 0;
+    const bool keyOffCell = cell.note == NoteKeyOff || cell.effect == EffectKeyOff;
     if (cell.instrument != 0 && !tonePortamento) c.instrument = uint8_t(cell.instrument - 1);
     if (hasNote && !tonePortamento) c.note = uint8_t(cell.note - 1);
     ModuleInstrument* instrument;
@@ -233,22 +240,37 @@ void DoRow(ModuleMachine& machine) {
     c.updateFlags = 0;
     c.previousEffect = cell.effect;
     if (hasNote) {
+      // E5y plays this row's note with finetune (y - 8) x 16; the sample keeps its own.
+      int32_t finetune = sample->finetune;
+      if (extended && (cell.parameter >> 4) == ExtendedSetFinetune)
+        finetune = ((cell.parameter & 15) - 8) * 16;
       c.realNote = uint8_t(sample->relativeNote + cell.note - 1);
-      c.notePeriod = linear ? 7680 - c.realNote * 64 - sample->finetune / 2
-                            : AmigaPeriod(c.realNote, sample->finetune);
+      c.notePeriod =
+          linear ? 7680 - c.realNote * 64 - finetune / 2 : AmigaPeriod(c.realNote, finetune);
       if (!tonePortamento) c.period = c.notePeriod;
       c.updateFlags = UpdateStartNote;
     }
     c.periodDelta = 0;
     c.updateFlags |= UpdateFrequency | UpdateVolume;
-    if (cell.instrument != 0) ResetChannel(c, *sample);
+    if (cell.instrument != 0) {
+      if (keyOffCell && (instrument->volumeType & EnvelopeOn)) {
+        // Next to a key-off the instrument number restores volume and panning only: the note is
+        // being released, so its envelopes and fadeout go on instead of starting again.
+        c.volume = sample->defaultVolume;
+        c.panning = int32_t(sample->defaultPanning);
+        c.updateFlags |= UpdateVolume | UpdatePanning;
+      } else {
+        ResetChannel(c, *sample);
+      }
+    }
     if (cell.volume != 0) VolumeColumn(c, cell.volume);
-    if (cell.note == NoteKeyOff || cell.effect == EffectKeyOff) c.keyOff = 1;
+    // A delayed key-off acts on its tick (EffectTick).
+    if (keyOffCell && !(noteDelay && cell.note == NoteKeyOff)) c.keyOff = 1;
     if (!(instrument->volumeType & EnvelopeOn) && c.keyOff) c.volumeEnvelope.output = 0;
     Envelopes(c, *instrument);
     Fadeout(c, *instrument);
     EffectRow(machine, c, cell, *instrument, *sample);
-    if (cell.effect == EffectExtended && (cell.parameter >> 4) == ExtendedNoteDelay) {
+    if (noteDelay && cell.note != NoteKeyOff) {
       // Note delay: the row changes nothing yet; period, volume and panning stay as they were.
       c.period = oldPeriod;
       c.volume = oldVolume;
@@ -274,7 +296,7 @@ void DoTick(ModuleMachine& machine) {
     Envelopes(c, *instrument);
     Fadeout(c, *instrument);
     VolumeColumnTick(c, cell.volume);
-    EffectTick(machine, c, cell, *sample);
+    EffectTick(machine, c, cell, *instrument, *sample);
     DoAutoVibrato(c, *instrument);
     UpdateVoice(machine, c, *sample);
   }

@@ -210,6 +210,48 @@ TEST(ModuleLoader, RefusesPackedDataThatOverOrUnderRunsItsRows) {
   }
 }
 
+TEST(ModuleLoader, SkipsPatternHeadersLongerThanNine) {
+  XmModule desc = OneChannelSong({{0, Cell(49, 1)}, {3, Cell(97)}}, 4);
+  std::vector<uint8_t> image = WriteXm(desc);
+  // Pattern header at 336: a stated length of 13 with four extra bytes before the cells.
+  const size_t header = 60 + 276;
+  ASSERT_EQ(image[header], 9);
+  std::vector<uint8_t> longer = image;
+  longer[header] = 13;
+  longer.insert(longer.begin() + long(header + 9), {0xFF, 0xFF, 0xFF, 0xFF});
+  ModuleSong* song = LoadImage(longer);
+  ASSERT_NE(song, nullptr);
+  EXPECT_EQ(song->patterns[0].rowCount, 4u);
+  EXPECT_EQ(song->patterns[0].cells[0].note, 49);
+  EXPECT_EQ(song->patterns[0].cells[3].note, NoteKeyOff);
+  EXPECT_EQ(song->instruments[0].samples[0]->length, 32u);  // what follows is read in place
+  ReleaseSong(song);
+
+  // A stated length that reaches past the end of the file is still refused.
+  std::vector<uint8_t> beyond = image;
+  beyond[header + 2] = 0x01;  // 65,545 bytes
+  EXPECT_EQ(LoadImage(beyond), nullptr);
+}
+
+TEST(ModuleLoader, ClampsEnvelopeValuesAbove64) {
+  XmModule desc = OneChannelSong({{0, Cell(49, 1)}});
+  XmInstrument& ins = desc.Instruments[0];
+  ins.VolumeEnvelope.Points = {{0, 80}, {4, 64}, {8, 0}};
+  ins.VolumeEnvelope.Type = EnvelopeOn;
+  ins.PanningEnvelope.Points = {{0, 200}, {4, 32}};
+  ins.PanningEnvelope.Type = EnvelopeOn;
+  TestSong t(desc);
+  ASSERT_NE(t.song, nullptr);
+  const ModuleInstrument& loaded = t.song->instruments[0];
+  EXPECT_EQ(loaded.volumePoints[0].value, 64);
+  EXPECT_EQ(loaded.volumePoints[1].value, 64);
+  EXPECT_EQ(loaded.panningPoints[0].value, 64);
+  EXPECT_EQ(loaded.panningPoints[1].value, 32);
+  t.Tick();
+  EXPECT_EQ(t.Channel(0).volumeEnvelope.output, 64);
+  EXPECT_EQ(t.Channel(0).panningEnvelope.output, 64);
+}
+
 TEST(ModuleLoader, SurvivesCorruptedImages) {
   // Random byte damage must load or be refused without reading outside the image (the sanitizer
   // build checks the reads and that nothing leaks).

@@ -180,11 +180,14 @@ TEST(ModuleReplay, RetriggerVolumeActions) {
 }
 
 TEST(ModuleReplay, NoteDelayAndSampleOffset) {
-  // ED0 never starts its note.
-  XmModule desc = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0xD0)}});
-  TestSong t(desc);
-  t.Ticks(6);
-  EXPECT_EQ(t.Voice(0).sample, nullptr);
+  // ED2 starts its note on tick 2.
+  XmModule two = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0xD2)}});
+  TestSong u(two);
+  u.Ticks(2);
+  EXPECT_EQ(u.Voice(0).sample, nullptr);
+  u.Tick();
+  EXPECT_NE(u.Voice(0).sample, nullptr);
+
   // 9xx within the loop starts the note there; beyond the loop end it restarts the sound that
   // plays from 0 and starts no new note.
   XmModule offset = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(49, 1, 0, 0x09, 0x01)}});
@@ -252,4 +255,190 @@ TEST(ModuleReplay, PanningFollowsTheFormat) {
       EXPECT_NEAR(double(left) / double(right), 1.0, 0.02);
     }
   }
+}
+
+TEST(ModuleReplay, NoteDelayZeroPlaysOnTheRowTick) {
+  // ED0 next to a note with a volume slide of 3 (0x63): the note starts on the row tick as if
+  // there were no delay, and the slide reaches the voice on every tick: 61 on the row tick, then
+  // 58, 55, 52, 49, 46.
+  XmModule desc = OneChannelSong({{0, Cell(49, 1, 0x63, 0x0E, 0xD0)}});
+  TestSong t(desc);
+  t.Tick();
+  EXPECT_NE(t.Voice(0).sample, nullptr);
+  EXPECT_EQ(t.Channel(0).period, 4608);
+  EXPECT_EQ(t.Channel(0).volume, 61);
+  int32_t voiceVolume = t.Voice(0).volume;
+  t.Ticks(5);
+  EXPECT_EQ(t.Channel(0).volume, 46);
+  EXPECT_LT(t.Voice(0).volume, voiceVolume);
+
+  // ED0 next to a key-off releases at once: without an envelope the note is silent on the row.
+  XmModule off = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97, 0, 0, 0x0E, 0xD0)}});
+  TestSong k(off);
+  k.Ticks(7);
+  EXPECT_EQ(k.Channel(0).keyOff, 1);
+  EXPECT_EQ(k.Voice(0).volume, 0);
+}
+
+TEST(ModuleReplay, DelayedKeyOffReleasesOnItsTick) {
+  // Without a volume envelope: row 1 holds a key-off with ED3. The note plays on through ticks
+  // 6..8 and falls silent on tick 9 (tick 3 of row 1) on the same voice, never restarted.
+  XmModule plain = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97, 0, 0, 0x0E, 0xD3)}});
+  TestSong t(plain);
+  t.Ticks(6);
+  MixVoice* voice = &t.Voice(0);
+  int32_t sounding = voice->volume;
+  ASSERT_GT(sounding, 0);
+  for (int tick = 0; tick < 3; ++tick) {
+    t.Tick();
+    EXPECT_EQ(t.Channel(0).keyOff, 0) << tick;
+    EXPECT_EQ(voice->volume, sounding) << tick;
+  }
+  voice->position = 11;
+  t.Tick();
+  EXPECT_EQ(t.Channel(0).keyOff, 1);
+  EXPECT_EQ(&t.Voice(0), voice);
+  EXPECT_EQ(voice->volume, 0);
+  EXPECT_EQ(voice->position, 11u);  // no new start
+  t.Ticks(2);
+  EXPECT_EQ(voice->volume, 0);
+
+  // With a volume envelope 64 -> 32 (sustain at point 1, tick 4) -> 0 at tick 8 and fadeout
+  // 0x800 (0x1000 a tick): the envelope holds 32 until tick 9, where the key-off lands after
+  // that tick's envelope step. From tick 10 it leaves the sustain point (32, 24, 16) and the
+  // fadeout runs (61,440, 57,344, 53,248), all carried to the same voice.
+  XmModule env = plain;
+  XmInstrument& ins = env.Instruments[0];
+  ins.VolumeEnvelope.Points = {{0, 64}, {4, 32}, {8, 0}};
+  ins.VolumeEnvelope.Type = EnvelopeOn | EnvelopeSustain;
+  ins.VolumeEnvelope.Sustain = 1;
+  ins.Fadeout = 0x0800;
+  TestSong e(env);
+  e.Ticks(9);
+  voice = &e.Voice(0);
+  e.Tick();
+  ModuleChannel& c = e.Channel(0);
+  EXPECT_EQ(c.keyOff, 1);
+  EXPECT_EQ(c.volumeEnvelope.output, 32);
+  EXPECT_EQ(c.fadeoutVolume, 65536);
+  std::vector<int32_t> outputs, fades, volumes;
+  for (int i = 0; i < 3; ++i) {
+    e.Tick();
+    outputs.push_back(c.volumeEnvelope.output);
+    fades.push_back(c.fadeoutVolume);
+    volumes.push_back(voice->volume);
+  }
+  EXPECT_EQ(outputs, (std::vector<int32_t>{32, 24, 16}));
+  EXPECT_EQ(fades, (std::vector<int32_t>{61440, 57344, 53248}));
+  EXPECT_EQ(&e.Voice(0), voice);
+  EXPECT_GT(volumes[0], volumes[1]);
+  EXPECT_GT(volumes[1], volumes[2]);
+}
+
+TEST(ModuleReplay, SetFinetuneAppliesToItsRowOnly) {
+  // Linear table, real note 48 (period 4608 at finetune 0). E5y plays the row's note with
+  // finetune (y - 8) x 16: E50 gives -128, period 4608 + 64; E5F gives 112, period 4608 - 56.
+  // The sample keeps finetune 0, so the plain notes after them play at 4608, and E5C on a row
+  // without a note changes nothing.
+  XmModule desc = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0x50)},
+                                  {1, Cell(49, 1)},
+                                  {2, Cell(49, 1, 0, 0x0E, 0x5F)},
+                                  {3, Cell(0, 0, 0, 0x0E, 0x5C)},
+                                  {4, Cell(49, 1)}});
+  TestSong t(desc);
+  std::vector<int32_t> periods;
+  for (int row = 0; row < 5; ++row) {
+    t.Ticks(6);
+    periods.push_back(t.Channel(0).period);
+  }
+  EXPECT_EQ(periods, (std::vector<int32_t>{4672, 4608, 4552, 4552, 4608}));
+  EXPECT_EQ(t.song->instruments[0].samples[0]->finetune, 0);
+
+  // Amiga table: E58 means finetune 0 whatever the sample's own (16 here): period 1712.
+  XmModule amiga = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0x58)}, {1, Cell(49, 1)}});
+  amiga.Flags = 0;
+  amiga.Instruments[0].Samples[0].Finetune = 16;
+  TestSong a(amiga);
+  a.Tick();
+  EXPECT_EQ(a.Channel(0).period, 1712);
+  a.Ticks(6);
+  EXPECT_EQ(a.Channel(0).period, AmigaPeriod(48, 16));
+}
+
+TEST(ModuleReplay, VolumeColumnTonePortamentoSlidesToTheNote) {
+  // Linear table: note 49 (period 4608), then note 61 (period 3840) next to volume byte 0xF2:
+  // speed 0x20, 128 a tick. The row tick keeps note, period and voice; ticks 1..5 slide 4480
+  // .. 3968, and row 2's 0xF0 (speed from memory) lands on 3840 on its first slide tick.
+  XmModule desc = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(61, 1, 0xF2)}, {2, Cell(0, 0, 0xF0)}});
+  TestSong t(desc);
+  t.Ticks(6);
+  MixVoice* voice = &t.Voice(0);
+  voice->position = 5;
+  t.Tick();
+  ModuleChannel& c = t.Channel(0);
+  EXPECT_EQ(c.period, 4608);
+  EXPECT_EQ(c.note, 48);
+  EXPECT_EQ(c.portamentoTarget, 3840);
+  EXPECT_EQ(&t.Voice(0), voice);
+  EXPECT_EQ(voice->position, 5u);
+  std::vector<int32_t> periods;
+  for (int i = 0; i < 7; ++i) {
+    t.Tick();
+    periods.push_back(c.period);
+  }
+  EXPECT_EQ(periods, (std::vector<int32_t>{4480, 4352, 4224, 4096, 3968, 3968, 3840}));
+  EXPECT_EQ(&t.Voice(0), voice);
+
+  // A volume byte that sets the volume (0x30) next to a note still starts it at once.
+  XmModule set = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(61, 1, 0x30)}});
+  TestSong s(set);
+  s.Ticks(7);
+  EXPECT_EQ(s.Channel(0).period, 3840);
+  EXPECT_EQ(s.Channel(0).volume, 32);
+}
+
+TEST(ModuleReplay, KeyOffNextToInstrumentOrVolumeReleases) {
+  // Volume envelope 64 -> 32 (sustain at point 1) -> 0 over ticks 0..8, fadeout 0x1000 a tick.
+  // Row 0 plays the note at volume 32; row 1 (tick 6) keys it off next to the instrument
+  // number, next to a volume byte 0x20 (volume 16), or alone. In every case the envelope leaves
+  // its sustain point from where it is (32, then 24) and the fadeout runs (61,440, 57,344); the
+  // instrument number restores the sample's volume 64 and the volume byte sets 16.
+  auto run = [](XmCell offCell) {
+    XmModule desc = OneChannelSong({{0, Cell(49, 1, 0x30)}, {1, offCell}});
+    XmInstrument& ins = desc.Instruments[0];
+    ins.VolumeEnvelope.Points = {{0, 64}, {4, 32}, {8, 0}};
+    ins.VolumeEnvelope.Type = EnvelopeOn | EnvelopeSustain;
+    ins.VolumeEnvelope.Sustain = 1;
+    ins.Fadeout = 0x0800;
+    TestSong t(desc);
+    t.Ticks(6);
+    std::vector<int32_t> trace;
+    for (int i = 0; i < 2; ++i) {
+      t.Tick();
+      const ModuleChannel& c = t.Channel(0);
+      trace.insert(trace.end(), {c.volume, c.keyOff, c.volumeEnvelope.output, c.fadeoutVolume});
+    }
+    return trace;
+  };
+  EXPECT_EQ(run(Cell(97, 1)), (std::vector<int32_t>{64, 1, 32, 61440, 64, 1, 24, 57344}));
+  EXPECT_EQ(run(Cell(97, 0, 0x20)), (std::vector<int32_t>{16, 1, 32, 61440, 16, 1, 24, 57344}));
+  EXPECT_EQ(run(Cell(97)), (std::vector<int32_t>{32, 1, 32, 61440, 32, 1, 24, 57344}));
+  EXPECT_EQ(run(Cell(0, 1, 0, 0x14, 0)),
+            (std::vector<int32_t>{64, 1, 32, 61440, 64, 1, 24, 57344}));
+
+  // An envelope that has died away (64 -> 0 over 4 ticks, no sustain) stays silent when a
+  // key-off next to the instrument number follows: the note does not come back.
+  XmModule died = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97, 1)}});
+  died.Instruments[0].VolumeEnvelope.Points = {{0, 64}, {4, 0}};
+  died.Instruments[0].VolumeEnvelope.Type = EnvelopeOn;
+  TestSong d(died);
+  d.Ticks(7);
+  EXPECT_EQ(d.Channel(0).volumeEnvelope.output, 0);
+  EXPECT_EQ(d.Voice(0).volume, 0);
+
+  // Without a volume envelope the key-off still silences the note at once.
+  XmModule plain = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97, 1)}});
+  TestSong p(plain);
+  p.Ticks(7);
+  EXPECT_EQ(p.Voice(0).volume, 0);
 }
