@@ -12,7 +12,7 @@ int16_t ModuleChannelCount = 0;
 int32_t ModuleSize[5] = {};
 
 void FillModuleSizes() {
-  for (int n = 1; n <= 4; ++n) ModuleSize[n] = static_cast<int32_t>(*EmbeddedModules[n].size);
+  for (int n = 1; n <= 4; ++n) ModuleSize[n] = static_cast<int32_t>(*EmbeddedModules[n].Size);
 }
 
 namespace {
@@ -20,7 +20,7 @@ namespace {
 void PlayModule(int n) {
   ModuleStop();
   ModuleFree();
-  ModuleLoad(EmbeddedModules[n].data, ModuleSize[n]);
+  ModuleLoad(EmbeddedModules[n].Data, ModuleSize[n]);
   ModulePlay();
   ModuleChannelCount = ModuleGetChannels();
 }

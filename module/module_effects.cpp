@@ -17,15 +17,15 @@ enum : uint8_t {
 };
 
 void VolumeSlide(ModuleChannel& c) {
-  int32_t x = c.volumeSlideMemory >> 4, y = c.volumeSlideMemory & 15;
-  c.volume = x != 0 ? std::min(c.volume + x, 64) : std::max(c.volume - y, 0);
-  c.updateFlags |= UpdateVolume;
+  int32_t x = c.VolumeSlideMemory >> 4, y = c.VolumeSlideMemory & 15;
+  c.Volume = x != 0 ? std::min(c.Volume + x, 64) : std::max(c.Volume - y, 0);
+  c.UpdateFlags |= UpdateVolume;
 }
 
 void AdvanceVibrato(ModuleChannel& c) {
-  int32_t p = c.vibratoPosition + c.vibratoSpeed;
+  int32_t p = c.VibratoPosition + c.VibratoSpeed;
   if (p > 31) p -= 64;
-  c.vibratoPosition = int8_t(p);
+  c.VibratoPosition = int8_t(p);
 }
 
 // The volume change of a multi-retrigger action (its parameter's high nibble); 0 and 8 change
@@ -67,51 +67,51 @@ int32_t RetriggerVolume(int32_t volume, uint8_t action) {
 
 void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell, uint8_t x,
                  uint8_t y) {
-  ModuleSong& song = *machine.song;
+  ModuleSong& song = *machine.Song;
   switch (x) {
     case ExtendedFinePortamentoUp:
-      if (y) c.finePortamentoUpMemory = y;
-      c.period = ClampPeriod(c.period - c.finePortamentoUpMemory * 4);
+      if (y) c.FinePortamentoUpMemory = y;
+      c.Period = ClampPeriod(c.Period - c.FinePortamentoUpMemory * 4);
       break;
     case ExtendedFinePortamentoDown:
-      if (y) c.finePortamentoDownMemory = y;
-      c.period = ClampPeriod(c.period + c.finePortamentoDownMemory * 4);
+      if (y) c.FinePortamentoDownMemory = y;
+      c.Period = ClampPeriod(c.Period + c.FinePortamentoDownMemory * 4);
       break;
     case ExtendedVibratoControl:
-      c.waveControl = uint8_t((c.waveControl & 0xF0) | y);
+      c.WaveControl = uint8_t((c.WaveControl & 0xF0) | y);
       break;
     case ExtendedPatternLoop:
       if (y == 0) {
-        c.patternLoopRow = song.row;
+        c.PatternLoopRow = song.Row;
       } else {
-        c.patternLoopCount = c.patternLoopCount == 0 ? y : c.patternLoopCount - 1;
-        if (c.patternLoopCount != 0) song.nextRow = c.patternLoopRow;
+        c.PatternLoopCount = c.PatternLoopCount == 0 ? y : c.PatternLoopCount - 1;
+        if (c.PatternLoopCount != 0) song.NextRow = c.PatternLoopRow;
       }
       break;
     case ExtendedTremoloControl:
-      c.waveControl = uint8_t((c.waveControl & 0x0F) | y << 4);
+      c.WaveControl = uint8_t((c.WaveControl & 0x0F) | y << 4);
       break;
     case ExtendedSetPanning:
-      c.panning = y * 16;
-      c.updateFlags |= UpdatePanning;
+      c.Panning = y * 16;
+      c.UpdateFlags |= UpdatePanning;
       break;
     case ExtendedFineVolumeUp:
-      if (y) c.fineVolumeSlideMemory = y;
-      c.volume = std::min(c.volume + c.fineVolumeSlideMemory, 64);
-      c.updateFlags |= UpdateVolume;
+      if (y) c.FineVolumeSlideMemory = y;
+      c.Volume = std::min(c.Volume + c.FineVolumeSlideMemory, 64);
+      c.UpdateFlags |= UpdateVolume;
       break;
     case ExtendedFineVolumeDown:
-      if (y) c.fineVolumeSlideMemory = y;
-      c.volume = std::max(c.volume - c.fineVolumeSlideMemory, 0);
-      c.updateFlags |= UpdateVolume;
+      if (y) c.FineVolumeSlideMemory = y;
+      c.Volume = std::max(c.Volume - c.FineVolumeSlideMemory, 0);
+      c.UpdateFlags |= UpdateVolume;
       break;
     case ExtendedNoteDelay:
       // A delayed key-off leaves the sounding note alone until its tick.
-      if (y != 0 && cell.note != NoteKeyOff)
-        c.updateFlags &= ~(UpdateFrequency | UpdateVolume | UpdatePanning | UpdateStartNote);
+      if (y != 0 && cell.Note != NoteKeyOff)
+        c.UpdateFlags &= ~(UpdateFrequency | UpdateVolume | UpdatePanning | UpdateStartNote);
       break;
     case ExtendedPatternDelay:
-      song.patternDelayTicks = song.speed * y;
+      song.PatternDelayTicks = song.Speed * y;
       break;
     default:
       break;
@@ -120,35 +120,35 @@ void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cel
 
 void ExtendedTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell, uint8_t x,
                   uint8_t y, const ModuleInstrument& instrument, const ModuleSample& sample) {
-  const int32_t tick = machine.song->tick;
+  const int32_t tick = machine.Song->Tick;
   switch (x) {
     case ExtendedRetrigger:
       if (y != 0 && tick % y == 0)
-        c.updateFlags |= UpdateStartNote | UpdateVolume | UpdateFrequency;
+        c.UpdateFlags |= UpdateStartNote | UpdateVolume | UpdateFrequency;
       break;
     case ExtendedNoteCut:
       if (tick == y) {
-        c.volume = 0;
-        c.updateFlags |= UpdateVolume;
+        c.Volume = 0;
+        c.UpdateFlags |= UpdateVolume;
       }
       break;
     case ExtendedNoteDelay:
       if (y == 0) break;  // ED0 played its cell on the row tick
-      if (cell.note == NoteKeyOff) {
+      if (cell.Note == NoteKeyOff) {
         // A delayed key-off releases the note on its tick and never starts one.
         if (tick == y) {
-          c.keyOff = 1;
-          if (!(instrument.volumeType & EnvelopeOn)) c.volumeEnvelope.output = 0;
-          c.updateFlags |= UpdateVolume;
+          c.KeyOff = 1;
+          if (!(instrument.VolumeType & EnvelopeOn)) c.VolumeEnvelope.Output = 0;
+          c.UpdateFlags |= UpdateVolume;
         }
       } else if (tick != y) {
-        c.updateFlags &= ~(UpdateFrequency | UpdateVolume | UpdatePanning | UpdateStartNote);
+        c.UpdateFlags &= ~(UpdateFrequency | UpdateVolume | UpdatePanning | UpdateStartNote);
       } else {
         ResetChannel(c, sample);
-        c.period = c.notePeriod;
-        c.updateFlags |= UpdateFrequency;
-        if (cell.volume != 0) VolumeColumn(c, cell.volume);
-        c.updateFlags |= UpdateStartNote;
+        c.Period = c.NotePeriod;
+        c.UpdateFlags |= UpdateFrequency;
+        if (cell.Volume != 0) VolumeColumn(c, cell.Volume);
+        c.UpdateFlags |= UpdateStartNote;
       }
       break;
     default:
@@ -170,52 +170,52 @@ int32_t WaveformValue(int waveform, int8_t position) {
 }
 
 void TonePortamento(ModuleChannel& c) {
-  int32_t speed = c.portamentoSpeed * 4;
-  if (c.period < c.portamentoTarget) {
-    c.period = std::min(c.period + speed, c.portamentoTarget);
-  } else if (c.period > c.portamentoTarget) {
-    c.period = std::max(c.period - speed, c.portamentoTarget);
+  int32_t speed = c.PortamentoSpeed * 4;
+  if (c.Period < c.PortamentoTarget) {
+    c.Period = std::min(c.Period + speed, c.PortamentoTarget);
+  } else if (c.Period > c.PortamentoTarget) {
+    c.Period = std::max(c.Period - speed, c.PortamentoTarget);
   }
-  c.updateFlags |= UpdateFrequency;
+  c.UpdateFlags |= UpdateFrequency;
 }
 
 void DoVibrato(ModuleChannel& c) {
-  int waveform = c.waveControl & 3;
-  int32_t value = WaveformValue(waveform >= 2 ? WaveSquare : waveform, c.vibratoPosition);
-  int32_t d = ((c.vibratoDepth * value) >> 5) & ~3;
-  if (c.vibratoPosition >= 0) d = -d;
-  c.periodDelta = d;
-  c.updateFlags |= UpdateFrequency;
+  int waveform = c.WaveControl & 3;
+  int32_t value = WaveformValue(waveform >= 2 ? WaveSquare : waveform, c.VibratoPosition);
+  int32_t d = ((c.VibratoDepth * value) >> 5) & ~3;
+  if (c.VibratoPosition >= 0) d = -d;
+  c.PeriodDelta = d;
+  c.UpdateFlags |= UpdateFrequency;
 }
 
 void DoTremolo(ModuleChannel& c) {
-  int waveform = (c.waveControl >> 4) & 3;
-  int32_t value = WaveformValue(waveform == 3 ? WaveSine : waveform, c.tremoloPosition);
-  int32_t d = (c.tremoloDepth * value) >> 6;
-  if (c.tremoloPosition >= 0) {
-    if (c.volume + d > 64) d = 64 - c.volume;
-    c.volumeDelta = d;
+  int waveform = (c.WaveControl >> 4) & 3;
+  int32_t value = WaveformValue(waveform == 3 ? WaveSine : waveform, c.TremoloPosition);
+  int32_t d = (c.TremoloDepth * value) >> 6;
+  if (c.TremoloPosition >= 0) {
+    if (c.Volume + d > 64) d = 64 - c.Volume;
+    c.VolumeDelta = d;
   } else {
-    if (int16_t(c.volume - d) < 0) d = c.volume;
-    c.volumeDelta = -d;
+    if (int16_t(c.Volume - d) < 0) d = c.Volume;
+    c.VolumeDelta = -d;
   }
-  int32_t p = c.tremoloPosition + c.tremoloSpeed;
+  int32_t p = c.TremoloPosition + c.TremoloSpeed;
   if (p > 31) p -= 64;
-  c.tremoloPosition = int8_t(p);
-  c.updateFlags |= UpdateVolume;
+  c.TremoloPosition = int8_t(p);
+  c.UpdateFlags |= UpdateVolume;
 }
 
 void DoTremor(ModuleChannel& c) {
-  if (c.tremorPosition >= c.tremorOnTicks) c.volumeDelta = -c.volume;
-  c.tremorPosition += 1;
-  if (c.tremorPosition >= c.tremorOnTicks + c.tremorOffTicks) c.tremorPosition = 0;
-  c.updateFlags |= UpdateVolume;
+  if (c.TremorPosition >= c.TremorOnTicks) c.VolumeDelta = -c.Volume;
+  c.TremorPosition += 1;
+  if (c.TremorPosition >= c.TremorOnTicks + c.TremorOffTicks) c.TremorPosition = 0;
+  c.UpdateFlags |= UpdateVolume;
 }
 
 void DoAutoVibrato(ModuleChannel& c, const ModuleInstrument& instrument) {
-  int32_t p = c.autoVibratoPosition;
+  int32_t p = c.AutoVibratoPosition;
   int32_t value;
-  switch (instrument.vibratoType) {
+  switch (instrument.VibratoType) {
     case AutoVibratoSine:
       value = int32_t(std::sin(p * double(0.024543688f)) * 64);
       break;
@@ -232,78 +232,78 @@ void DoAutoVibrato(ModuleChannel& c, const ModuleInstrument& instrument) {
       value = 0;
       break;  // the format defines no other type
   }
-  int32_t d = instrument.vibratoDepth * value;
-  if (instrument.vibratoSweep != 0) d = c.autoVibratoSweep * d / instrument.vibratoSweep;
-  c.periodDelta += d >> 6;
-  if (c.autoVibratoSweep < instrument.vibratoSweep) c.autoVibratoSweep += 1;
-  p += instrument.vibratoRate;
+  int32_t d = instrument.VibratoDepth * value;
+  if (instrument.VibratoSweep != 0) d = c.AutoVibratoSweep * d / instrument.VibratoSweep;
+  c.PeriodDelta += d >> 6;
+  if (c.AutoVibratoSweep < instrument.VibratoSweep) c.AutoVibratoSweep += 1;
+  p += instrument.VibratoRate;
   if (p > 255) p -= 256;
-  c.autoVibratoPosition = p;
-  c.updateFlags |= UpdateFrequency;
+  c.AutoVibratoPosition = p;
+  c.UpdateFlags |= UpdateFrequency;
 }
 
 void SetEnvelopePosition(ModuleChannel& c, const ModuleInstrument& instrument, int32_t q) {
-  const ModuleEnvelopePoint* points = instrument.volumePoints;
-  int32_t n = instrument.volumePointCount;
-  ModuleEnvelopeState& e = c.volumeEnvelope;
+  const ModuleEnvelopePoint* points = instrument.VolumePoints;
+  int32_t n = instrument.VolumePointCount;
+  ModuleEnvelopeState& e = c.VolumeEnvelope;
   int32_t k = 0;
-  while (k < n && q > points[k + 1].tick) ++k;
-  e.point = k;
+  while (k < n && q > points[k + 1].Tick) ++k;
+  e.Point = k;
   if (k >= n - 1) {
-    e.output = points[n - 1].value;
-    e.stopped = 1;
+    e.Output = points[n - 1].Value;
+    e.Stopped = 1;
     return;
   }
-  e.stopped = 0;
-  e.tick = q;
-  int32_t ticks = points[k + 1].tick - points[k].tick;
-  e.step = ticks != 0 ? ((points[k + 1].value - points[k].value) * 65536) / ticks : 0;
-  e.point = k + 1;
-  int64_t value = int64_t(q - points[k].tick) * e.step + points[k].value * 65536;
-  e.value = int32_t(std::clamp<int64_t>(value, 0, 64 * 65536));
-  e.output = e.value >> 16;
+  e.Stopped = 0;
+  e.Tick = q;
+  int32_t ticks = points[k + 1].Tick - points[k].Tick;
+  e.Step = ticks != 0 ? ((points[k + 1].Value - points[k].Value) * 65536) / ticks : 0;
+  e.Point = k + 1;
+  int64_t value = int64_t(q - points[k].Tick) * e.Step + points[k].Value * 65536;
+  e.Value = int32_t(std::clamp<int64_t>(value, 0, 64 * 65536));
+  e.Output = e.Value >> 16;
 }
 
 void VolumeColumn(ModuleChannel& c, uint8_t v) {
   int32_t low = v & 15;
   if (v >= VolumeSetFirst && v <= VolumeSetLast) {
-    c.volume = v - VolumeSetFirst;
-    c.updateFlags |= UpdateVolume;
+    c.Volume = v - VolumeSetFirst;
+    c.UpdateFlags |= UpdateVolume;
     return;
   }
   switch (v >> 4) {
     case VolumeSlideDown:
     case VolumeFineSlideDown:
-      c.volume = std::max(c.volume - low, 0);
-      c.updateFlags |= UpdateVolume;
+      c.Volume = std::max(c.Volume - low, 0);
+      c.UpdateFlags |= UpdateVolume;
       break;
     case VolumeSlideUp:
     case VolumeFineSlideUp:
-      c.volume = std::min(c.volume + low, 64);
-      c.updateFlags |= UpdateVolume;
+      c.Volume = std::min(c.Volume + low, 64);
+      c.UpdateFlags |= UpdateVolume;
       break;
     case VolumeVibratoSpeed:
-      c.vibratoSpeed = uint8_t(low);
+      c.VibratoSpeed = uint8_t(low);
       break;
     case VolumeVibrato:
-      c.vibratoDepth = uint8_t(low);
+      c.VibratoDepth = uint8_t(low);
       break;
     case VolumeSetPanning:
-      c.panning = low * 16;
-      c.updateFlags |= UpdatePanning;
+      c.Panning = low * 16;
+      c.UpdateFlags |= UpdatePanning;
       break;
     case VolumePanningSlideLeft:
-      c.panning -= low;
-      c.updateFlags |= UpdatePanning;
+      c.Panning -= low;
+      c.UpdateFlags |= UpdatePanning;
       break;
     case VolumePanningSlideRight:
-      c.panning += low;
-      c.updateFlags |= UpdatePanning;
+      c.Panning += low;
+      c.UpdateFlags |= UpdatePanning;
       break;
     case VolumeTonePortamento:
-      if (low != 0) c.portamentoSpeed = uint8_t(low * 16);
-      c.portamentoTarget = c.notePeriod;
-      c.updateFlags &= ~UpdateStartNote;
+      if (low != 0) c.PortamentoSpeed = uint8_t(low * 16);
+      c.PortamentoTarget = c.NotePeriod;
+      c.UpdateFlags &= ~UpdateStartNote;
       break;
     default:
       break;
@@ -314,25 +314,25 @@ void VolumeColumnTick(ModuleChannel& c, uint8_t v) {
   int32_t low = v & 15;
   switch (v >> 4) {
     case VolumeSlideDown:
-      c.volume = std::max(c.volume - low, 0);
-      c.updateFlags |= UpdateVolume;
+      c.Volume = std::max(c.Volume - low, 0);
+      c.UpdateFlags |= UpdateVolume;
       break;
     case VolumeSlideUp:
-      c.volume = std::min(c.volume + low, 64);
-      c.updateFlags |= UpdateVolume;
+      c.Volume = std::min(c.Volume + low, 64);
+      c.UpdateFlags |= UpdateVolume;
       break;
     case VolumeVibrato:
-      c.vibratoDepth = uint8_t(low);
+      c.VibratoDepth = uint8_t(low);
       DoVibrato(c);
       AdvanceVibrato(c);
       break;
     case VolumePanningSlideLeft:
-      c.panning -= low;
-      c.updateFlags |= UpdatePanning;
+      c.Panning -= low;
+      c.UpdateFlags |= UpdatePanning;
       break;
     case VolumePanningSlideRight:
-      c.panning += low;
-      c.updateFlags |= UpdatePanning;
+      c.Panning += low;
+      c.UpdateFlags |= UpdatePanning;
       break;
     case VolumeTonePortamento:
       TonePortamento(c);
@@ -344,69 +344,69 @@ void VolumeColumnTick(ModuleChannel& c, uint8_t v) {
 
 void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
                const ModuleInstrument& instrument, const ModuleSample& sample) {
-  ModuleSong& song = *machine.song;
-  const uint8_t p = cell.parameter, x = p >> 4, y = p & 15;
-  switch (cell.effect) {
+  ModuleSong& song = *machine.Song;
+  const uint8_t p = cell.Parameter, x = p >> 4, y = p & 15;
+  switch (cell.Effect) {
     case EffectPortamentoUp:
-      if (p) c.portamentoUpMemory = p;
+      if (p) c.PortamentoUpMemory = p;
       break;
     case EffectPortamentoDown:
-      if (p) c.portamentoDownMemory = p;
+      if (p) c.PortamentoDownMemory = p;
       break;
     case EffectTonePortamento:
-      if (p) c.portamentoSpeed = p;
-      c.portamentoTarget = c.notePeriod;
-      c.updateFlags &= ~(UpdateFrequency | UpdateStartNote);
+      if (p) c.PortamentoSpeed = p;
+      c.PortamentoTarget = c.NotePeriod;
+      c.UpdateFlags &= ~(UpdateFrequency | UpdateStartNote);
       break;
     case EffectVibrato:
-      if (x) c.vibratoSpeed = x;
-      if (y) c.vibratoDepth = y;
+      if (x) c.VibratoSpeed = x;
+      if (y) c.VibratoDepth = y;
       DoVibrato(c);
       break;
     case EffectTonePortamentoVolumeSlide:
-      c.portamentoTarget = c.notePeriod;
-      if (p) c.volumeSlideMemory = p;
-      c.updateFlags &= ~(UpdateFrequency | UpdateStartNote);
+      c.PortamentoTarget = c.NotePeriod;
+      if (p) c.VolumeSlideMemory = p;
+      c.UpdateFlags &= ~(UpdateFrequency | UpdateStartNote);
       break;
     case EffectVibratoVolumeSlide:
-      if (p) c.volumeSlideMemory = p;
+      if (p) c.VolumeSlideMemory = p;
       DoVibrato(c);
       break;
     case EffectTremolo:
-      if (x) c.tremoloSpeed = x;
-      if (y) c.tremoloDepth = y;
+      if (x) c.TremoloSpeed = x;
+      if (y) c.TremoloDepth = y;
       break;
     case EffectSetPanning:
-      c.panning = p;
-      c.updateFlags |= UpdatePanning;
+      c.Panning = p;
+      c.UpdateFlags |= UpdatePanning;
       break;
     case EffectSampleOffset: {
-      if (p) c.sampleOffsetMemory = p;
-      uint32_t offset = c.sampleOffsetMemory * 256;
-      if (offset < sample.loopStart + sample.loopLength) {
-        machine.voices[c.voice].offsetRequest = offset;
+      if (p) c.SampleOffsetMemory = p;
+      uint32_t offset = c.SampleOffsetMemory * 256;
+      if (offset < sample.LoopStart + sample.LoopLength) {
+        machine.Voices[c.Voice].OffsetRequest = offset;
       } else {
-        c.updateFlags = uint8_t((c.updateFlags & ~UpdateStartNote) | UpdateRestart);
+        c.UpdateFlags = uint8_t((c.UpdateFlags & ~UpdateStartNote) | UpdateRestart);
       }
       break;
     }
     case EffectVolumeSlide:
-      if (p) c.volumeSlideMemory = p;
+      if (p) c.VolumeSlideMemory = p;
       break;
     case EffectPositionJump:
-      song.nextRow = 0;
-      song.nextOrder = p >= song.songLength ? 0 : p;
-      machine.jumpSeen = true;
+      song.NextRow = 0;
+      song.NextOrder = p >= song.SongLength ? 0 : p;
+      machine.JumpSeen = true;
       break;
     case EffectSetVolume:
-      c.volume = p;
-      c.updateFlags |= UpdateVolume;
+      c.Volume = p;
+      c.UpdateFlags |= UpdateVolume;
       break;
     case EffectPatternBreak: {
       int32_t row = x * 10 + y;
-      song.nextRow = row > 63 ? 0 : row;
-      if (!machine.jumpSeen) song.nextOrder = song.orderPosition + 1;
-      if (song.nextOrder >= song.songLength) song.nextOrder = 0;
+      song.NextRow = row > 63 ? 0 : row;
+      if (!machine.JumpSeen) song.NextOrder = song.OrderPosition + 1;
+      if (song.NextOrder >= song.SongLength) song.NextOrder = 0;
       break;
     }
     case EffectExtended:
@@ -414,47 +414,47 @@ void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
       break;
     case EffectSetSpeed:
       if (p < 32) {
-        song.speed = p;
+        song.Speed = p;
       } else {
         SetBpm(song, p);
       }
       break;
     case EffectSetGlobalVolume:
-      song.globalVolume = std::min<int32_t>(p, 64);
-      c.updateFlags |= UpdateVolume;
+      song.GlobalVolume = std::min<int32_t>(p, 64);
+      c.UpdateFlags |= UpdateVolume;
       break;
     case EffectGlobalVolumeSlide:
-      if (p) song.globalVolumeSlideMemory = p;
+      if (p) song.GlobalVolumeSlideMemory = p;
       break;
     case EffectSetEnvelopePosition:
-      if (instrument.volumeType & EnvelopeOn) SetEnvelopePosition(c, instrument, p);
+      if (instrument.VolumeType & EnvelopeOn) SetEnvelopePosition(c, instrument, p);
       break;
     case EffectPanningSlide:
       if (p) {
-        c.panningSlideMemory = p;
-        c.updateFlags |= UpdatePanning;
+        c.PanningSlideMemory = p;
+        c.UpdateFlags |= UpdatePanning;
       }
       break;
     case EffectMultiRetrigger:
       if (p) {
-        c.retriggerAction = x;
-        c.retriggerInterval = y;
+        c.RetriggerAction = x;
+        c.RetriggerInterval = y;
       }
       break;
     case EffectTremor:
       if (p) {
-        c.tremorOnTicks = uint8_t(x + 1);
-        c.tremorOffTicks = uint8_t(y + 1);
+        c.TremorOnTicks = uint8_t(x + 1);
+        c.TremorOffTicks = uint8_t(y + 1);
       }
       DoTremor(c);
       break;
     case EffectExtraFinePortamento:
       if (x == 1) {
-        if (y) c.extraFineUpMemory = y;
-        c.period = ClampPeriod(c.period - c.extraFineUpMemory);
+        if (y) c.ExtraFineUpMemory = y;
+        c.Period = ClampPeriod(c.Period - c.ExtraFineUpMemory);
       } else if (x == 2) {
-        if (y) c.extraFineDownMemory = y;
-        c.period = ClampPeriod(c.period + c.extraFineDownMemory);
+        if (y) c.ExtraFineDownMemory = y;
+        c.Period = ClampPeriod(c.Period + c.ExtraFineDownMemory);
       }
       break;
     default:
@@ -464,34 +464,34 @@ void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
 
 void EffectTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
                 const ModuleInstrument& instrument, const ModuleSample& sample) {
-  ModuleSong& song = *machine.song;
-  const uint8_t p = cell.parameter, x = p >> 4, y = p & 15;
-  const int32_t tick = song.tick;
-  switch (cell.effect) {
+  ModuleSong& song = *machine.Song;
+  const uint8_t p = cell.Parameter, x = p >> 4, y = p & 15;
+  const int32_t tick = song.Tick;
+  switch (cell.Effect) {
     case EffectArpeggio:
       if (p) {
         int32_t offset = tick % 3 == 1 ? x : tick % 3 == 2 ? y : 0;
-        if (song.flags & SongLinearFrequencies) {
-          c.periodDelta = offset * 64;
+        if (song.Flags & SongLinearFrequencies) {
+          c.PeriodDelta = offset * 64;
         } else {
-          c.periodDelta = AmigaPeriod(c.realNote + offset, sample.finetune) -
-                          AmigaPeriod(c.realNote, sample.finetune);
+          c.PeriodDelta = AmigaPeriod(c.RealNote + offset, sample.Finetune) -
+                          AmigaPeriod(c.RealNote, sample.Finetune);
         }
-        c.updateFlags |= UpdateFrequency;
+        c.UpdateFlags |= UpdateFrequency;
       }
       break;
     case EffectPortamentoUp:
-      c.period = std::max(c.period - c.portamentoUpMemory * 4, 56);
-      c.periodDelta = 0;
-      c.updateFlags |= UpdateFrequency;
+      c.Period = std::max(c.Period - c.PortamentoUpMemory * 4, 56);
+      c.PeriodDelta = 0;
+      c.UpdateFlags |= UpdateFrequency;
       break;
     case EffectPortamentoDown:
-      c.period = ClampPeriod(c.period + c.portamentoDownMemory * 4);
-      c.periodDelta = 0;
-      c.updateFlags |= UpdateFrequency;
+      c.Period = ClampPeriod(c.Period + c.PortamentoDownMemory * 4);
+      c.PeriodDelta = 0;
+      c.UpdateFlags |= UpdateFrequency;
       break;
     case EffectTonePortamento:
-      c.periodDelta = 0;
+      c.PeriodDelta = 0;
       TonePortamento(c);
       break;
     case EffectVibrato:
@@ -499,7 +499,7 @@ void EffectTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell
       AdvanceVibrato(c);
       break;
     case EffectTonePortamentoVolumeSlide:
-      c.periodDelta = 0;
+      c.PeriodDelta = 0;
       TonePortamento(c);
       VolumeSlide(c);
       break;
@@ -518,24 +518,24 @@ void EffectTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell
       ExtendedTick(machine, c, cell, x, y, instrument, sample);
       break;
     case EffectGlobalVolumeSlide: {
-      int32_t mx = song.globalVolumeSlideMemory >> 4, my = song.globalVolumeSlideMemory & 15;
-      song.globalVolume =
-          mx != 0 ? std::min(song.globalVolume + mx, 64) : std::max(song.globalVolume - my, 0);
+      int32_t mx = song.GlobalVolumeSlideMemory >> 4, my = song.GlobalVolumeSlideMemory & 15;
+      song.GlobalVolume =
+          mx != 0 ? std::min(song.GlobalVolume + mx, 64) : std::max(song.GlobalVolume - my, 0);
       break;
     }
     case EffectPanningSlide: {
-      int32_t mx = c.panningSlideMemory >> 4, my = c.panningSlideMemory & 15;
-      c.panning = mx != 0 ? std::min(c.panning + mx, 255) : std::max(c.panning - my, 0);
-      c.updateFlags |= UpdatePanning;
+      int32_t mx = c.PanningSlideMemory >> 4, my = c.PanningSlideMemory & 15;
+      c.Panning = mx != 0 ? std::min(c.Panning + mx, 255) : std::max(c.Panning - my, 0);
+      c.UpdateFlags |= UpdatePanning;
       break;
     }
     case EffectMultiRetrigger:
-      if (c.retriggerInterval != 0 && tick % c.retriggerInterval == 0) {
-        if (c.retriggerAction != 0) {
-          c.volume = std::clamp(RetriggerVolume(c.volume, c.retriggerAction), 0, 64);
-          c.updateFlags |= UpdateVolume;
+      if (c.RetriggerInterval != 0 && tick % c.RetriggerInterval == 0) {
+        if (c.RetriggerAction != 0) {
+          c.Volume = std::clamp(RetriggerVolume(c.Volume, c.RetriggerAction), 0, 64);
+          c.UpdateFlags |= UpdateVolume;
         }
-        c.updateFlags |= UpdateStartNote;
+        c.UpdateFlags |= UpdateStartNote;
       }
       break;
     case EffectTremor:

@@ -39,17 +39,17 @@ struct Reader {
 };
 
 bool ReadExact(Reader& r, void* destination, uint32_t count) {
-  return r.ops->read(destination, count, r.file->handle) == count;
+  return r.ops->Read(destination, count, r.file->Handle) == count;
 }
 
 int64_t Tell(Reader& r) {
-  return r.ops->tell(r.file->handle);
+  return r.ops->Tell(r.file->Handle);
 }
 
 // Seeks to an absolute offset; offsets past the end of the input fail.
 bool SeekTo(Reader& r, int64_t offset) {
   if (offset < 0 || offset > r.size) return false;
-  r.ops->seek(r.file->handle, int32_t(offset), 0);
+  r.ops->Seek(r.file->Handle, int32_t(offset), 0);
   return Tell(r) == offset;
 }
 
@@ -76,27 +76,27 @@ bool DecodePattern(Reader& r, ModulePattern& pattern, uint32_t cellCount, uint32
   int64_t start = Tell(r);
   if (start + packedSize > r.size) return false;
   for (uint32_t i = 0; i < cellCount; ++i) {
-    ModuleCell& cell = pattern.cells[i];
+    ModuleCell& cell = pattern.Cells[i];
     uint8_t b;
     if (!ReadU8(r, b)) return false;
     if (b & 0x80) {
-      uint8_t* fields[5] = {&cell.note, &cell.instrument, &cell.volume, &cell.effect,
-                            &cell.parameter};
+      uint8_t* fields[5] = {&cell.Note, &cell.Instrument, &cell.Volume, &cell.Effect,
+                            &cell.Parameter};
       for (int f = 0; f < 5; ++f) {
         if ((b & (1 << f)) && !ReadU8(r, *fields[f])) return false;
       }
     } else {
-      cell.note = b;
+      cell.Note = b;
       uint8_t rest[4];
       if (!ReadExact(r, rest, 4)) return false;
-      cell.instrument = rest[0];
-      cell.volume = rest[1];
-      cell.effect = rest[2];
-      cell.parameter = rest[3];
+      cell.Instrument = rest[0];
+      cell.Volume = rest[1];
+      cell.Effect = rest[2];
+      cell.Parameter = rest[3];
     }
-    if (cell.note > 97) return false;
-    if (cell.note == 97) cell.note = NoteKeyOff;
-    if (cell.instrument > 128) cell.instrument = 0;
+    if (cell.Note > 97) return false;
+    if (cell.Note == 97) cell.Note = NoteKeyOff;
+    if (cell.Instrument > 128) cell.Instrument = 0;
   }
   return Tell(r) == start + packedSize;
 }
@@ -108,7 +108,7 @@ bool EnvelopeValid(const ModuleEnvelopePoint* points, uint8_t count, uint8_t typ
   if (count > EnvelopeFilePoints) return false;
   if (!(type & EnvelopeOn)) return true;
   for (int i = 1; i < count; ++i) {
-    if (points[i].tick < points[i - 1].tick) return false;
+    if (points[i].Tick < points[i - 1].Tick) return false;
   }
   if ((type & EnvelopeSustain) && sustain >= count) return false;
   if ((type & EnvelopeLoop) && (loopStart >= count || loopEnd >= count)) return false;
@@ -125,49 +125,49 @@ bool ParseInstrumentHeader(Reader& r, ModuleInstrument& instrument, uint32_t& sa
   if (sampleCount > 16) return false;
   end = p + headerSize;
   if (sampleCount == 0) {
-    for (ModuleSample*& s : instrument.samples) s = &EmptySample;
+    for (ModuleSample*& s : instrument.Samples) s = &EmptySample;
     return end >= Tell(r) && SeekTo(r, end);
   }
   uint8_t block[4 + 96 + 48 + 48 + 16];
   if (!ReadExact(r, block, sizeof block)) return false;
   if (end < Tell(r)) return false;  // a header shorter than what was just read
   const uint8_t* q = block + 4;
-  for (int i = 0; i < 96; ++i) instrument.keymap[i] = q[i];
+  for (int i = 0; i < 96; ++i) instrument.Keymap[i] = q[i];
   q += 96;
   // Envelope values run 0..64; larger ones in a file play as 64.
   for (int i = 0; i < EnvelopeFilePoints; ++i) {
-    instrument.volumePoints[i] = {uint16_t(Le16(q + i * 4)),
+    instrument.VolumePoints[i] = {uint16_t(Le16(q + i * 4)),
                                   uint16_t(std::min<uint32_t>(Le16(q + i * 4 + 2), 64))};
   }
   q += 48;
   for (int i = 0; i < EnvelopeFilePoints; ++i) {
-    instrument.panningPoints[i] = {uint16_t(Le16(q + i * 4)),
+    instrument.PanningPoints[i] = {uint16_t(Le16(q + i * 4)),
                                    uint16_t(std::min<uint32_t>(Le16(q + i * 4 + 2), 64))};
   }
   q += 48;
-  instrument.volumePointCount = q[0];
-  instrument.panningPointCount = q[1];
-  instrument.volumeSustain = q[2];
-  instrument.volumeLoopStart = q[3];
-  instrument.volumeLoopEnd = q[4];
-  instrument.panningSustain = q[5];
-  instrument.panningLoopStart = q[6];
-  instrument.panningLoopEnd = q[7];
-  instrument.volumeType = q[8];
-  instrument.panningType = q[9];
-  instrument.vibratoType = q[10];
-  instrument.vibratoSweep = q[11];
-  instrument.vibratoDepth = q[12];
-  instrument.vibratoRate = q[13];
-  instrument.fadeout = uint16_t(Le16(q + 14) * 2);
-  if (instrument.volumePointCount < 2) instrument.volumeType = 0;
-  if (instrument.panningPointCount < 2) instrument.panningType = 0;
-  if (!EnvelopeValid(instrument.volumePoints, instrument.volumePointCount, instrument.volumeType,
-                     instrument.volumeSustain, instrument.volumeLoopStart,
-                     instrument.volumeLoopEnd) ||
-      !EnvelopeValid(instrument.panningPoints, instrument.panningPointCount, instrument.panningType,
-                     instrument.panningSustain, instrument.panningLoopStart,
-                     instrument.panningLoopEnd)) {
+  instrument.VolumePointCount = q[0];
+  instrument.PanningPointCount = q[1];
+  instrument.VolumeSustain = q[2];
+  instrument.VolumeLoopStart = q[3];
+  instrument.VolumeLoopEnd = q[4];
+  instrument.PanningSustain = q[5];
+  instrument.PanningLoopStart = q[6];
+  instrument.PanningLoopEnd = q[7];
+  instrument.VolumeType = q[8];
+  instrument.PanningType = q[9];
+  instrument.VibratoType = q[10];
+  instrument.VibratoSweep = q[11];
+  instrument.VibratoDepth = q[12];
+  instrument.VibratoRate = q[13];
+  instrument.Fadeout = uint16_t(Le16(q + 14) * 2);
+  if (instrument.VolumePointCount < 2) instrument.VolumeType = 0;
+  if (instrument.PanningPointCount < 2) instrument.PanningType = 0;
+  if (!EnvelopeValid(instrument.VolumePoints, instrument.VolumePointCount, instrument.VolumeType,
+                     instrument.VolumeSustain, instrument.VolumeLoopStart,
+                     instrument.VolumeLoopEnd) ||
+      !EnvelopeValid(instrument.PanningPoints, instrument.PanningPointCount, instrument.PanningType,
+                     instrument.PanningSustain, instrument.PanningLoopStart,
+                     instrument.PanningLoopEnd)) {
     return false;
   }
   return SeekTo(r, end);
@@ -177,75 +177,75 @@ bool ParseInstrumentHeader(Reader& r, ModuleInstrument& instrument, uint32_t& sa
 bool ParseSampleHeader(Reader& r, ModuleSample& sample) {
   uint8_t h[40];
   if (!ReadExact(r, h, sizeof h)) return false;
-  sample.length = Le32(h);
-  sample.loopStart = Le32(h + 4);
-  sample.loopLength = Le32(h + 8);
-  sample.defaultVolume = h[12];
-  sample.finetune = int8_t(h[13]);
-  sample.bits = 8;
-  sample.loopMode = LoopNone;
+  sample.Length = Le32(h);
+  sample.LoopStart = Le32(h + 4);
+  sample.LoopLength = Le32(h + 8);
+  sample.DefaultVolume = h[12];
+  sample.Finetune = int8_t(h[13]);
+  sample.Bits = 8;
+  sample.LoopMode = LoopNone;
   uint8_t type = h[14];
-  if (type & SampleTypeForward) sample.loopMode = LoopForward;
-  if (type & SampleTypePingPong) sample.loopMode = LoopPingPong;
-  if (type & SampleType16Bit) sample.bits = 16;
-  if (sample.loopMode == LoopNone) {
-    sample.loopStart = 0;
-    sample.loopLength = sample.length;
+  if (type & SampleTypeForward) sample.LoopMode = LoopForward;
+  if (type & SampleTypePingPong) sample.LoopMode = LoopPingPong;
+  if (type & SampleType16Bit) sample.Bits = 16;
+  if (sample.LoopMode == LoopNone) {
+    sample.LoopStart = 0;
+    sample.LoopLength = sample.Length;
   }
-  if (sample.bits == 16) {
-    sample.length /= 2;
-    sample.loopStart /= 2;
-    sample.loopLength /= 2;
+  if (sample.Bits == 16) {
+    sample.Length /= 2;
+    sample.LoopStart /= 2;
+    sample.LoopLength /= 2;
   }
-  if (sample.loopLength == 0) {
-    sample.loopStart = 0;
-    sample.loopLength = sample.length;
-    sample.loopMode = LoopNone;
+  if (sample.LoopLength == 0) {
+    sample.LoopStart = 0;
+    sample.LoopLength = sample.Length;
+    sample.LoopMode = LoopNone;
   }
   // A loop reaching past the data would make the mixer read beyond the buffer.
-  if (uint64_t(sample.loopStart) + sample.loopLength > sample.length) return false;
-  sample.defaultPanning = h[15];
-  sample.relativeNote = int8_t(h[16]);
+  if (uint64_t(sample.LoopStart) + sample.LoopLength > sample.Length) return false;
+  sample.DefaultPanning = h[15];
+  sample.RelativeNote = int8_t(h[16]);
   return true;
 }
 
 // Reads and decodes one sample's data into a buffer of length + 8 frames.
 bool ReadSampleData(Reader& r, ModuleSample& sample) {
-  uint64_t bytes = uint64_t(sample.length) * sample.bits / 8;
+  uint64_t bytes = uint64_t(sample.Length) * sample.Bits / 8;
   if (Tell(r) + int64_t(bytes) > r.size) return false;
-  size_t frames = size_t(sample.length) + 8;
+  size_t frames = size_t(sample.Length) + 8;
   int16_t* data = new (std::nothrow) int16_t[frames]();
   if (!data) return false;
-  if (sample.bits == 8) {
+  if (sample.Bits == 8) {
     // The bytes are read into the upper half of the buffer and widened from the front: frame i
     // overwrites only bytes that were already widened, so no second buffer is needed.
-    auto* raw = reinterpret_cast<uint8_t*>(data) + sample.length;
+    auto* raw = reinterpret_cast<uint8_t*>(data) + sample.Length;
     if (!ReadExact(r, raw, uint32_t(bytes))) {
       delete[] data;
       return false;
     }
-    for (uint32_t i = 0; i < sample.length; ++i) data[i] = int16_t(uint16_t(raw[i] << 8));
-    std::memset(data + sample.length, 0, 16);
+    for (uint32_t i = 0; i < sample.Length; ++i) data[i] = int16_t(uint16_t(raw[i] << 8));
+    std::memset(data + sample.Length, 0, 16);
   } else {
     if (!ReadExact(r, data, uint32_t(bytes))) {
       delete[] data;
       return false;
     }
-    for (uint32_t i = 0; i < sample.length; ++i) {
+    for (uint32_t i = 0; i < sample.Length; ++i) {
       auto* b = reinterpret_cast<uint8_t*>(data + i);
       data[i] = int16_t(uint16_t(b[0] | b[1] << 8));
     }
   }
-  sample.bits = 16;
+  sample.Bits = 16;
   uint16_t sum = 0;
-  for (uint32_t i = 0; i < sample.length; ++i) {
+  for (uint32_t i = 0; i < sample.Length; ++i) {
     sum = uint16_t(sum + uint16_t(data[i]));
     data[i] = int16_t(sum);
   }
-  uint32_t loopEnd = sample.loopStart + sample.loopLength;
-  if (sample.loopMode == LoopForward) data[loopEnd] = data[sample.loopStart];
-  if (sample.loopMode == LoopPingPong) data[loopEnd] = data[loopEnd - 1];
-  sample.data = data;
+  uint32_t loopEnd = sample.LoopStart + sample.LoopLength;
+  if (sample.LoopMode == LoopForward) data[loopEnd] = data[sample.LoopStart];
+  if (sample.LoopMode == LoopPingPong) data[loopEnd] = data[loopEnd - 1];
+  sample.Data = data;
   return true;
 }
 
@@ -264,10 +264,10 @@ bool ParseInstrument(Reader& r, ModuleInstrument& instrument) {
     }
   }
   // From here the instrument owns its samples, so FreeSong releases them on a later failure.
-  instrument.sampleCount = count;
-  for (int i = 0; i < 16; ++i) instrument.samples[i] = i < int(count) ? samples[i] : &EmptySample;
+  instrument.SampleCount = count;
+  for (int i = 0; i < 16; ++i) instrument.Samples[i] = i < int(count) ? samples[i] : &EmptySample;
   for (uint32_t i = 0; i < count; ++i) {
-    if (instrument.samples[i]->length != 0 && !ReadSampleData(r, *instrument.samples[i])) {
+    if (instrument.Samples[i]->Length != 0 && !ReadSampleData(r, *instrument.Samples[i])) {
       return false;
     }
   }
@@ -278,22 +278,22 @@ bool ParseInstrument(Reader& r, ModuleInstrument& instrument) {
 
 void InstallFileOperations(const FileOperations& operations) {
   bool complete =
-      operations.open && operations.close && operations.read && operations.seek && operations.tell;
-  ModulePlayer.fileOperations = complete ? operations : FileOperations{};
+      operations.Open && operations.Close && operations.Read && operations.Seek && operations.Tell;
+  ModulePlayer.FileOperations = complete ? operations : FileOperations{};
 }
 
 bool ParseSong(ModuleSong& song, ModuleFile& file) {
-  Reader r{&file, &ModulePlayer.fileOperations, 0};
-  r.ops->seek(file.handle, 0, 2);
+  Reader r{&file, &ModulePlayer.FileOperations, 0};
+  r.ops->Seek(file.Handle, 0, 2);
   r.size = Tell(r);
   if (!SeekTo(r, 0)) return false;
   char signature[17];
   if (!ReadExact(r, signature, 17) || std::memcmp(signature, Signature, 17) != 0) return false;
-  song.tickProcedure = UpdateSong;
-  song.defaultGlobalVolume = 64;
+  song.TickProcedure = UpdateSong;
+  song.DefaultGlobalVolume = 64;
 
   uint8_t header[20];
-  if (!SeekTo(r, 60) || !ReadExact(r, header, 20) || !ReadExact(r, song.orderTable, 256)) {
+  if (!SeekTo(r, 60) || !ReadExact(r, header, 20) || !ReadExact(r, song.OrderTable, 256)) {
     return false;
   }
   uint32_t headerSize = Le32(header);
@@ -302,7 +302,7 @@ bool ParseSong(ModuleSong& song, ModuleFile& file) {
   uint32_t channels = Le16(header + 8);
   uint32_t patternCount = Le16(header + 10);
   uint32_t instrumentCount = Le16(header + 12);
-  song.flags = uint16_t(Le16(header + 14));
+  song.Flags = uint16_t(Le16(header + 14));
   uint32_t speed = Le16(header + 16);
   uint32_t bpm = Le16(header + 18);
   // Limits of the format and of the replay's tables; a BPM of 0 would stall the mixer.
@@ -311,25 +311,25 @@ bool ParseSong(ModuleSong& song, ModuleFile& file) {
       speed > 255) {
     return false;
   }
-  song.songLength = int16_t(songLength);
-  song.restartPosition = int16_t(restart < songLength ? restart : 0);
-  song.channels = int16_t(channels);
-  song.instrumentCount = int16_t(instrumentCount);
-  song.defaultSpeed = int16_t(speed);
-  song.defaultBpm = int16_t(bpm);
+  song.SongLength = int16_t(songLength);
+  song.RestartPosition = int16_t(restart < songLength ? restart : 0);
+  song.Channels = int16_t(channels);
+  song.InstrumentCount = int16_t(instrumentCount);
+  song.DefaultSpeed = int16_t(speed);
+  song.DefaultBpm = int16_t(bpm);
   if (!SeekTo(r, 60 + int64_t(headerSize))) return false;
 
   int32_t used = 0;
   for (uint32_t i = 0; i < songLength; ++i) {
-    if (song.orderTable[i] >= used) used = song.orderTable[i] + 1;
+    if (song.OrderTable[i] >= used) used = song.OrderTable[i] + 1;
   }
-  song.patternsUsed = used;
-  song.patternSlots = std::max<int32_t>(used, int32_t(patternCount));
-  song.patterns = new (std::nothrow) ModulePattern[song.patternSlots]();
-  if (!song.patterns) return false;
+  song.PatternsUsed = used;
+  song.PatternSlots = std::max<int32_t>(used, int32_t(patternCount));
+  song.Patterns = new (std::nothrow) ModulePattern[song.PatternSlots]();
+  if (!song.Patterns) return false;
 
-  for (int32_t p = 0; p < song.patternSlots; ++p) {
-    ModulePattern& pattern = song.patterns[p];
+  for (int32_t p = 0; p < song.PatternSlots; ++p) {
+    ModulePattern& pattern = song.Patterns[p];
     uint32_t rows = 64, packedSize = 0;
     if (p < int32_t(patternCount)) {
       // The header states its own length; the cells follow it (a length below 9 is read as 9).
@@ -342,36 +342,36 @@ bool ParseSong(ModuleSong& song, ModuleFile& file) {
       if (Le32(h) > 9 && !SeekTo(r, start + Le32(h))) return false;
     }
     uint32_t cellCount = rows * channels;
-    pattern.cells = new (std::nothrow) ModuleCell[cellCount]();
-    if (!pattern.cells) return false;
-    pattern.rowCount = rows;
+    pattern.Cells = new (std::nothrow) ModuleCell[cellCount]();
+    if (!pattern.Cells) return false;
+    pattern.RowCount = rows;
     if (packedSize != 0 && !DecodePattern(r, pattern, cellCount, packedSize)) return false;
   }
 
   if (instrumentCount > 0) {
-    song.instruments = new (std::nothrow) ModuleInstrument[instrumentCount]();
-    if (!song.instruments) return false;
+    song.Instruments = new (std::nothrow) ModuleInstrument[instrumentCount]();
+    if (!song.Instruments) return false;
   }
   for (uint32_t i = 0; i < instrumentCount; ++i) {
-    if (!ParseInstrument(r, song.instruments[i])) return false;
+    if (!ParseInstrument(r, song.Instruments[i])) return false;
   }
   return true;
 }
 
 ModuleSong* LoadSong() {
-  const FileOperations& ops = ModulePlayer.fileOperations;
-  if (!ops.open) return nullptr;
+  const FileOperations& ops = ModulePlayer.FileOperations;
+  if (!ops.Open) return nullptr;
   ModuleSong* song = new (std::nothrow) ModuleSong();
   if (!song) return nullptr;
   ModuleFile* file = new (std::nothrow) ModuleFile();
-  if (file) file->handle = ops.open(nullptr);
-  if (!file || !file->handle) {
+  if (file) file->Handle = ops.Open(nullptr);
+  if (!file || !file->Handle) {
     delete file;
     delete song;
     return nullptr;
   }
   bool ok = ParseSong(*song, *file);
-  ops.close(file->handle);
+  ops.Close(file->Handle);
   delete file;
   if (!ok) {
     ReleaseSong(song);
@@ -382,19 +382,19 @@ ModuleSong* LoadSong() {
 
 void ReleaseSong(ModuleSong* song) {
   if (!song) return;
-  if (song->instruments) {
-    for (int i = 0; i < song->instrumentCount; ++i) {
-      ModuleInstrument& instrument = song->instruments[i];
-      for (uint32_t s = 0; s < instrument.sampleCount; ++s) {
-        delete[] instrument.samples[s]->data;
-        delete instrument.samples[s];
+  if (song->Instruments) {
+    for (int i = 0; i < song->InstrumentCount; ++i) {
+      ModuleInstrument& instrument = song->Instruments[i];
+      for (uint32_t s = 0; s < instrument.SampleCount; ++s) {
+        delete[] instrument.Samples[s]->Data;
+        delete instrument.Samples[s];
       }
     }
-    delete[] song->instruments;
+    delete[] song->Instruments;
   }
-  if (song->patterns) {
-    for (int32_t p = 0; p < song->patternSlots; ++p) delete[] song->patterns[p].cells;
-    delete[] song->patterns;
+  if (song->Patterns) {
+    for (int32_t p = 0; p < song->PatternSlots; ++p) delete[] song->Patterns[p].Cells;
+    delete[] song->Patterns;
   }
   delete song;
 }
@@ -402,7 +402,7 @@ void ReleaseSong(ModuleSong* song) {
 bool FreeSong(ModuleSong* song) {
   if (!song) return false;
   // Playback stops first, so no block is mixed from the records being released.
-  if (ModulePlayer.machine.song == song) StopSong(song);
+  if (ModulePlayer.Machine.Song == song) StopSong(song);
   ReleaseSong(song);
   return true;
 }
@@ -413,8 +413,8 @@ namespace {
 void* MemoryOpen(const char*) {
   auto* image = new (std::nothrow) MemoryImage();
   if (!image) return nullptr;
-  image->image = ModulePlayer.image;
-  image->length = ModulePlayer.imageLength;
+  image->Image = ModulePlayer.Image;
+  image->Length = ModulePlayer.ImageLength;
   return image;
 }
 
@@ -424,24 +424,24 @@ void MemoryClose(void* handle) {
 
 uint32_t MemoryRead(void* destination, uint32_t count, void* handle) {
   auto* m = static_cast<MemoryImage*>(handle);
-  uint32_t available = uint32_t(m->length - m->position);
+  uint32_t available = uint32_t(m->Length - m->Position);
   uint32_t n = count < available ? count : available;
-  if (n > 0) std::memcpy(destination, m->image + m->position, n);
-  m->position += int32_t(n);
+  if (n > 0) std::memcpy(destination, m->Image + m->Position, n);
+  m->Position += int32_t(n);
   return n;
 }
 
 void MemorySeek(void* handle, int32_t offset, int mode) {
   auto* m = static_cast<MemoryImage*>(handle);
-  int64_t base = mode == 1 ? m->position : mode == 2 ? m->length : 0;
+  int64_t base = mode == 1 ? m->Position : mode == 2 ? m->Length : 0;
   int64_t position = base + offset;
   if (position < 0) position = 0;
-  if (position > m->length) position = m->length;
-  m->position = int32_t(position);
+  if (position > m->Length) position = m->Length;
+  m->Position = int32_t(position);
 }
 
 int32_t MemoryTell(void* handle) {
-  return static_cast<MemoryImage*>(handle)->position;
+  return static_cast<MemoryImage*>(handle)->Position;
 }
 
 }  // namespace
@@ -451,8 +451,8 @@ FileOperations MemoryFileOperations() {
 }
 
 void ModuleSetImage(const uint8_t* image, int32_t length) {
-  ModulePlayer.image = image;
-  ModulePlayer.imageLength = image && length > 0 ? length : 0;
+  ModulePlayer.Image = image;
+  ModulePlayer.ImageLength = image && length > 0 ? length : 0;
 }
 
 ModuleSong* LoadSongFromImage(const uint8_t* image, int32_t length) {

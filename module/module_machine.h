@@ -10,50 +10,50 @@
 
 // ---- Songs in memory -------------------------------------------------------------------------
 struct ModuleSample {
-  int16_t* data = nullptr;  // length + 8 frames; the frame past the loop holds a guard value
-  uint32_t length = 0;      // frames
-  uint32_t loopStart = 0;
-  uint32_t loopLength = 0;
-  uint8_t defaultVolume = 0;
-  int8_t finetune = 0;
-  uint32_t defaultPanning = 0;  // 0 left .. 255 right
-  uint8_t bits = 0;             // 8 or 16 while loading, 16 once loaded
-  uint8_t loopMode = 0;         // a SampleLoop value (0 only for EmptySample)
-  int8_t relativeNote = 0;
+  int16_t* Data = nullptr;  // length + 8 frames; the frame past the loop holds a guard value
+  uint32_t Length = 0;      // frames
+  uint32_t LoopStart = 0;
+  uint32_t LoopLength = 0;
+  uint8_t DefaultVolume = 0;
+  int8_t Finetune = 0;
+  uint32_t DefaultPanning = 0;  // 0 left .. 255 right
+  uint8_t Bits = 0;             // 8 or 16 while loading, 16 once loaded
+  uint8_t LoopMode = 0;         // a SampleLoop value (0 only for EmptySample)
+  int8_t RelativeNote = 0;
 };
 
 // How a sample plays on at the end of its loop (or, without a loop, of its data).
 enum : uint8_t { LoopNone = 1, LoopForward = 2, LoopPingPong = 4 };
 
 struct ModuleEnvelopePoint {
-  uint16_t tick = 0;
-  uint16_t value = 0;
+  uint16_t Tick = 0;
+  uint16_t Value = 0;
 };
 
 enum : uint8_t { EnvelopeOn = 1, EnvelopeSustain = 2, EnvelopeLoop = 4 };
 
 struct ModuleInstrument {
-  uint32_t sampleCount = 0;
-  ModuleSample* samples[16] = {};
-  uint8_t keymap[96] = {};
-  ModuleEnvelopePoint volumePoints[20] = {};
-  ModuleEnvelopePoint panningPoints[20] = {};
-  uint8_t volumePointCount = 0, panningPointCount = 0;
-  uint8_t volumeSustain = 0, volumeLoopStart = 0, volumeLoopEnd = 0;
-  uint8_t panningSustain = 0, panningLoopStart = 0, panningLoopEnd = 0;
-  uint8_t volumeType = 0, panningType = 0;
-  uint8_t vibratoType = 0, vibratoSweep = 0, vibratoDepth = 0, vibratoRate = 0;
-  uint16_t fadeout = 0;  // the file's value times 2
+  uint32_t SampleCount = 0;
+  ModuleSample* Samples[16] = {};
+  uint8_t Keymap[96] = {};
+  ModuleEnvelopePoint VolumePoints[20] = {};
+  ModuleEnvelopePoint PanningPoints[20] = {};
+  uint8_t VolumePointCount = 0, PanningPointCount = 0;
+  uint8_t VolumeSustain = 0, VolumeLoopStart = 0, VolumeLoopEnd = 0;
+  uint8_t PanningSustain = 0, PanningLoopStart = 0, PanningLoopEnd = 0;
+  uint8_t VolumeType = 0, PanningType = 0;
+  uint8_t VibratoType = 0, VibratoSweep = 0, VibratoDepth = 0, VibratoRate = 0;
+  uint16_t Fadeout = 0;  // the file's value times 2
 };
 
 constexpr uint8_t NoteKeyOff = 255;
 
 struct ModuleCell {
-  uint8_t note = 0;  // 0 none, 1..96, 255 key-off
-  uint8_t instrument = 0;
-  uint8_t volume = 0;
-  uint8_t effect = 0;
-  uint8_t parameter = 0;
+  uint8_t Note = 0;  // 0 none, 1..96, 255 key-off
+  uint8_t Instrument = 0;
+  uint8_t Volume = 0;
+  uint8_t Effect = 0;
+  uint8_t Parameter = 0;
 };
 
 // Effect numbers of a cell (the effects named by letters, A onward, continue from 10).
@@ -119,8 +119,8 @@ enum : uint8_t {
 };
 
 struct ModulePattern {
-  uint32_t rowCount = 0;
-  ModuleCell* cells = nullptr;  // rowCount x channels, row-major
+  uint32_t RowCount = 0;
+  ModuleCell* Cells = nullptr;  // rowCount x channels, row-major
 };
 
 enum : uint16_t { SongLinearFrequencies = 1 };
@@ -131,33 +131,33 @@ using ModuleTickProc = void (*)(ModuleMachine& machine);
 constexpr int ModuleMaxChannels = 32;
 
 struct ModuleSong {
-  ModulePattern* patterns = nullptr;
-  ModuleInstrument* instruments = nullptr;
-  int32_t samplesLeftInTick = 0;
-  int32_t samplesPerTick = 0;
-  int16_t songLength = 0;
-  int16_t restartPosition = 0;
-  int16_t channels = 0;
-  int32_t patternsUsed = 0;
-  int32_t patternSlots = 0;
-  int16_t instrumentCount = 0;
-  uint16_t flags = 0;  // SongLinearFrequencies or 0 (the Amiga period table)
-  int16_t defaultSpeed = 0;
-  int16_t defaultBpm = 0;
-  uint8_t orderTable[256] = {};
-  uint8_t defaultGlobalVolume = 0;
-  int32_t globalVolume = 0;
-  uint8_t globalVolumeSlideMemory = 0;
-  int32_t tick = 0;
-  int32_t speed = 0;
-  int32_t bpm = 0;
-  int32_t row = 0;
-  int32_t orderPosition = 0;
-  int32_t patternDelayTicks = 0;
-  int32_t nextRow = -1;
-  int32_t nextOrder = -1;
-  uint32_t elapsedMilliseconds = 0;
-  ModuleTickProc tickProcedure = nullptr;
+  ModulePattern* Patterns = nullptr;
+  ModuleInstrument* Instruments = nullptr;
+  int32_t SamplesLeftInTick = 0;
+  int32_t SamplesPerTick = 0;
+  int16_t SongLength = 0;
+  int16_t RestartPosition = 0;
+  int16_t Channels = 0;
+  int32_t PatternsUsed = 0;
+  int32_t PatternSlots = 0;
+  int16_t InstrumentCount = 0;
+  uint16_t Flags = 0;  // SongLinearFrequencies or 0 (the Amiga period table)
+  int16_t DefaultSpeed = 0;
+  int16_t DefaultBpm = 0;
+  uint8_t OrderTable[256] = {};
+  uint8_t DefaultGlobalVolume = 0;
+  int32_t GlobalVolume = 0;
+  uint8_t GlobalVolumeSlideMemory = 0;
+  int32_t Tick = 0;
+  int32_t Speed = 0;
+  int32_t Bpm = 0;
+  int32_t Row = 0;
+  int32_t OrderPosition = 0;
+  int32_t PatternDelayTicks = 0;
+  int32_t NextRow = -1;
+  int32_t NextOrder = -1;
+  uint32_t ElapsedMilliseconds = 0;
+  ModuleTickProc TickProcedure = nullptr;
 };
 
 // Shared silent records; never owned by a song and never released.
@@ -166,24 +166,24 @@ extern ModuleSample EmptySample;
 
 // ---- File operations (the loader reads only through these) ----------------------------------
 struct FileOperations {
-  void* (*open)(const char* name) = nullptr;
-  void (*close)(void* handle) = nullptr;
-  uint32_t (*read)(void* destination, uint32_t count, void* handle) = nullptr;
-  void (*seek)(void* handle, int32_t offset, int mode) = nullptr;  // 0 start, 1 current, 2 end
-  int32_t (*tell)(void* handle) = nullptr;
+  void* (*Open)(const char* name) = nullptr;
+  void (*Close)(void* handle) = nullptr;
+  uint32_t (*Read)(void* destination, uint32_t count, void* handle) = nullptr;
+  void (*Seek)(void* handle, int32_t offset, int mode) = nullptr;  // 0 start, 1 current, 2 end
+  int32_t (*Tell)(void* handle) = nullptr;
 };
 // Installs a set of five; a set with any operation missing clears all five.
 void InstallFileOperations(const FileOperations& operations);
 
 struct ModuleFile {
-  void* handle = nullptr;
+  void* Handle = nullptr;
 };
 
 // The record behind the memory file operations.
 struct MemoryImage {
-  int32_t length = 0;
-  int32_t position = 0;
-  const uint8_t* image = nullptr;
+  int32_t Length = 0;
+  int32_t Position = 0;
+  const uint8_t* Image = nullptr;
 };
 // Operations that read the image given by ModuleSetImage.
 FileOperations MemoryFileOperations();
@@ -209,70 +209,70 @@ enum : uint8_t {
 };
 
 struct ModuleEnvelopeState {
-  int32_t tick = 0;
-  int32_t point = 0;
-  int32_t value = 0;  // 16.16
-  int32_t output = 0;
-  int32_t step = 0;  // 16.16 per tick
-  uint8_t stopped = 0;
+  int32_t Tick = 0;
+  int32_t Point = 0;
+  int32_t Value = 0;  // 16.16
+  int32_t Output = 0;
+  int32_t Step = 0;  // 16.16 per tick
+  uint8_t Stopped = 0;
 };
 
 struct ModuleChannel {
-  uint8_t note = 0;  // 0-based
-  uint8_t updateFlags = 0;
-  int32_t voice = 0;  // index of the MixVoice the channel plays on (i or i +- 32)
-  int32_t period = 0;
-  int32_t volume = 0;
-  int32_t panning = 0;
-  int32_t volumeDelta = 0;
-  int32_t periodDelta = 0;
-  ModuleEnvelopeState volumeEnvelope;
-  ModuleEnvelopeState panningEnvelope;
-  int32_t fadeoutVolume = 0;
-  int32_t autoVibratoPosition = 0;
-  int32_t autoVibratoSweep = 0;
-  uint8_t keyOff = 0;
-  uint8_t instrument = 0;
-  uint8_t realNote = 0;
-  int32_t notePeriod = 0;
-  uint8_t previousEffect = 0;
-  uint32_t sampleOffsetMemory = 0;
-  uint8_t portamentoDownMemory = 0, portamentoUpMemory = 0;
-  uint8_t extraFineDownMemory = 0, extraFineUpMemory = 0;
-  uint8_t volumeSlideMemory = 0;
-  uint8_t panningSlideMemory = 0;
-  uint8_t retriggerAction = 0, retriggerInterval = 0;
-  int32_t portamentoTarget = 0;
-  uint8_t portamentoSpeed = 0;
-  int8_t vibratoPosition = 0;
-  uint8_t vibratoSpeed = 0, vibratoDepth = 0;
-  int8_t tremoloPosition = 0;
-  uint8_t tremoloSpeed = 0, tremoloDepth = 0;
-  uint8_t tremorPosition = 0, tremorOnTicks = 0, tremorOffTicks = 0;
-  int32_t patternLoopRow = 0, patternLoopCount = 0;
-  uint8_t waveControl = 0;
-  uint8_t fineVolumeSlideMemory = 0;
-  uint8_t finePortamentoUpMemory = 0, finePortamentoDownMemory = 0;
+  uint8_t Note = 0;  // 0-based
+  uint8_t UpdateFlags = 0;
+  int32_t Voice = 0;  // index of the MixVoice the channel plays on (i or i +- 32)
+  int32_t Period = 0;
+  int32_t Volume = 0;
+  int32_t Panning = 0;
+  int32_t VolumeDelta = 0;
+  int32_t PeriodDelta = 0;
+  ModuleEnvelopeState VolumeEnvelope;
+  ModuleEnvelopeState PanningEnvelope;
+  int32_t FadeoutVolume = 0;
+  int32_t AutoVibratoPosition = 0;
+  int32_t AutoVibratoSweep = 0;
+  uint8_t KeyOff = 0;
+  uint8_t Instrument = 0;
+  uint8_t RealNote = 0;
+  int32_t NotePeriod = 0;
+  uint8_t PreviousEffect = 0;
+  uint32_t SampleOffsetMemory = 0;
+  uint8_t PortamentoDownMemory = 0, PortamentoUpMemory = 0;
+  uint8_t ExtraFineDownMemory = 0, ExtraFineUpMemory = 0;
+  uint8_t VolumeSlideMemory = 0;
+  uint8_t PanningSlideMemory = 0;
+  uint8_t RetriggerAction = 0, RetriggerInterval = 0;
+  int32_t PortamentoTarget = 0;
+  uint8_t PortamentoSpeed = 0;
+  int8_t VibratoPosition = 0;
+  uint8_t VibratoSpeed = 0, VibratoDepth = 0;
+  int8_t TremoloPosition = 0;
+  uint8_t TremoloSpeed = 0, TremoloDepth = 0;
+  uint8_t TremorPosition = 0, TremorOnTicks = 0, TremorOffTicks = 0;
+  int32_t PatternLoopRow = 0, PatternLoopCount = 0;
+  uint8_t WaveControl = 0;
+  uint8_t FineVolumeSlideMemory = 0;
+  uint8_t FinePortamentoUpMemory = 0, FinePortamentoDownMemory = 0;
 };
 
 // ---- Mixer -----------------------------------------------------------------------------------
 struct MixVoice {
-  int32_t number = 0;
-  int32_t volume = 0;
-  int32_t panning = 0;
-  uint32_t offsetRequest = 0;
-  const ModuleSample* sample = nullptr;
-  int32_t leftVolume = 0;   // (255 - panning) x volume / 255
-  int32_t rightVolume = 0;  // panning x volume / 255
-  uint32_t position = 0;
-  uint32_t positionFraction = 0;
-  uint32_t stepFraction = 0;
-  uint32_t stepInteger = 0;
-  int32_t direction = 1;  // 1 forward, 2 backward
-  int32_t leftTarget = 0, rightTarget = 0;
-  int32_t leftLevel = 0, rightLevel = 0;  // applied volume x 256
-  float leftRampStep = 0, rightRampStep = 0;
-  int32_t rampFramesLeft = 0;
+  int32_t Number = 0;
+  int32_t Volume = 0;
+  int32_t Panning = 0;
+  uint32_t OffsetRequest = 0;
+  const ModuleSample* Sample = nullptr;
+  int32_t LeftVolume = 0;   // (255 - panning) x volume / 255
+  int32_t RightVolume = 0;  // panning x volume / 255
+  uint32_t Position = 0;
+  uint32_t PositionFraction = 0;
+  uint32_t StepFraction = 0;
+  uint32_t StepInteger = 0;
+  int32_t Direction = 1;  // 1 forward, 2 backward
+  int32_t LeftTarget = 0, RightTarget = 0;
+  int32_t LeftLevel = 0, RightLevel = 0;  // applied volume x 256
+  float LeftRampStep = 0, RightRampStep = 0;
+  int32_t RampFramesLeft = 0;
 };
 
 constexpr int BlockLength = ((MixRate * 20 / 1000) + 3) / 4 * 4;  // 884 frames
@@ -282,9 +282,9 @@ constexpr int MixVoiceCount = 256;
 constexpr int MixedVoices = 64;
 
 struct BlockInfo {
-  uint8_t order = 0;
-  uint8_t row = 0;
-  uint32_t elapsedMilliseconds = 0;
+  uint8_t Order = 0;
+  uint8_t Row = 0;
+  uint32_t ElapsedMilliseconds = 0;
 };
 // Block records are read by the application thread while the output thread writes them, so each
 // is kept as one atomic word.
@@ -294,17 +294,17 @@ BlockInfo UnpackBlockInfo(uint64_t word);
 // One replay-and-mix engine: the song it plays, its channels and voices, and the output ring it
 // mixes into (float frames, 16-bit frames and one record per block).
 struct ModuleMachine {
-  ModuleSong* song = nullptr;
-  ModuleChannel channels[ModuleMaxChannels];
-  MixVoice voices[MixVoiceCount];
-  bool jumpSeen = false;  // B seen on an earlier channel of this row
-  int32_t rampLength = 128;
-  float rampReciprocal = 1.0f / 128;
-  float rateReciprocal = 1.0f / MixRate;
-  float* floatRing = nullptr;                  // RingFrames x 2, 16-byte aligned
-  int16_t* waveRing = nullptr;                 // RingFrames x 2
-  std::atomic<uint64_t>* blockInfo = nullptr;  // RingBlocks records
-  int32_t fillBlockIndex = 0;
+  ModuleSong* Song = nullptr;
+  ModuleChannel Channels[ModuleMaxChannels];
+  MixVoice Voices[MixVoiceCount];
+  bool JumpSeen = false;  // B seen on an earlier channel of this row
+  int32_t RampLength = 128;
+  float RampReciprocal = 1.0f / 128;
+  float RateReciprocal = 1.0f / MixRate;
+  float* FloatRing = nullptr;                  // RingFrames x 2, 16-byte aligned
+  int16_t* WaveRing = nullptr;                 // RingFrames x 2
+  std::atomic<uint64_t>* BlockInfo = nullptr;  // RingBlocks records
+  int32_t FillBlockIndex = 0;
 };
 
 // Resets a machine for `song` (voices, channels, song play state), keeping its buffers.

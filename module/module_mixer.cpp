@@ -51,51 +51,51 @@ int64_t MixRamp(const int16_t* data, int64_t position, int64_t step, float& l1, 
 
 // Sets up or continues the voice's volume ramp; returns the frames it still runs (0: none).
 int32_t PrepareRamp(const ModuleMachine& machine, MixVoice& v) {
-  if (v.rampFramesLeft != 0 && v.leftVolume == v.leftTarget && v.rightVolume == v.rightTarget) {
-    return v.rampFramesLeft;
+  if (v.RampFramesLeft != 0 && v.LeftVolume == v.LeftTarget && v.RightVolume == v.RightTarget) {
+    return v.RampFramesLeft;
   }
   int32_t r = 0;
-  v.leftTarget = v.leftVolume;
-  v.rightTarget = v.rightVolume;
-  int32_t d1 = v.leftVolume - (v.leftLevel >> 8);
-  int32_t d2 = v.rightVolume - (v.rightLevel >> 8);
-  v.leftRampStep = d1 != 0 ? float(d1) * Inv255 * machine.rampReciprocal : 0.0f;
-  v.rightRampStep = d2 != 0 ? float(d2) * Inv255 * machine.rampReciprocal : 0.0f;
-  if (d1 != 0 || d2 != 0) r = machine.rampLength;
-  v.rampFramesLeft = r;
+  v.LeftTarget = v.LeftVolume;
+  v.RightTarget = v.RightVolume;
+  int32_t d1 = v.LeftVolume - (v.LeftLevel >> 8);
+  int32_t d2 = v.RightVolume - (v.RightLevel >> 8);
+  v.LeftRampStep = d1 != 0 ? float(d1) * Inv255 * machine.RampReciprocal : 0.0f;
+  v.RightRampStep = d2 != 0 ? float(d2) * Inv255 * machine.RampReciprocal : 0.0f;
+  if (d1 != 0 || d2 != 0) r = machine.RampLength;
+  v.RampFramesLeft = r;
   return r;
 }
 
 // Wraps or reflects a position that reached the end of the sample or of its loop. Returns false
 // when the voice stops.
 bool LoopVoice(MixVoice& v, const ModuleSample& s, int64_t& position) {
-  const int64_t start = int64_t(s.loopStart) << 32;
-  const int64_t end = int64_t(uint64_t(s.loopStart) + s.loopLength) << 32;
-  const int64_t length = int64_t(s.loopLength) << 32;
-  if (s.loopMode == LoopForward) {
+  const int64_t start = int64_t(s.LoopStart) << 32;
+  const int64_t end = int64_t(uint64_t(s.LoopStart) + s.LoopLength) << 32;
+  const int64_t length = int64_t(s.LoopLength) << 32;
+  if (s.LoopMode == LoopForward) {
     position -= length;
     if (position >= end) position = start + (position - start) % length;
     return true;
   }
-  if (s.loopMode == LoopPingPong) {
+  if (s.LoopMode == LoopPingPong) {
     // Each reflection lands one 2^-32 frame short of the mirror image. A step longer than the
     // loop could bounce for a while; after a few reflections the loop simply restarts.
     for (int bounce = 0; bounce < 8; ++bounce) {
-      if (v.direction == 2) {
+      if (v.Direction == 2) {
         position = (start - One + AlmostOne) - position + start;
-        v.direction = 1;
+        v.Direction = 1;
         if (position < end) {
           if (position < start) position = start;  // exactly on the start: stay inside
           return true;
         }
       } else {
         position = end - position + (end - One + AlmostOne);
-        v.direction = 2;
+        v.Direction = 2;
         if (position >= start) return true;
       }
     }
     position = start;
-    v.direction = 1;
+    v.Direction = 1;
     return true;
   }
   return false;
@@ -106,16 +106,16 @@ bool LoopVoice(MixVoice& v, const ModuleSample& s, int64_t& position) {
 void MixVoices(ModuleMachine& machine, float* destination, int frames) {
   if (frames < 1 || !destination) return;
   for (int k = 0; k < MixedVoices; ++k) {
-    MixVoice& v = machine.voices[k];
-    if (!v.sample) continue;
-    const ModuleSample& s = *v.sample;
-    if (!s.data || s.length == 0) {
-      v.sample = nullptr;
-      v.position = v.positionFraction = 0;
+    MixVoice& v = machine.Voices[k];
+    if (!v.Sample) continue;
+    const ModuleSample& s = *v.Sample;
+    if (!s.Data || s.Length == 0) {
+      v.Sample = nullptr;
+      v.Position = v.PositionFraction = 0;
       continue;
     }
-    int64_t position = int64_t(uint64_t(v.position) << 32 | v.positionFraction);
-    const int64_t step = int64_t(uint64_t(v.stepInteger) << 32 | v.stepFraction);
+    int64_t position = int64_t(uint64_t(v.Position) << 32 | v.PositionFraction);
+    const int64_t step = int64_t(uint64_t(v.StepInteger) << 32 | v.StepFraction);
     float* out = destination;
     int remaining = frames;
     int emptyChunks = 0;
@@ -124,11 +124,11 @@ void MixVoices(ModuleMachine& machine, float* destination, int frames) {
       int count = remaining;
       bool endReached = false;
       int64_t distance;
-      if (v.direction == 2) {
-        distance = position - (int64_t(s.loopStart) << 32);
+      if (v.Direction == 2) {
+        distance = position - (int64_t(s.LoopStart) << 32);
       } else {
-        int64_t end = int64_t(uint64_t(s.loopStart) + s.loopLength) << 32;
-        if (position > end) end = int64_t(s.length) << 32;
+        int64_t end = int64_t(uint64_t(s.LoopStart) + s.LoopLength) << 32;
+        if (position > end) end = int64_t(s.Length) << 32;
         distance = end - position;
       }
       if (distance <= 0) {
@@ -148,24 +148,24 @@ void MixVoices(ModuleMachine& machine, float* destination, int frames) {
         count = ramp;
         endReached = false;
       }
-      const int64_t signedStep = v.direction == 2 ? -step : step;
+      const int64_t signedStep = v.Direction == 2 ? -step : step;
       if (count > 0) {
         if (ramp > 0) {
-          float l1 = float(v.leftLevel) * Inv256 * Inv255;
-          float l2 = float(v.rightLevel) * Inv256 * Inv255;
-          position = MixRamp(s.data, position, signedStep, l1, l2, v.leftRampStep, v.rightRampStep,
+          float l1 = float(v.LeftLevel) * Inv256 * Inv255;
+          float l2 = float(v.RightLevel) * Inv256 * Inv255;
+          position = MixRamp(s.Data, position, signedStep, l1, l2, v.LeftRampStep, v.RightRampStep,
                              out, count);
-          v.leftLevel = int32_t(std::lrint(double(l1 * 255.0f * 256.0f)));
-          v.rightLevel = int32_t(std::lrint(double(l2 * 255.0f * 256.0f)));
-          v.rampFramesLeft -= count;
-          if (v.rampFramesLeft == 0) {
-            v.leftRampStep = v.rightRampStep = 0.0f;
-            v.leftLevel = v.leftVolume * 256;
-            v.rightLevel = v.rightVolume * 256;
+          v.LeftLevel = int32_t(std::lrint(double(l1 * 255.0f * 256.0f)));
+          v.RightLevel = int32_t(std::lrint(double(l2 * 255.0f * 256.0f)));
+          v.RampFramesLeft -= count;
+          if (v.RampFramesLeft == 0) {
+            v.LeftRampStep = v.RightRampStep = 0.0f;
+            v.LeftLevel = v.LeftVolume * 256;
+            v.RightLevel = v.RightVolume * 256;
           }
         } else {
-          position = MixPlain(s.data, position, signedStep, float(v.leftVolume) * Inv255,
-                              float(v.rightVolume) * Inv255, out, count);
+          position = MixPlain(s.Data, position, signedStep, float(v.LeftVolume) * Inv255,
+                              float(v.RightVolume) * Inv255, out, count);
         }
         out += 2 * count;
         remaining -= count;
@@ -180,12 +180,12 @@ void MixVoices(ModuleMachine& machine, float* destination, int frames) {
       }
     }
     if (stopped) {
-      v.sample = nullptr;
-      v.position = v.positionFraction = 0;
+      v.Sample = nullptr;
+      v.Position = v.PositionFraction = 0;
       continue;
     }
-    v.position = uint32_t(uint64_t(position) >> 32);
-    v.positionFraction = uint32_t(position);
+    v.Position = uint32_t(uint64_t(position) >> 32);
+    v.PositionFraction = uint32_t(position);
   }
 }
 
@@ -208,7 +208,7 @@ void ClipToPcm(int16_t* destination, const float* source, int frames) {
 }
 
 uint64_t PackBlockInfo(const BlockInfo& info) {
-  return uint64_t(info.order) | uint64_t(info.row) << 8 | uint64_t(info.elapsedMilliseconds) << 16;
+  return uint64_t(info.Order) | uint64_t(info.Row) << 8 | uint64_t(info.ElapsedMilliseconds) << 16;
 }
 
 BlockInfo UnpackBlockInfo(uint64_t word) {
@@ -216,37 +216,37 @@ BlockInfo UnpackBlockInfo(uint64_t word) {
 }
 
 void FillBlock(ModuleMachine& machine) {
-  ModuleSong& song = *machine.song;
-  const int32_t b = machine.fillBlockIndex;
-  float* stretch = machine.floatRing + size_t(b) * BlockLength * 2;
+  ModuleSong& song = *machine.Song;
+  const int32_t b = machine.FillBlockIndex;
+  float* stretch = machine.FloatRing + size_t(b) * BlockLength * 2;
   std::memset(stretch, 0, sizeof(float) * BlockLength * 2);
-  int32_t left = song.samplesLeftInTick;
+  int32_t left = song.SamplesLeftInTick;
   int32_t done = 0;
   while (done < BlockLength) {
     if (left <= 0) {
-      song.tickProcedure(machine);
-      left = song.samplesPerTick > 0 ? song.samplesPerTick : 1;
+      song.TickProcedure(machine);
+      left = song.SamplesPerTick > 0 ? song.SamplesPerTick : 1;
     }
     int32_t n = left < BlockLength - done ? left : BlockLength - done;
     MixVoices(machine, stretch + done * 2, n);
-    song.elapsedMilliseconds += uint32_t(float(n) * machine.rateReciprocal * 1000.0f);
+    song.ElapsedMilliseconds += uint32_t(float(n) * machine.RateReciprocal * 1000.0f);
     done += n;
     left -= n;
   }
-  BlockInfo info{uint8_t(song.orderPosition), uint8_t(song.row), song.elapsedMilliseconds};
-  machine.blockInfo[b].store(PackBlockInfo(info), std::memory_order_release);
-  song.samplesLeftInTick = left;
-  ClipToPcm(machine.waveRing + size_t(b) * BlockLength * 2, stretch, BlockLength);
-  machine.fillBlockIndex = b + 1 == RingBlocks ? 0 : b + 1;
+  BlockInfo info{uint8_t(song.OrderPosition), uint8_t(song.Row), song.ElapsedMilliseconds};
+  machine.BlockInfo[b].store(PackBlockInfo(info), std::memory_order_release);
+  song.SamplesLeftInTick = left;
+  ClipToPcm(machine.WaveRing + size_t(b) * BlockLength * 2, stretch, BlockLength);
+  machine.FillBlockIndex = b + 1 == RingBlocks ? 0 : b + 1;
 }
 
 bool AllocateRing(ModuleMachine& machine) {
   ReleaseRing(machine);
-  machine.floatRing = static_cast<float*>(std::aligned_alloc(16, sizeof(float) * RingFrames * 2));
-  if (machine.floatRing) std::memset(machine.floatRing, 0, sizeof(float) * RingFrames * 2);
-  machine.waveRing = new (std::nothrow) int16_t[RingFrames * 2]();
-  machine.blockInfo = new (std::nothrow) std::atomic<uint64_t>[RingBlocks]();
-  if (!machine.floatRing || !machine.waveRing || !machine.blockInfo) {
+  machine.FloatRing = static_cast<float*>(std::aligned_alloc(16, sizeof(float) * RingFrames * 2));
+  if (machine.FloatRing) std::memset(machine.FloatRing, 0, sizeof(float) * RingFrames * 2);
+  machine.WaveRing = new (std::nothrow) int16_t[RingFrames * 2]();
+  machine.BlockInfo = new (std::nothrow) std::atomic<uint64_t>[RingBlocks]();
+  if (!machine.FloatRing || !machine.WaveRing || !machine.BlockInfo) {
     ReleaseRing(machine);
     return false;
   }
@@ -254,10 +254,10 @@ bool AllocateRing(ModuleMachine& machine) {
 }
 
 void ReleaseRing(ModuleMachine& machine) {
-  std::free(machine.floatRing);
-  delete[] machine.waveRing;
-  delete[] machine.blockInfo;
-  machine.floatRing = nullptr;
-  machine.waveRing = nullptr;
-  machine.blockInfo = nullptr;
+  std::free(machine.FloatRing);
+  delete[] machine.WaveRing;
+  delete[] machine.BlockInfo;
+  machine.FloatRing = nullptr;
+  machine.WaveRing = nullptr;
+  machine.BlockInfo = nullptr;
 }

@@ -21,14 +21,14 @@ void RaiseThreadPriority(std::thread& thread) {
 }
 
 BlockInfo HeardBlock() {
-  const ModuleMachine& m = ModulePlayer.machine;
-  int32_t heard = ModulePlayer.heardBlockIndex.load(std::memory_order_acquire);
-  return UnpackBlockInfo(m.blockInfo[heard].load(std::memory_order_acquire));
+  const ModuleMachine& m = ModulePlayer.Machine;
+  int32_t heard = ModulePlayer.HeardBlockIndex.load(std::memory_order_acquire);
+  return UnpackBlockInfo(m.BlockInfo[heard].load(std::memory_order_acquire));
 }
 
 bool Playing() {
   const ModulePlayerState& p = ModulePlayer;
-  return p.currentSong && p.machine.song == p.currentSong && p.machine.blockInfo;
+  return p.CurrentSong && p.Machine.Song == p.CurrentSong && p.Machine.BlockInfo;
 }
 
 }  // namespace
@@ -41,18 +41,18 @@ int32_t CursorBlock(uint64_t bytesPlayed) {
 bool StopSong(ModuleSong* song) {
   if (!song) return false;
   ModulePlayerState& p = ModulePlayer;
-  p.stopRequest.store(true);
+  p.StopRequest.store(true);
   // Joining waits for the block in progress and for the thread to leave its loop.
-  if (p.thread.joinable()) p.thread.join();
-  if (p.ringOpen) {
+  if (p.Thread.joinable()) p.Thread.join();
+  if (p.RingOpen) {
     AudioRingReset();
     AudioRingClose();
-    p.ringOpen = false;
+    p.RingOpen = false;
   }
-  ReleaseRing(p.machine);
-  p.machine.song = nullptr;
-  p.machine.fillBlockIndex = 0;
-  p.heardBlockIndex.store(0);
+  ReleaseRing(p.Machine);
+  p.Machine.Song = nullptr;
+  p.Machine.FillBlockIndex = 0;
+  p.HeardBlockIndex.store(0);
   return true;
 }
 
@@ -62,39 +62,39 @@ bool PlaySong(ModuleSong* song) {
   StopSong(song);
   // Without a device nothing else changes.
   if (AudioRingOpen() != AudioOk) return false;
-  p.ringOpen = true;
-  ModuleMachine& m = p.machine;
+  p.RingOpen = true;
+  ModuleMachine& m = p.Machine;
   if (!AllocateRing(m)) {
     StopSong(song);
     return false;
   }
   ResetMachine(m, song);
-  p.heardBlockIndex.store(0);
+  p.HeardBlockIndex.store(0);
   // Pre-fill every block before anything plays.
   do {
     FillBlock(m);
-  } while (m.fillBlockIndex != 0);
-  if (AudioRingPlay(m.waveRing, uint32_t(RingFrames) * 4) != AudioOk) {
+  } while (m.FillBlockIndex != 0);
+  if (AudioRingPlay(m.WaveRing, uint32_t(RingFrames) * 4) != AudioOk) {
     StopSong(song);
     return false;
   }
   AudioRingPublish();
-  p.stopRequest.store(false);
-  p.thread = std::thread(OutputThread);
-  RaiseThreadPriority(p.thread);
+  p.StopRequest.store(false);
+  p.Thread = std::thread(OutputThread);
+  RaiseThreadPriority(p.Thread);
   return true;
 }
 
 void OutputThread() {
   ModulePlayerState& p = ModulePlayer;
-  ModuleMachine& m = p.machine;
-  while (!p.stopRequest.load()) {
+  ModuleMachine& m = p.Machine;
+  while (!p.StopRequest.load()) {
     int32_t cursor = CursorBlock(AudioRingPosition());
     // The queries follow the block under the cursor, whose record was written when it was mixed;
     // the blocks refilled below are all behind it, so a query never reads a record being
     // rewritten.
-    p.heardBlockIndex.store(cursor, std::memory_order_release);
-    while (m.fillBlockIndex != cursor && !p.stopRequest.load()) {
+    p.HeardBlockIndex.store(cursor, std::memory_order_release);
+    while (m.FillBlockIndex != cursor && !p.StopRequest.load()) {
       FillBlock(m);
       AudioRingPublish();
     }
@@ -105,52 +105,52 @@ void OutputThread() {
 bool ModuleLoad(const uint8_t* image, int32_t length) {
   ModulePlayerState& p = ModulePlayer;
   // A song still loaded is replaced, not leaked: stop it if it plays and release it.
-  if (p.currentSong) {
-    FreeSong(p.currentSong);
-    p.currentSong = nullptr;
+  if (p.CurrentSong) {
+    FreeSong(p.CurrentSong);
+    p.CurrentSong = nullptr;
   }
-  p.currentSong = LoadSongFromImage(image, length);
-  return p.currentSong != nullptr;
+  p.CurrentSong = LoadSongFromImage(image, length);
+  return p.CurrentSong != nullptr;
 }
 
 bool ModulePlay() {
-  return PlaySong(ModulePlayer.currentSong);
+  return PlaySong(ModulePlayer.CurrentSong);
 }
 
 bool ModuleStop() {
-  return StopSong(ModulePlayer.currentSong);
+  return StopSong(ModulePlayer.CurrentSong);
 }
 
 bool ModuleFree() {
   ModulePlayerState& p = ModulePlayer;
-  bool freed = FreeSong(p.currentSong);
-  p.currentSong = nullptr;  // nothing may reach the released song again
+  bool freed = FreeSong(p.CurrentSong);
+  p.CurrentSong = nullptr;  // nothing may reach the released song again
   return freed;
 }
 
 int16_t ModuleGetChannels() {
-  return ModulePlayer.currentSong ? ModulePlayer.currentSong->channels : 0;
+  return ModulePlayer.CurrentSong ? ModulePlayer.CurrentSong->Channels : 0;
 }
 
 uint16_t ModuleGetCell(int32_t channel) {
-  const ModuleSong* song = ModulePlayer.currentSong;
-  if (!Playing() || channel < 0 || channel >= song->channels) return 0;
+  const ModuleSong* song = ModulePlayer.CurrentSong;
+  if (!Playing() || channel < 0 || channel >= song->Channels) return 0;
   BlockInfo info = HeardBlock();
-  if (info.order >= song->songLength) return 0;
-  const ModulePattern& pattern = song->patterns[song->orderTable[info.order]];
-  if (info.row >= pattern.rowCount) return 0;
-  const ModuleCell& cell = pattern.cells[size_t(info.row) * song->channels + channel];
-  return uint16_t(cell.instrument << 8 | cell.note);
+  if (info.Order >= song->SongLength) return 0;
+  const ModulePattern& pattern = song->Patterns[song->OrderTable[info.Order]];
+  if (info.Row >= pattern.RowCount) return 0;
+  const ModuleCell& cell = pattern.Cells[size_t(info.Row) * song->Channels + channel];
+  return uint16_t(cell.Instrument << 8 | cell.Note);
 }
 
 uint8_t ModuleGetOrder() {
-  return Playing() ? HeardBlock().order : 0;
+  return Playing() ? HeardBlock().Order : 0;
 }
 
 uint8_t ModuleGetRow() {
-  return Playing() ? HeardBlock().row : 0;
+  return Playing() ? HeardBlock().Row : 0;
 }
 
 uint32_t ModuleGetTime() {
-  return Playing() ? HeardBlock().elapsedMilliseconds : 0;
+  return Playing() ? HeardBlock().ElapsedMilliseconds : 0;
 }

@@ -9,21 +9,21 @@
 #include "module/module_machine.h"
 
 // Threading contract: the application thread calls every Module* procedure; the output thread
-// runs FillBlock on `machine`. StopRequest is written by the application thread and read by the
+// runs FillBlock on `Machine`. StopRequest is written by the application thread and read by the
 // output thread. StopSong raises StopRequest and joins the thread, so once it returns nothing
 // mixes from the song or the ring.
 // HeardBlockIndex and the block records are atomics because the queries read them while the
 // thread works.
 struct ModulePlayerState {
-  ModuleMachine machine;
-  ModuleSong* currentSong = nullptr;
-  const uint8_t* image = nullptr;
-  int32_t imageLength = 0;
-  FileOperations fileOperations;
-  std::atomic<int32_t> heardBlockIndex{0};
-  std::atomic<bool> stopRequest{false};
-  std::thread thread;
-  bool ringOpen = false;
+  ModuleMachine Machine;
+  ModuleSong* CurrentSong = nullptr;
+  const uint8_t* Image = nullptr;
+  int32_t ImageLength = 0;
+  ::FileOperations FileOperations;
+  std::atomic<int32_t> HeardBlockIndex{0};
+  std::atomic<bool> StopRequest{false};
+  std::thread Thread;
+  bool RingOpen = false;
 };
 extern ModulePlayerState ModulePlayer;
 
@@ -45,9 +45,9 @@ uint8_t ModuleGetOrder();
 uint8_t ModuleGetRow();
 uint32_t ModuleGetTime();
 
-// The embedded module images 1..4; entry 0 is empty (data nullptr, size 0).
+// The embedded module images 1..4 (data nullptr and size 0 for a module not built in).
 struct EmbeddedModule {
-  const unsigned char* data;
-  const unsigned long* size;
+  const unsigned char* Data;
+  const unsigned long* Size;
 };
 extern const EmbeddedModule EmbeddedModules[5];

@@ -304,7 +304,7 @@ void RecordFrame() {
 // the player mixes ahead before it starts).
 bool HeardModuleFromItsStart(int song, size_t around) {
   const EmbeddedModule& module = EmbeddedModules[song];
-  TestSong reference(std::vector<uint8_t>(module.data, module.data + *module.size), true);
+  TestSong reference(std::vector<uint8_t>(module.Data, module.Data + *module.Size), true);
   if (reference.song == nullptr) return false;
   const size_t samples = 100 * 735 * 2;
   const std::vector<int16_t> expected = reference.Render(100 * 735);

@@ -15,11 +15,11 @@ ModuleMachine FuzzMachine;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 24)) return 0;
   if (!ModuleLoad(data, int32_t(size))) return 0;
-  if (!FuzzMachine.floatRing && !AllocateRing(FuzzMachine)) return 0;
-  ResetMachine(FuzzMachine, ModulePlayer.currentSong);
+  if (!FuzzMachine.FloatRing && !AllocateRing(FuzzMachine)) return 0;
+  ResetMachine(FuzzMachine, ModulePlayer.CurrentSong);
   const int blocks = 3 * MixRate / BlockLength;
   for (int b = 0; b < blocks; ++b) FillBlock(FuzzMachine);
-  FuzzMachine.song = nullptr;
+  FuzzMachine.Song = nullptr;
   ModuleFree();
   return 0;
 }

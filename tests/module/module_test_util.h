@@ -55,8 +55,8 @@ struct TestSong {
     ReleaseRing(*machine);
     ReleaseSong(song);
   }
-  ModuleChannel& Channel(int i) { return machine->channels[i]; }
-  MixVoice& Voice(int i) { return machine->voices[machine->channels[i].voice]; }
+  ModuleChannel& Channel(int i) { return machine->Channels[i]; }
+  MixVoice& Voice(int i) { return machine->Voices[machine->Channels[i].Voice]; }
   void Tick() { UpdateSong(*machine); }
   void Ticks(int n) {
     for (int i = 0; i < n; ++i) Tick();
@@ -65,9 +65,9 @@ struct TestSong {
   std::vector<int16_t> Render(int frames) {
     std::vector<int16_t> out;
     while (int(out.size()) < frames * 2) {
-      int32_t b = machine->fillBlockIndex;
+      int32_t b = machine->FillBlockIndex;
       FillBlock(*machine);
-      const int16_t* w = machine->waveRing + size_t(b) * BlockLength * 2;
+      const int16_t* w = machine->WaveRing + size_t(b) * BlockLength * 2;
       out.insert(out.end(), w, w + BlockLength * 2);
     }
     out.resize(size_t(frames) * 2);

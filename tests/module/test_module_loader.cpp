@@ -55,53 +55,53 @@ XmModule ReferenceSong() {
 TEST(ModuleLoader, StoresHeaderPatternsAndCells) {
   ModuleSong* song = LoadImage(WriteXm(ReferenceSong()));
   ASSERT_NE(song, nullptr);
-  EXPECT_EQ(song->songLength, 3);
-  EXPECT_EQ(song->channels, 2);
-  EXPECT_EQ(song->patternSlots, 2);
-  EXPECT_EQ(song->patternsUsed, 2);
-  EXPECT_EQ(song->defaultGlobalVolume, 64);
-  EXPECT_EQ(song->tickProcedure, &UpdateSong);
-  EXPECT_EQ(song->patterns[0].rowCount, 8u);
-  const ModuleCell& c = song->patterns[0].cells[0];
-  EXPECT_EQ(c.note, 49);
-  EXPECT_EQ(c.instrument, 1);
-  EXPECT_EQ(c.volume, 0x40);
-  EXPECT_EQ(c.effect, 0x0C);
-  EXPECT_EQ(c.parameter, 0x20);
-  EXPECT_EQ(song->patterns[0].cells[1 * 2 + 1].note, NoteKeyOff);  // 97 becomes key-off
+  EXPECT_EQ(song->SongLength, 3);
+  EXPECT_EQ(song->Channels, 2);
+  EXPECT_EQ(song->PatternSlots, 2);
+  EXPECT_EQ(song->PatternsUsed, 2);
+  EXPECT_EQ(song->DefaultGlobalVolume, 64);
+  EXPECT_EQ(song->TickProcedure, &UpdateSong);
+  EXPECT_EQ(song->Patterns[0].RowCount, 8u);
+  const ModuleCell& c = song->Patterns[0].Cells[0];
+  EXPECT_EQ(c.Note, 49);
+  EXPECT_EQ(c.Instrument, 1);
+  EXPECT_EQ(c.Volume, 0x40);
+  EXPECT_EQ(c.Effect, 0x0C);
+  EXPECT_EQ(c.Parameter, 0x20);
+  EXPECT_EQ(song->Patterns[0].Cells[1 * 2 + 1].Note, NoteKeyOff);  // 97 becomes key-off
   // Packed size 0 keeps the header's row count, every cell empty.
-  EXPECT_EQ(song->patterns[1].rowCount, 4u);
-  EXPECT_EQ(song->patterns[1].cells[7].note, 0);
+  EXPECT_EQ(song->Patterns[1].RowCount, 4u);
+  EXPECT_EQ(song->Patterns[1].Cells[7].Note, 0);
   ReleaseSong(song);
 }
 
 TEST(ModuleLoader, DecodesSamplesAndGuardValues) {
   ModuleSong* song = LoadImage(WriteXm(ReferenceSong()));
   ASSERT_NE(song, nullptr);
-  const ModuleSample& s8 = *song->instruments[0].samples[0];
-  EXPECT_EQ(s8.bits, 16);
-  EXPECT_EQ(s8.loopMode, 2);
-  EXPECT_EQ(s8.data[0], 16 * 256);
-  EXPECT_EQ(s8.data[4], -16 * 256);
-  EXPECT_EQ(s8.data[5], s8.data[2]);  // past the forward loop: the loop start's value
-  EXPECT_EQ(s8.finetune, -16);
-  EXPECT_EQ(s8.relativeNote, 12);
-  EXPECT_EQ(s8.defaultPanning, 200u);
-  EXPECT_EQ(song->instruments[0].fadeout, 0x1000);
-  EXPECT_EQ(song->instruments[0].volumeType, EnvelopeOn | EnvelopeSustain);
-  EXPECT_EQ(song->instruments[0].samples[1], &EmptySample);
+  const ModuleSample& s8 = *song->Instruments[0].Samples[0];
+  EXPECT_EQ(s8.Bits, 16);
+  EXPECT_EQ(s8.LoopMode, 2);
+  EXPECT_EQ(s8.Data[0], 16 * 256);
+  EXPECT_EQ(s8.Data[4], -16 * 256);
+  EXPECT_EQ(s8.Data[5], s8.Data[2]);  // past the forward loop: the loop start's value
+  EXPECT_EQ(s8.Finetune, -16);
+  EXPECT_EQ(s8.RelativeNote, 12);
+  EXPECT_EQ(s8.DefaultPanning, 200u);
+  EXPECT_EQ(song->Instruments[0].Fadeout, 0x1000);
+  EXPECT_EQ(song->Instruments[0].VolumeType, EnvelopeOn | EnvelopeSustain);
+  EXPECT_EQ(song->Instruments[0].Samples[1], &EmptySample);
 
-  const ModuleSample& s16 = *song->instruments[1].samples[0];
-  EXPECT_EQ(s16.length, 5u);  // 10 bytes are 5 frames, loop points halved alike
-  EXPECT_EQ(s16.loopStart, 1u);
-  EXPECT_EQ(s16.loopLength, 3u);
-  EXPECT_EQ(s16.loopMode, 4);
-  EXPECT_EQ(s16.data[3], 4000);
-  EXPECT_EQ(s16.data[4], 4000);  // past the ping-pong loop: the loop's last value
-  EXPECT_EQ(s16.data[5], 0);
+  const ModuleSample& s16 = *song->Instruments[1].Samples[0];
+  EXPECT_EQ(s16.Length, 5u);  // 10 bytes are 5 frames, loop points halved alike
+  EXPECT_EQ(s16.LoopStart, 1u);
+  EXPECT_EQ(s16.LoopLength, 3u);
+  EXPECT_EQ(s16.LoopMode, 4);
+  EXPECT_EQ(s16.Data[3], 4000);
+  EXPECT_EQ(s16.Data[4], 4000);  // past the ping-pong loop: the loop's last value
+  EXPECT_EQ(s16.Data[5], 0);
 
-  EXPECT_EQ(song->instruments[2].sampleCount, 0u);
-  for (ModuleSample* s : song->instruments[2].samples) EXPECT_EQ(s, &EmptySample);
+  EXPECT_EQ(song->Instruments[2].SampleCount, 0u);
+  for (ModuleSample* s : song->Instruments[2].Samples) EXPECT_EQ(s, &EmptySample);
   ReleaseSong(song);
 }
 
@@ -117,17 +117,17 @@ TEST(ModuleLoader, FieldRules) {
   desc.Orders = {0, 3};                                  // patterns 1..3 are missing from the file
   ModuleSong* song = LoadImage(WriteXm(desc));
   ASSERT_NE(song, nullptr);
-  EXPECT_EQ(song->patterns[0].cells[0].instrument, 0);  // 200 is above 128
-  const ModuleSample& d = *song->instruments[0].samples[0];
-  EXPECT_EQ(d.data[0], 4096);
-  EXPECT_EQ(d.data[1], 8192);
-  EXPECT_EQ(d.data[2], 4096);
-  EXPECT_EQ(d.loopMode, 1);
-  EXPECT_EQ(d.loopStart, 0u);
-  EXPECT_EQ(d.loopLength, 3u);
-  EXPECT_EQ(song->instruments[0].volumeType, 0);
-  ASSERT_EQ(song->patternSlots, 4);
-  EXPECT_EQ(song->patterns[3].rowCount, 64u);
+  EXPECT_EQ(song->Patterns[0].Cells[0].Instrument, 0);  // 200 is above 128
+  const ModuleSample& d = *song->Instruments[0].Samples[0];
+  EXPECT_EQ(d.Data[0], 4096);
+  EXPECT_EQ(d.Data[1], 8192);
+  EXPECT_EQ(d.Data[2], 4096);
+  EXPECT_EQ(d.LoopMode, 1);
+  EXPECT_EQ(d.LoopStart, 0u);
+  EXPECT_EQ(d.LoopLength, 3u);
+  EXPECT_EQ(song->Instruments[0].VolumeType, 0);
+  ASSERT_EQ(song->PatternSlots, 4);
+  EXPECT_EQ(song->Patterns[3].RowCount, 64u);
   ReleaseSong(song);
 }
 
@@ -221,10 +221,10 @@ TEST(ModuleLoader, SkipsPatternHeadersLongerThanNine) {
   longer.insert(longer.begin() + long(header + 9), {0xFF, 0xFF, 0xFF, 0xFF});
   ModuleSong* song = LoadImage(longer);
   ASSERT_NE(song, nullptr);
-  EXPECT_EQ(song->patterns[0].rowCount, 4u);
-  EXPECT_EQ(song->patterns[0].cells[0].note, 49);
-  EXPECT_EQ(song->patterns[0].cells[3].note, NoteKeyOff);
-  EXPECT_EQ(song->instruments[0].samples[0]->length, 32u);  // what follows is read in place
+  EXPECT_EQ(song->Patterns[0].RowCount, 4u);
+  EXPECT_EQ(song->Patterns[0].Cells[0].Note, 49);
+  EXPECT_EQ(song->Patterns[0].Cells[3].Note, NoteKeyOff);
+  EXPECT_EQ(song->Instruments[0].Samples[0]->Length, 32u);  // what follows is read in place
   ReleaseSong(song);
 
   // A stated length that reaches past the end of the file is still refused.
@@ -242,14 +242,14 @@ TEST(ModuleLoader, ClampsEnvelopeValuesAbove64) {
   ins.PanningEnvelope.Type = EnvelopeOn;
   TestSong t(desc);
   ASSERT_NE(t.song, nullptr);
-  const ModuleInstrument& loaded = t.song->instruments[0];
-  EXPECT_EQ(loaded.volumePoints[0].value, 64);
-  EXPECT_EQ(loaded.volumePoints[1].value, 64);
-  EXPECT_EQ(loaded.panningPoints[0].value, 64);
-  EXPECT_EQ(loaded.panningPoints[1].value, 32);
+  const ModuleInstrument& loaded = t.song->Instruments[0];
+  EXPECT_EQ(loaded.VolumePoints[0].Value, 64);
+  EXPECT_EQ(loaded.VolumePoints[1].Value, 64);
+  EXPECT_EQ(loaded.PanningPoints[0].Value, 64);
+  EXPECT_EQ(loaded.PanningPoints[1].Value, 32);
   t.Tick();
-  EXPECT_EQ(t.Channel(0).volumeEnvelope.output, 64);
-  EXPECT_EQ(t.Channel(0).panningEnvelope.output, 64);
+  EXPECT_EQ(t.Channel(0).VolumeEnvelope.Output, 64);
+  EXPECT_EQ(t.Channel(0).PanningEnvelope.Output, 64);
 }
 
 TEST(ModuleLoader, SurvivesCorruptedImages) {
@@ -268,7 +268,7 @@ TEST(ModuleLoader, SurvivesCorruptedImages) {
       TestSong run(OneChannelSong({}), true);
       ResetMachine(*run.machine, song);
       run.Render(BlockLength * 4);
-      run.machine->song = run.song;
+      run.machine->Song = run.song;
       ReleaseSong(song);
     }
   }
@@ -277,8 +277,8 @@ TEST(ModuleLoader, SurvivesCorruptedImages) {
 
 TEST(ModuleLoader, FileOperationsInstallAsASet) {
   FileOperations partial = MemoryFileOperations();
-  partial.tell = nullptr;
+  partial.Tell = nullptr;
   InstallFileOperations(partial);
   EXPECT_EQ(LoadSong(), nullptr);  // all five cleared: nothing to open with
-  EXPECT_EQ(ModulePlayer.fileOperations.open, nullptr);
+  EXPECT_EQ(ModulePlayer.FileOperations.Open, nullptr);
 }

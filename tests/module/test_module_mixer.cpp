@@ -11,12 +11,12 @@ struct MixFixture {
   MixFixture() { ResetMachine(*machine, nullptr); }
   MixVoice& Start(const ModuleSample& sample, uint32_t stepInteger, uint32_t stepFraction,
                   int32_t volume = 255) {
-    MixVoice& v = machine->voices[0];
-    v.sample = &sample;
-    v.stepInteger = stepInteger;
-    v.stepFraction = stepFraction;
-    v.leftVolume = v.rightVolume = v.leftTarget = v.rightTarget = volume;
-    v.leftLevel = v.rightLevel = volume * 256;
+    MixVoice& v = machine->Voices[0];
+    v.Sample = &sample;
+    v.StepInteger = stepInteger;
+    v.StepFraction = stepFraction;
+    v.LeftVolume = v.RightVolume = v.LeftTarget = v.RightTarget = volume;
+    v.LeftLevel = v.RightLevel = volume * 256;
     return v;
   }
 };
@@ -28,11 +28,11 @@ struct RampSample {
   RampSample(uint32_t length, uint8_t loopMode, uint32_t loopStart, uint32_t loopLength) {
     data.assign(length + 8, 0);
     for (uint32_t i = 0; i < length; ++i) data[i] = int16_t(i * 100);
-    sample.data = data.data();
-    sample.length = length;
-    sample.loopMode = loopMode;
-    sample.loopStart = loopStart;
-    sample.loopLength = loopLength;
+    sample.Data = data.data();
+    sample.Length = length;
+    sample.LoopMode = loopMode;
+    sample.LoopStart = loopStart;
+    sample.LoopLength = loopLength;
     uint32_t end = loopStart + loopLength;
     if (loopMode == 2) data[end] = data[loopStart];
     if (loopMode == 4) data[end] = data[end - 1];
@@ -68,7 +68,7 @@ TEST(ModuleMixer, InterpolatesAndStopsAtTheEnd) {
   EXPECT_FLOAT_EQ(out[2 * 17], 850.0f);
   EXPECT_FLOAT_EQ(out[2 * 19], 450.0f);  // 9.5: halfway between 900 and the zero guard
   // Ten frames need 20 output frames; then the voice is off and adds nothing.
-  EXPECT_EQ(v.sample, nullptr);
+  EXPECT_EQ(v.Sample, nullptr);
   EXPECT_FLOAT_EQ(out[2 * 20], 0.0f);
   std::vector<float> none(4, 1.0f);
   MixVoices(*f.machine, none.data(), 0);
@@ -80,30 +80,30 @@ TEST(ModuleMixer, ForwardLoopWraps) {
   MixFixture f;
   RampSample s(300, 2, 200, 100);
   MixVoice& v = f.Start(s.sample, 11, 0x80000000u);
-  v.position = 294;
+  v.Position = 294;
   std::vector<float> out(2, 0.0f);
   MixVoices(*f.machine, out.data(), 1);
-  EXPECT_EQ(v.position, 205u);
-  EXPECT_EQ(v.positionFraction, 0x80000000u);
+  EXPECT_EQ(v.Position, 205u);
+  EXPECT_EQ(v.PositionFraction, 0x80000000u);
 }
 
 TEST(ModuleMixer, PingPongReflectsAtBothEnds) {
   MixFixture f;
   RampSample s(20, 4, 4, 8);  // loop frames 4..11
   MixVoice& v = f.Start(s.sample, 3, 0);
-  v.position = 10;
+  v.Position = 10;
   std::vector<float> out(2, 0.0f);
   MixVoices(*f.machine, out.data(), 1);
   // 10 + 3 = 13 passes the end 12: reflected to 12 - 13 + 11 + (1 - 2^-32) = 10.99999...
-  EXPECT_EQ(v.direction, 2);
-  EXPECT_EQ(v.position, 10u);
-  EXPECT_EQ(v.positionFraction, 0xFFFFFFFFu);
+  EXPECT_EQ(v.Direction, 2);
+  EXPECT_EQ(v.Position, 10u);
+  EXPECT_EQ(v.PositionFraction, 0xFFFFFFFFu);
   std::vector<float> three(6, 0.0f);
   MixVoices(*f.machine, three.data(), 3);
   // Backward: 7.99.., 4.99.., then 1.99.. passes the start 4: 4 - 1 + (1 - 2^-32) - 1.99.. + 4
-  EXPECT_EQ(v.direction, 1);
-  EXPECT_EQ(v.position, 6u);
-  EXPECT_EQ(v.positionFraction, 0u);
+  EXPECT_EQ(v.Direction, 1);
+  EXPECT_EQ(v.Position, 6u);
+  EXPECT_EQ(v.PositionFraction, 0u);
   // Every frame read stayed inside the loop: the output never exceeds the loop's largest value.
   std::vector<float> many(2 * 500, 0.0f);
   MixVoices(*f.machine, many.data(), 500);
@@ -116,12 +116,12 @@ TEST(ModuleMixer, RampReachesItsTargetInEqualSteps) {
   MixFixture f;
   std::vector<int16_t> data(4000 + 8, 10000);
   ModuleSample s;
-  s.data = data.data();
-  s.length = 4000;
-  s.loopMode = 1;
-  s.loopLength = 4000;
+  s.Data = data.data();
+  s.Length = 4000;
+  s.LoopMode = 1;
+  s.LoopLength = 4000;
   MixVoice& v = f.Start(s, 1, 0, 0);
-  v.leftVolume = v.rightVolume = 200;
+  v.LeftVolume = v.RightVolume = 200;
   std::vector<float> out(2 * 200, 0.0f);
   MixVoices(*f.machine, out.data(), 200);
   const float full = 10000.0f * 200.0f / 255.0f;
@@ -131,8 +131,8 @@ TEST(ModuleMixer, RampReachesItsTargetInEqualSteps) {
     ASSERT_NEAR(out[2 * i], step * float(i), 0.05f) << i;
   }
   for (int i = 128; i < 200; ++i) ASSERT_NEAR(out[2 * i], full, 0.01f) << i;
-  EXPECT_EQ(v.leftLevel, 200 * 256);
-  EXPECT_EQ(v.rampFramesLeft, 0);
+  EXPECT_EQ(v.LeftLevel, 200 * 256);
+  EXPECT_EQ(v.RampFramesLeft, 0);
 }
 
 TEST(ModuleMixer, EmptySampleStopsTheVoice) {
@@ -140,7 +140,7 @@ TEST(ModuleMixer, EmptySampleStopsTheVoice) {
   MixVoice& v = f.Start(EmptySample, 1, 0);
   std::vector<float> out(20, 0.0f);
   MixVoices(*f.machine, out.data(), 10);
-  EXPECT_EQ(v.sample, nullptr);
+  EXPECT_EQ(v.Sample, nullptr);
   for (float x : out) EXPECT_EQ(x, 0.0f);
 }
 

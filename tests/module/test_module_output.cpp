@@ -53,10 +53,10 @@ class ModuleOutput : public ::testing::Test {
     std::vector<int16_t> pcm(size_t(BlockLength) * 2);
     AudioCapturePull(pcm.data(), BlockLength);
     int32_t cursor = CursorBlock(AudioRingPosition());
-    for (int i = 0; i < 2000 && ModulePlayer.heardBlockIndex.load() != cursor; ++i) {
+    for (int i = 0; i < 2000 && ModulePlayer.HeardBlockIndex.load() != cursor; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    EXPECT_EQ(ModulePlayer.heardBlockIndex.load(), cursor);
+    EXPECT_EQ(ModulePlayer.HeardBlockIndex.load(), cursor);
     return pcm;
   }
   std::vector<uint8_t> image = WriteXm(BusySong());
@@ -82,11 +82,11 @@ TEST_F(ModuleOutput, HeardAudioAndQueriesFollowTheCursor) {
   std::vector<int16_t> expected;
   std::vector<BlockInfo> records;
   for (int b = 0; b < blocks + 1; ++b) {
-    int32_t index = reference.machine->fillBlockIndex;
+    int32_t index = reference.machine->FillBlockIndex;
     FillBlock(*reference.machine);
-    const int16_t* w = reference.machine->waveRing + size_t(index) * BlockLength * 2;
+    const int16_t* w = reference.machine->WaveRing + size_t(index) * BlockLength * 2;
     expected.insert(expected.end(), w, w + BlockLength * 2);
-    records.push_back(UnpackBlockInfo(reference.machine->blockInfo[index].load()));
+    records.push_back(UnpackBlockInfo(reference.machine->BlockInfo[index].load()));
   }
 
   ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
@@ -95,18 +95,18 @@ TEST_F(ModuleOutput, HeardAudioAndQueriesFollowTheCursor) {
   // Block 0 is heard first; its record holds where the song was when it had been mixed (at
   // speed 1 the second row starts at frame 882, inside block 0).
   EXPECT_EQ(ModuleGetOrder(), 0);
-  EXPECT_EQ(ModuleGetRow(), records[0].row);
-  EXPECT_EQ(records[0].row, 1);
+  EXPECT_EQ(ModuleGetRow(), records[0].Row);
+  EXPECT_EQ(records[0].Row, 1);
   std::vector<int16_t> heard;
   for (int b = 0; b < blocks; ++b) {
     std::vector<int16_t> pcm = PullBlock();
     heard.insert(heard.end(), pcm.begin(), pcm.end());
     // The cursor is now at the start of block b + 1: the queries report that block's record.
     const BlockInfo& info = records[size_t(b) + 1];
-    ASSERT_EQ(ModuleGetOrder(), info.order) << "block " << b + 1;
-    ASSERT_EQ(ModuleGetRow(), info.row) << "block " << b + 1;
-    ASSERT_EQ(ModuleGetTime(), info.elapsedMilliseconds) << "block " << b + 1;
-    uint8_t row = info.row;
+    ASSERT_EQ(ModuleGetOrder(), info.Order) << "block " << b + 1;
+    ASSERT_EQ(ModuleGetRow(), info.Row) << "block " << b + 1;
+    ASSERT_EQ(ModuleGetTime(), info.ElapsedMilliseconds) << "block " << b + 1;
+    uint8_t row = info.Row;
     uint16_t cell = ModuleGetCell(2);
     if (row == 5) {
       EXPECT_EQ(cell, 255);  // key-off, no instrument
@@ -158,9 +158,9 @@ TEST_F(ModuleOutput, NoDeviceChangesNothing) {
   AudioSetBackend(AudioBackend::Null);
   ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
   EXPECT_FALSE(ModulePlay());
-  EXPECT_EQ(ModulePlayer.machine.song, nullptr);
-  EXPECT_EQ(ModulePlayer.machine.waveRing, nullptr);
-  EXPECT_FALSE(ModulePlayer.thread.joinable());
+  EXPECT_EQ(ModulePlayer.Machine.Song, nullptr);
+  EXPECT_EQ(ModulePlayer.Machine.WaveRing, nullptr);
+  EXPECT_FALSE(ModulePlayer.Thread.joinable());
   EXPECT_EQ(ModuleGetOrder(), 0);
   EXPECT_EQ(ModuleGetChannels(), 4);
   EXPECT_TRUE(ModuleStop());
@@ -170,8 +170,8 @@ TEST_F(ModuleOutput, NoDeviceChangesNothing) {
 TEST_F(ModuleOutput, EmbeddedModulesLoadAsFourChannelSongs) {
   for (int n = 1; n <= 4; ++n) {
     const EmbeddedModule& m = EmbeddedModules[n];
-    ASSERT_NE(m.data, nullptr) << "module " << n << " is not built in";
-    ASSERT_TRUE(ModuleLoad(m.data, int32_t(*m.size))) << "module " << n;
+    ASSERT_NE(m.Data, nullptr) << "module " << n << " is not built in";
+    ASSERT_TRUE(ModuleLoad(m.Data, int32_t(*m.Size))) << "module " << n;
     EXPECT_EQ(ModuleGetChannels(), 4) << "module " << n;
     ASSERT_TRUE(ModulePlay());
     PullBlock();

@@ -198,8 +198,8 @@ void Compare(const char* peer, bool linear) {
     // whole periods (about 200 for the highest note here), so it may add one period's step.
     double tolerance = 3.0;
     if (!linear) {
-      const ModuleSample& s = *t.song->instruments[0].samples[0];
-      int32_t period = AmigaPeriod(PeerNotes[i] - 1 + s.relativeNote, s.finetune);
+      const ModuleSample& s = *t.song->Instruments[0].Samples[0];
+      int32_t period = AmigaPeriod(PeerNotes[i] - 1 + s.RelativeNote, s.Finetune);
       tolerance += 1200.0 * std::log2(1.0 + 1.0 / period);
     }
     double cents = 1200.0 * std::log2(theirs[i].hz / ours[i].hz);
@@ -292,8 +292,8 @@ int EnvelopeLag(const std::vector<float>& a, const std::vector<float>& b) {
 TEST(ModulePeer, EmbeddedModulesAgreeWithPeers) {
   for (int m = 1; m <= 4; ++m) {
     const EmbeddedModule& e = EmbeddedModules[m];
-    ASSERT_NE(e.data, nullptr) << "module " << m << " is not built in";
-    std::vector<uint8_t> image(e.data, e.data + *e.size);
+    ASSERT_NE(e.Data, nullptr) << "module " << m << " is not built in";
+    std::vector<uint8_t> image(e.Data, e.Data + *e.Size);
     const int seconds = 20;
     TestSong t(image, true);
     ASSERT_NE(t.song, nullptr);

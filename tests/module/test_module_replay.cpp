@@ -13,9 +13,9 @@ namespace {
 std::vector<int> RowTrace(TestSong& t, int ticks) {
   std::vector<int> rows;
   for (int i = 0; i < ticks; ++i) {
-    bool rowTick = t.song->tick == 0;
+    bool rowTick = t.song->Tick == 0;
     t.Tick();
-    if (rowTick) rows.push_back(t.song->orderPosition * 100 + t.song->row);
+    if (rowTick) rows.push_back(t.song->OrderPosition * 100 + t.song->Row);
   }
   return rows;
 }
@@ -26,10 +26,10 @@ TEST(ModuleReplay, SamplesPerTickFromBpm) {
   ModuleSong song;
   for (int bpm = 1; bpm <= 255; ++bpm) {
     SetBpm(song, bpm);
-    EXPECT_EQ(song.samplesPerTick, 110250 / bpm) << "BPM " << bpm;
+    EXPECT_EQ(song.SamplesPerTick, 110250 / bpm) << "BPM " << bpm;
   }
   SetBpm(song, 125);
-  EXPECT_EQ(song.samplesPerTick, 882);
+  EXPECT_EQ(song.SamplesPerTick, 882);
 }
 
 TEST(ModuleReplay, FrequencyTables) {
@@ -37,18 +37,18 @@ TEST(ModuleReplay, FrequencyTables) {
   EXPECT_EQ(AmigaPeriod(48, 127), 1616);
   EXPECT_EQ(AmigaPeriod(48, -128), 1813);
   ModuleSong song;
-  song.flags = 0;
+  song.Flags = 0;
   EXPECT_EQ(PeriodToFrequency(song, 1712, 0), 8362);  // 14,317,056 / 1712
-  song.flags = 1;
+  song.Flags = 1;
   EXPECT_EQ(PeriodToFrequency(song, 4608, 0), 8363);
   EXPECT_EQ(PeriodToFrequency(song, 4608 + 768, 0), 4181);  // one octave down, truncated
 
   // Note 49 (real note 48) on the linear table: 8,363 Hz, step 0 + 814,485,521 / 2^32.
   TestSong t(OneChannelSong({{0, Cell(49, 1)}}));
   t.Tick();
-  EXPECT_EQ(t.Channel(0).period, 4608);
-  EXPECT_EQ(t.Voice(0).stepInteger, 0u);
-  EXPECT_EQ(t.Voice(0).stepFraction, 814485521u);
+  EXPECT_EQ(t.Channel(0).Period, 4608);
+  EXPECT_EQ(t.Voice(0).StepInteger, 0u);
+  EXPECT_EQ(t.Voice(0).StepFraction, 814485521u);
 }
 
 TEST(ModuleReplay, RowTimingSpeedAndPatternDelay) {
@@ -102,7 +102,7 @@ TEST(ModuleReplay, OrderFlowRestartJumpAndBreak) {
   TestSong c(far);
   EXPECT_EQ(RowTrace(c, 3), (std::vector<int>{0, 1, 0}));
   TestSong e(far);
-  e.song->orderPosition = 1;
+  e.song->OrderPosition = 1;
   EXPECT_EQ(RowTrace(e, 2), (std::vector<int>{100, 200}));
 }
 
@@ -127,13 +127,13 @@ TEST(ModuleReplay, PortamentoLimits) {
   up.Flags = 0;
   TestSong u(up);
   u.Ticks(12);
-  EXPECT_EQ(u.Channel(0).period, 56);
+  EXPECT_EQ(u.Channel(0).Period, 56);
   // Portamento down has no limit: 5 ticks of 0xFF x 4.
   XmModule down = OneChannelSong({{0, Cell(49, 1, 0, 0x02, 0xFF)}});
   down.Flags = 0;
   TestSong w(down);
   w.Ticks(6);
-  EXPECT_EQ(w.Channel(0).period, 1712 + 5 * 1020);
+  EXPECT_EQ(w.Channel(0).Period, 1712 + 5 * 1020);
 }
 
 TEST(ModuleReplay, WaveformsVibratoAndTremolo) {
@@ -148,21 +148,21 @@ TEST(ModuleReplay, WaveformsVibratoAndTremolo) {
   EXPECT_EQ(WaveformValue(1, -32), 255);
 
   ModuleChannel c;
-  c.vibratoDepth = 15;
-  c.vibratoPosition = 16;
+  c.VibratoDepth = 15;
+  c.VibratoPosition = 16;
   DoVibrato(c);
-  EXPECT_EQ(c.periodDelta, -116);  // (15 x 255) >> 5 = 119, low bits cleared, negated
+  EXPECT_EQ(c.PeriodDelta, -116);  // (15 x 255) >> 5 = 119, low bits cleared, negated
 
   ModuleChannel tr;
-  tr.volume = 60;
-  tr.tremoloDepth = 15;
-  tr.tremoloPosition = 16;
+  tr.Volume = 60;
+  tr.TremoloDepth = 15;
+  tr.TremoloPosition = 16;
   DoTremolo(tr);
-  EXPECT_EQ(tr.volumeDelta, 4);  // 59 would pass 64: cut to reach 64 exactly
-  tr.volume = 10;
-  tr.tremoloPosition = -16;
+  EXPECT_EQ(tr.VolumeDelta, 4);  // 59 would pass 64: cut to reach 64 exactly
+  tr.Volume = 10;
+  tr.TremoloPosition = -16;
   DoTremolo(tr);
-  EXPECT_EQ(tr.volumeDelta, -10);  // cut to reach 0 exactly
+  EXPECT_EQ(tr.VolumeDelta, -10);  // cut to reach 0 exactly
 }
 
 TEST(ModuleReplay, RetriggerVolumeActions) {
@@ -171,7 +171,7 @@ TEST(ModuleReplay, RetriggerVolumeActions) {
         OneChannelSong({{0, Cell(49, 1, uint8_t(0x10 + volume), 0x1B, uint8_t(action << 4 | 1))}});
     TestSong t(desc);
     t.Ticks(2);
-    return t.Channel(0).volume;
+    return t.Channel(0).Volume;
   };
   EXPECT_EQ(after(6, 64), 42);   // 64 x 2 / 3
   EXPECT_EQ(after(14, 50), 64);  // 75, limited
@@ -184,9 +184,9 @@ TEST(ModuleReplay, NoteDelayAndSampleOffset) {
   XmModule two = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0xD2)}});
   TestSong u(two);
   u.Ticks(2);
-  EXPECT_EQ(u.Voice(0).sample, nullptr);
+  EXPECT_EQ(u.Voice(0).Sample, nullptr);
   u.Tick();
-  EXPECT_NE(u.Voice(0).sample, nullptr);
+  EXPECT_NE(u.Voice(0).Sample, nullptr);
 
   // 9xx within the loop starts the note there; beyond the loop end it restarts the sound that
   // plays from 0 and starts no new note.
@@ -197,40 +197,40 @@ TEST(ModuleReplay, NoteDelayAndSampleOffset) {
   TestSong o(offset);
   o.Ticks(6);
   MixVoice* first = &o.Voice(0);
-  first->position = 77;
+  first->Position = 77;
   o.Tick();
-  EXPECT_EQ(o.Voice(0).position, 256u);
+  EXPECT_EQ(o.Voice(0).Position, 256u);
   EXPECT_NE(&o.Voice(0), first);  // the second note took the twin voice
 
   XmModule past = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(49, 1, 0, 0x09, 0x40)}});
   TestSong p(past);
   p.Ticks(6);
   MixVoice* voice = &p.Voice(0);
-  voice->position = 20;
+  voice->Position = 20;
   p.Tick();
   EXPECT_EQ(&p.Voice(0), voice);
-  EXPECT_EQ(voice->position, 0u);
+  EXPECT_EQ(voice->Position, 0u);
 }
 
 TEST(ModuleReplay, InstrumentWithoutNoteResetsWithoutRestart) {
   XmModule desc = OneChannelSong({{0, Cell(49, 1, 0x20)}, {1, Cell(0, 1)}});
   TestSong t(desc);
   t.Ticks(6);
-  EXPECT_EQ(t.Channel(0).volume, 0x10);
+  EXPECT_EQ(t.Channel(0).Volume, 0x10);
   MixVoice* v = &t.Voice(0);
-  v->position = 9;
+  v->Position = 9;
   t.Tick();
-  EXPECT_EQ(t.Channel(0).volume, 64);
+  EXPECT_EQ(t.Channel(0).Volume, 64);
   EXPECT_EQ(&t.Voice(0), v);
-  EXPECT_EQ(v->position, 9u);
+  EXPECT_EQ(v->Position, 9u);
 }
 
 TEST(ModuleReplay, KeyOffWithoutEnvelopeSilences) {
   XmModule plain = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97)}});
   TestSong k(plain);
   k.Ticks(7);
-  EXPECT_EQ(k.Channel(0).volumeEnvelope.output, 0);
-  EXPECT_EQ(k.Voice(0).volume, 0);
+  EXPECT_EQ(k.Channel(0).VolumeEnvelope.Output, 0);
+  EXPECT_EQ(k.Voice(0).Volume, 0);
 }
 
 TEST(ModuleReplay, PanningFollowsTheFormat) {
@@ -264,20 +264,20 @@ TEST(ModuleReplay, NoteDelayZeroPlaysOnTheRowTick) {
   XmModule desc = OneChannelSong({{0, Cell(49, 1, 0x63, 0x0E, 0xD0)}});
   TestSong t(desc);
   t.Tick();
-  EXPECT_NE(t.Voice(0).sample, nullptr);
-  EXPECT_EQ(t.Channel(0).period, 4608);
-  EXPECT_EQ(t.Channel(0).volume, 61);
-  int32_t voiceVolume = t.Voice(0).volume;
+  EXPECT_NE(t.Voice(0).Sample, nullptr);
+  EXPECT_EQ(t.Channel(0).Period, 4608);
+  EXPECT_EQ(t.Channel(0).Volume, 61);
+  int32_t voiceVolume = t.Voice(0).Volume;
   t.Ticks(5);
-  EXPECT_EQ(t.Channel(0).volume, 46);
-  EXPECT_LT(t.Voice(0).volume, voiceVolume);
+  EXPECT_EQ(t.Channel(0).Volume, 46);
+  EXPECT_LT(t.Voice(0).Volume, voiceVolume);
 
   // ED0 next to a key-off releases at once: without an envelope the note is silent on the row.
   XmModule off = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97, 0, 0, 0x0E, 0xD0)}});
   TestSong k(off);
   k.Ticks(7);
-  EXPECT_EQ(k.Channel(0).keyOff, 1);
-  EXPECT_EQ(k.Voice(0).volume, 0);
+  EXPECT_EQ(k.Channel(0).KeyOff, 1);
+  EXPECT_EQ(k.Voice(0).Volume, 0);
 }
 
 TEST(ModuleReplay, DelayedKeyOffReleasesOnItsTick) {
@@ -287,21 +287,21 @@ TEST(ModuleReplay, DelayedKeyOffReleasesOnItsTick) {
   TestSong t(plain);
   t.Ticks(6);
   MixVoice* voice = &t.Voice(0);
-  int32_t sounding = voice->volume;
+  int32_t sounding = voice->Volume;
   ASSERT_GT(sounding, 0);
   for (int tick = 0; tick < 3; ++tick) {
     t.Tick();
-    EXPECT_EQ(t.Channel(0).keyOff, 0) << tick;
-    EXPECT_EQ(voice->volume, sounding) << tick;
+    EXPECT_EQ(t.Channel(0).KeyOff, 0) << tick;
+    EXPECT_EQ(voice->Volume, sounding) << tick;
   }
-  voice->position = 11;
+  voice->Position = 11;
   t.Tick();
-  EXPECT_EQ(t.Channel(0).keyOff, 1);
+  EXPECT_EQ(t.Channel(0).KeyOff, 1);
   EXPECT_EQ(&t.Voice(0), voice);
-  EXPECT_EQ(voice->volume, 0);
-  EXPECT_EQ(voice->position, 11u);  // no new start
+  EXPECT_EQ(voice->Volume, 0);
+  EXPECT_EQ(voice->Position, 11u);  // no new start
   t.Ticks(2);
-  EXPECT_EQ(voice->volume, 0);
+  EXPECT_EQ(voice->Volume, 0);
 
   // With a volume envelope 64 -> 32 (sustain at point 1, tick 4) -> 0 at tick 8 and fadeout
   // 0x800 (0x1000 a tick): the envelope holds 32 until tick 9, where the key-off lands after
@@ -318,15 +318,15 @@ TEST(ModuleReplay, DelayedKeyOffReleasesOnItsTick) {
   voice = &e.Voice(0);
   e.Tick();
   ModuleChannel& c = e.Channel(0);
-  EXPECT_EQ(c.keyOff, 1);
-  EXPECT_EQ(c.volumeEnvelope.output, 32);
-  EXPECT_EQ(c.fadeoutVolume, 65536);
+  EXPECT_EQ(c.KeyOff, 1);
+  EXPECT_EQ(c.VolumeEnvelope.Output, 32);
+  EXPECT_EQ(c.FadeoutVolume, 65536);
   std::vector<int32_t> outputs, fades, volumes;
   for (int i = 0; i < 3; ++i) {
     e.Tick();
-    outputs.push_back(c.volumeEnvelope.output);
-    fades.push_back(c.fadeoutVolume);
-    volumes.push_back(voice->volume);
+    outputs.push_back(c.VolumeEnvelope.Output);
+    fades.push_back(c.FadeoutVolume);
+    volumes.push_back(voice->Volume);
   }
   EXPECT_EQ(outputs, (std::vector<int32_t>{32, 24, 16}));
   EXPECT_EQ(fades, (std::vector<int32_t>{61440, 57344, 53248}));
@@ -349,10 +349,10 @@ TEST(ModuleReplay, SetFinetuneAppliesToItsRowOnly) {
   std::vector<int32_t> periods;
   for (int row = 0; row < 5; ++row) {
     t.Ticks(6);
-    periods.push_back(t.Channel(0).period);
+    periods.push_back(t.Channel(0).Period);
   }
   EXPECT_EQ(periods, (std::vector<int32_t>{4672, 4608, 4552, 4552, 4608}));
-  EXPECT_EQ(t.song->instruments[0].samples[0]->finetune, 0);
+  EXPECT_EQ(t.song->Instruments[0].Samples[0]->Finetune, 0);
 
   // Amiga table: E58 means finetune 0 whatever the sample's own (16 here): period 1712.
   XmModule amiga = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0x58)}, {1, Cell(49, 1)}});
@@ -360,9 +360,9 @@ TEST(ModuleReplay, SetFinetuneAppliesToItsRowOnly) {
   amiga.Instruments[0].Samples[0].Finetune = 16;
   TestSong a(amiga);
   a.Tick();
-  EXPECT_EQ(a.Channel(0).period, 1712);
+  EXPECT_EQ(a.Channel(0).Period, 1712);
   a.Ticks(6);
-  EXPECT_EQ(a.Channel(0).period, AmigaPeriod(48, 16));
+  EXPECT_EQ(a.Channel(0).Period, AmigaPeriod(48, 16));
 }
 
 TEST(ModuleReplay, VolumeColumnTonePortamentoSlidesToTheNote) {
@@ -373,18 +373,18 @@ TEST(ModuleReplay, VolumeColumnTonePortamentoSlidesToTheNote) {
   TestSong t(desc);
   t.Ticks(6);
   MixVoice* voice = &t.Voice(0);
-  voice->position = 5;
+  voice->Position = 5;
   t.Tick();
   ModuleChannel& c = t.Channel(0);
-  EXPECT_EQ(c.period, 4608);
-  EXPECT_EQ(c.note, 48);
-  EXPECT_EQ(c.portamentoTarget, 3840);
+  EXPECT_EQ(c.Period, 4608);
+  EXPECT_EQ(c.Note, 48);
+  EXPECT_EQ(c.PortamentoTarget, 3840);
   EXPECT_EQ(&t.Voice(0), voice);
-  EXPECT_EQ(voice->position, 5u);
+  EXPECT_EQ(voice->Position, 5u);
   std::vector<int32_t> periods;
   for (int i = 0; i < 7; ++i) {
     t.Tick();
-    periods.push_back(c.period);
+    periods.push_back(c.Period);
   }
   EXPECT_EQ(periods, (std::vector<int32_t>{4480, 4352, 4224, 4096, 3968, 3968, 3840}));
   EXPECT_EQ(&t.Voice(0), voice);
@@ -393,8 +393,8 @@ TEST(ModuleReplay, VolumeColumnTonePortamentoSlidesToTheNote) {
   XmModule set = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(61, 1, 0x30)}});
   TestSong s(set);
   s.Ticks(7);
-  EXPECT_EQ(s.Channel(0).period, 3840);
-  EXPECT_EQ(s.Channel(0).volume, 32);
+  EXPECT_EQ(s.Channel(0).Period, 3840);
+  EXPECT_EQ(s.Channel(0).Volume, 32);
 }
 
 TEST(ModuleReplay, KeyOffNextToInstrumentOrVolumeReleases) {
@@ -416,7 +416,7 @@ TEST(ModuleReplay, KeyOffNextToInstrumentOrVolumeReleases) {
     for (int i = 0; i < 2; ++i) {
       t.Tick();
       const ModuleChannel& c = t.Channel(0);
-      trace.insert(trace.end(), {c.volume, c.keyOff, c.volumeEnvelope.output, c.fadeoutVolume});
+      trace.insert(trace.end(), {c.Volume, c.KeyOff, c.VolumeEnvelope.Output, c.FadeoutVolume});
     }
     return trace;
   };
@@ -433,12 +433,12 @@ TEST(ModuleReplay, KeyOffNextToInstrumentOrVolumeReleases) {
   died.Instruments[0].VolumeEnvelope.Type = EnvelopeOn;
   TestSong d(died);
   d.Ticks(7);
-  EXPECT_EQ(d.Channel(0).volumeEnvelope.output, 0);
-  EXPECT_EQ(d.Voice(0).volume, 0);
+  EXPECT_EQ(d.Channel(0).VolumeEnvelope.Output, 0);
+  EXPECT_EQ(d.Voice(0).Volume, 0);
 
   // Without a volume envelope the key-off still silences the note at once.
   XmModule plain = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97, 1)}});
   TestSong p(plain);
   p.Ticks(7);
-  EXPECT_EQ(p.Voice(0).volume, 0);
+  EXPECT_EQ(p.Voice(0).Volume, 0);
 }

@@ -24,16 +24,16 @@ std::string Trace(const XmModule& desc, int ticks) {
       "envelope-volume envelope-panning fadeout position\n";
   char line[160];
   for (int i = 0; i < ticks; ++i) {
-    const int tick = t.song->tick;
+    const int tick = t.song->Tick;
     t.Tick();
-    std::snprintf(line, sizeof line, "%02d %02d %2d %3d", t.song->orderPosition, t.song->row, tick,
-                  t.song->globalVolume);
+    std::snprintf(line, sizeof line, "%02d %02d %2d %3d", t.song->OrderPosition, t.song->Row, tick,
+                  t.song->GlobalVolume);
     out += line;
     for (int c = 0; c < desc.Channels; ++c) {
       const ModuleChannel& ch = t.Channel(c);
-      std::snprintf(line, sizeof line, " | %4d%+5d %3d%+4d %3d %3d %3d %5d %5u", ch.period,
-                    ch.periodDelta, ch.volume, ch.volumeDelta, ch.panning, ch.volumeEnvelope.output,
-                    ch.panningEnvelope.output, ch.fadeoutVolume, t.Voice(c).position);
+      std::snprintf(line, sizeof line, " | %4d%+5d %3d%+4d %3d %3d %3d %5d %5u", ch.Period,
+                    ch.PeriodDelta, ch.Volume, ch.VolumeDelta, ch.Panning, ch.VolumeEnvelope.Output,
+                    ch.PanningEnvelope.Output, ch.FadeoutVolume, t.Voice(c).Position);
       out += line;
     }
     out += '\n';

@@ -58,8 +58,8 @@ int RenderXmCommand(int argc, char** argv) {
   std::string name;
   if (embedded != 0) {
     const EmbeddedModule& m = EmbeddedModules[embedded];
-    if (!m.data) return CliFailure(cli, "--embedded", "module not built in");
-    image.assign(m.data, m.data + *m.size);
+    if (!m.Data) return CliFailure(cli, "--embedded", "module not built in");
+    image.assign(m.Data, m.Data + *m.Size);
     name = "built-in module " + std::to_string(embedded);
   } else {
     name = cli.Positional[0];
@@ -89,17 +89,17 @@ int RenderXmCommand(int argc, char** argv) {
   uint64_t done = 0;
   uint64_t shown = 0;
   while (written && done < total) {
-    const int32_t b = machine->fillBlockIndex;
+    const int32_t b = machine->FillBlockIndex;
     FillBlock(*machine);
     const uint64_t n = std::min<uint64_t>(BlockLength, total - done);
-    written = WavWrite(wav, machine->waveRing + size_t(b) * BlockLength * 2, size_t(n) * 2);
+    written = WavWrite(wav, machine->WaveRing + size_t(b) * BlockLength * 2, size_t(n) * 2);
     done += n;
     if (done / MixRate != shown) {
       shown = done / MixRate;
       char text[96];
       std::snprintf(text, sizeof text, "rendering %llu / %.0f s  order %d row %d",
-                    static_cast<unsigned long long>(shown), seconds, song->orderPosition,
-                    song->row);
+                    static_cast<unsigned long long>(shown), seconds, song->OrderPosition,
+                    song->Row);
       CliProgress(text);
     }
   }
