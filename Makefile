@@ -1,6 +1,9 @@
 # Two commands do all set-up on a fresh Debian 12 machine:
 #   make run    install missing packages, configure, build, start the magazine
 #   make test   the same set-up, then every test
+#   make install      the magazine, its tools, menu entry, icons and manual pages under PREFIX
+#                     (default /usr/local; DESTDIR is honoured)
+#   make package      build/quellmark_VERSION_ARCH.deb
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -11,12 +14,15 @@ WERROR ?= OFF
 FUZZ_SECONDS ?= 20
 # Frames of the random-input soak in make soak (make sanitize runs the test's default 20,000).
 SOAK_FRAMES ?= 100000
+PREFIX ?= /usr/local
 
 # Debian packages: to build, to run the tests (real-window test under Xvfb, peer renderers,
 # screenshots, checks of the exported HTML) and to build the fuzzers.
 BUILD_PKGS = cmake g++ make pkg-config libsdl2-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev
+# The Debian package and the checks of what is installed.
+PACKAGE_PKGS = dpkg-dev file desktop-file-utils appstream man-db groff-base
 TEST_PKGS = xvfb xauth xdotool x11-apps x11-utils imagemagick jwm cc65 sidplayfp xmp openmpt123 \
-            clang libclang-rt-14-dev clang-format tidy python3
+            clang libclang-rt-14-dev clang-format tidy python3 $(PACKAGE_PKGS)
 
 # The loaders, interpreters and audio threads run again under the sanitizers: AddressSanitizer
 # with UndefinedBehaviorSanitizer for everything they read and compute, ThreadSanitizer for the
@@ -30,7 +36,7 @@ FORMAT_SOURCES = $(shell find app bench cmake common content display module rend
                    -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 
 .PHONY: all deps test-deps configure build run test format-check sanitize bench clean \
-        release-build fuzz-build fuzz-short fuzz soak check-builds
+        release-build fuzz-build install package fuzz-short fuzz soak check-builds
 
 all: build
 
@@ -102,6 +108,13 @@ sanitize: test-deps
 
 bench: deps build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+install: deps build
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: deps build
+	@tools/install-packages.sh $(PACKAGE_PKGS)
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan build-release build-fuzz build-check

@@ -1,6 +1,49 @@
+// quellmark [--help | --version]: the magazine. Without arguments it opens and runs; the two
+// options answer on standard output and the program ends without opening a window; any other
+// argument is a usage error.
+#include <cstdio>
+#include <cstring>
+
 #include "app/quellmark.h"
 #include "display/display.h"
 
-int main() {
+namespace {
+
+constexpr char Usage[] = "usage: quellmark [--help | --version]\n";
+
+constexpr char Help[] =
+    "usage: quellmark [--help | --version]\n"
+    "The Quellmark: issue 47 of the monthly chart magazine, with its intro, music and two skins.\n"
+    "\n"
+    "Alt+Enter           full screen or an 800 x 600 window\n"
+    "Intro:\n"
+    "  F1 to F12         play SID tune 1 to 12\n"
+    "  Escape, click     on to the magazine\n"
+    "Magazine:\n"
+    "  mouse             buttons and menu entries; the wheel and the scrollbar scroll\n"
+    "  Up, Down          scroll smoothly\n"
+    "  Page Up/Down      by pages; Home and End: to the ends\n"
+    "  F1, F2            the 'Grunge' and 'Carbon' skins\n"
+    "  Escape            leave\n"
+    "\n"
+    "  --help            show this text and exit\n"
+    "  --version         show the version and exit\n";
+
+// Output that could not be written (a closed pipe, a full disk) is a failure, not a success.
+int Answer(const char* text) {
+  std::fputs(text, stdout);
+  return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) return Answer(Help);
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
+    return Answer("quellmark " QM_VERSION "\n");
+  if (argc > 1) {
+    std::fputs(Usage, stderr);
+    return 2;
+  }
   EndProcess(RunQuellmark());
 }

@@ -192,6 +192,11 @@ bool StartVideo() {
   if (Sdl.videoStarted) return true;
   SDL_SetHint(SDL_HINT_VIDEO_MINIMIZE_ON_FOCUS_LOSS, "0");
   SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "0");
+  // The window's class (X11 WM_CLASS, Wayland app id) names the installed desktop entry whatever
+  // the executable is called, so docks group the window under the menu entry's icon. SDL reads
+  // these when the video subsystem starts; a class the user set in the environment stays.
+  SDL_setenv("SDL_VIDEO_X11_WMCLASS", "quellmark", 0);
+  SDL_setenv("SDL_VIDEO_WAYLAND_WMCLASS", "quellmark", 0);
   const char* named = std::getenv("SDL_VIDEODRIVER");
   if (named && *named) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;

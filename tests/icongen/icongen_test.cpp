@@ -1,0 +1,82 @@
+// The desktop icons: drawn again from the committed skin and big font they must equal the
+// committed PNG files pixel for pixel, in every size, with see-through corners around the plate.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tools/icongen/icongen.h"
+
+namespace {
+
+// Paths relative to tests/, the working directory of every test.
+IconPicture Master() {
+  std::vector<uint8_t> skin, font;
+  EXPECT_TRUE(ReadWholeFile("../assets/skins/skin1.bin", skin));
+  EXPECT_TRUE(ReadWholeFile("../assets/fonts/bigfont.bin", font));
+  IconPicture master;
+  std::string error;
+  EXPECT_TRUE(DrawIconMaster(skin, font, master, error)) << error;
+  return master;
+}
+
+std::string CommittedPath(int size) {
+  const std::string side = std::to_string(size);
+  return "../data/icons/" + side + "x" + side + "/quellmark.png";
+}
+
+TEST(Icon, RegeneratingReproducesEveryCommittedSize) {
+  const IconPicture master = Master();
+  ASSERT_EQ(master.Size, IconMasterSize);
+  for (int size : IconSizes) {
+    SCOPED_TRACE(CommittedPath(size));
+    IconPicture committed;
+    std::string error;
+    ASSERT_TRUE(ReadIconPng(CommittedPath(size), committed, error)) << error;
+    ASSERT_EQ(committed.Size, size);
+    const IconPicture built = ShrinkIcon(master, size);
+    int differing = 0, first = -1;
+    for (size_t i = 0; i < built.Pixels.size(); ++i) {
+      if (built.Pixels[i] == committed.Pixels[i]) continue;
+      if (first < 0) first = static_cast<int>(i);
+      ++differing;
+    }
+    EXPECT_EQ(differing, 0) << "first difference at pixel " << first
+                            << "; run `cmake --build build --target icons` after changing the "
+                               "drawing";
+  }
+}
+
+// The plate's rounded corners leave the icon's corners fully transparent at every size, while
+// its middle is fully opaque: the shrinking must not smear alpha or colour over the edge.
+TEST(Icon, CornersAreClearAndTheMiddleIsSolid) {
+  const IconPicture master = Master();
+  for (int size : IconSizes) {
+    SCOPED_TRACE(size);
+    const IconPicture icon = ShrinkIcon(master, size);
+    for (int corner : {0, size - 1}) {
+      EXPECT_EQ(icon.Pixels[corner], 0u);
+      EXPECT_EQ(icon.Pixels[static_cast<size_t>(size - 1) * size + corner], 0u);
+    }
+    EXPECT_EQ(icon.Pixels[static_cast<size_t>(size / 2) * size + size / 2] >> 24, 0xFFu);
+  }
+}
+
+TEST(Icon, InputsOfTheWrongSizeAreRefused) {
+  std::vector<uint8_t> skin, font;
+  ASSERT_TRUE(ReadWholeFile("../assets/skins/skin1.bin", skin));
+  ASSERT_TRUE(ReadWholeFile("../assets/fonts/bigfont.bin", font));
+  IconPicture master;
+  std::string error;
+  EXPECT_FALSE(DrawIconMaster(font, font, master, error));
+  EXPECT_NE(error.find("skin"), std::string::npos);
+  skin.pop_back();
+  EXPECT_FALSE(DrawIconMaster(skin, font, master, error));
+  skin.push_back(0);
+  font.resize(100);
+  EXPECT_FALSE(DrawIconMaster(skin, font, master, error));
+  EXPECT_NE(error.find("font"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,145 @@
+#!/bin/sh
+# install_test.sh tree|package BUILD_DIR VERSION
+#   tree:    installs into a DESTDIR and checks the file list, the desktop entry and AppStream
+#            data with their validators, the manual pages for groff warnings, and the installed
+#            magazine's arguments (an argument it does not know must never open a window).
+#   package: makes the Debian package and checks its file list and dependencies; under CI as
+#            root it also installs it with apt-get, runs the installed programs, finds the
+#            magazine's window by its class under Xvfb, and removes the package again.
+set -u
+mode="$1"
+build="$2"
+version="$3"
+work=$(mktemp -d)
+cleanup() {
+  [ -n "${pid:-}" ] && kill -KILL "$pid" 2>/dev/null
+  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
+  rm -rf "$work"
+}
+fail() { echo "FAIL: $*"; cleanup; exit 1; }
+
+# Every file the installation holds, relative to its prefix.
+cat >"$work/expected" <<'LIST'
+bin/quellmark
+bin/quellmark-export
+bin/quellmark-render
+share/applications/org.quellmark.quellmark.desktop
+share/icons/hicolor/128x128/apps/quellmark.png
+share/icons/hicolor/16x16/apps/quellmark.png
+share/icons/hicolor/256x256/apps/quellmark.png
+share/icons/hicolor/32x32/apps/quellmark.png
+share/icons/hicolor/48x48/apps/quellmark.png
+share/icons/hicolor/64x64/apps/quellmark.png
+share/man/man1/quellmark-export.1
+share/man/man1/quellmark-render.1
+share/man/man6/quellmark.6
+share/metainfo/org.quellmark.quellmark.metainfo.xml
+LIST
+
+# check_arguments BINDIR: the magazine's own arguments. SDL's dummy video driver would let a
+# started magazine run on unseen until the timeout, so status 2 proves it never started.
+check_arguments() {
+  out=$("$1/quellmark" --version) || fail "quellmark --version failed"
+  [ "$out" = "quellmark $version" ] || fail "quellmark --version printed '$out'"
+  "$1/quellmark" --help >"$work/help" || fail "quellmark --help failed"
+  grep -q '^usage: quellmark \[--help | --version\]$' "$work/help" || fail "--help has no usage line"
+  grep -q 'Page Up' "$work/help" || fail "--help does not list the controls"
+  for args in "--bogus" "--help --version" "-h" "file"; do
+    # shellcheck disable=SC2086
+    SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy timeout 20 "$1/quellmark" $args \
+      >"$work/out" 2>"$work/err"
+    status=$?
+    [ "$status" = 2 ] || fail "quellmark $args: status $status, not 2"
+    [ ! -s "$work/out" ] || fail "quellmark $args wrote to standard output"
+    [ "$(wc -l <"$work/err")" = 1 ] || fail "quellmark $args: usage is not one line"
+  done
+  if [ -w /dev/full ]; then
+    "$1/quellmark" --help >/dev/full 2>/dev/null && fail "--help into a full disk reported success"
+  fi
+}
+
+case "$mode" in
+tree)
+  DESTDIR="$work/root" cmake --install "$build" --prefix /opt/qm >"$work/log" 2>&1 ||
+    { cat "$work/log"; fail "cmake --install failed"; }
+  (cd "$work/root/opt/qm" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$work/actual"
+  diff "$work/expected" "$work/actual" || fail "the installed files differ (- expected, + installed)"
+  [ -z "$(find "$work/root" -path "$work/root/opt" -prune -o -type f -print)" ] ||
+    fail "files installed outside DESTDIR/prefix"
+  share="$work/root/opt/qm/share"
+  if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$share/applications/org.quellmark.quellmark.desktop" ||
+      fail "desktop-file-validate"
+  else
+    echo "desktop-file-validate not installed: desktop entry not validated"
+  fi
+  if command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net "$share/metainfo/org.quellmark.quellmark.metainfo.xml" ||
+      fail "appstreamcli validate"
+  else
+    echo "appstreamcli not installed: AppStream data not validated"
+  fi
+  grep -q '^StartupWMClass=quellmark$' "$share/applications/org.quellmark.quellmark.desktop" ||
+    fail "the desktop entry does not name the window class quellmark"
+  grep -q "<release version=\"$version\"" "$share/metainfo/org.quellmark.quellmark.metainfo.xml" ||
+    fail "the AppStream data has no release $version"
+  for page in "$share"/man/man*/*; do
+    LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$page" 2>"$work/warn"
+    [ ! -s "$work/warn" ] || { cat "$work/warn"; fail "groff warns about $page"; }
+    if command -v man >/dev/null; then
+      LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>"$work/warn" >"$work/page"
+      [ ! -s "$work/warn" ] || { cat "$work/warn"; fail "man warns about $page"; }
+      grep -q "SYNOPSIS" "$work/page" || fail "$page renders without a synopsis"
+    fi
+  done
+  check_arguments "$work/root/opt/qm/bin"
+  ;;
+package)
+  (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/log" 2>&1) ||
+    { cat "$work/log"; fail "cpack failed"; }
+  deb="$work/deb/quellmark_${version}_$(dpkg --print-architecture).deb"
+  [ -f "$deb" ] || fail "no $deb"
+  dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | LC_ALL=C sort \
+    >"$work/actual"
+  diff "$work/expected" "$work/actual" || fail "the package's files differ (- expected, + packaged)"
+  depends=$(dpkg-deb -f "$deb" Depends)
+  echo "Depends: $depends"
+  echo "$depends" | grep -q 'libsdl2-2.0-0' || fail "the package does not depend on SDL2"
+  echo "$depends" | grep -q 'libc6' || fail "the package's dependencies were not computed"
+  [ "$(dpkg-deb -f "$deb" Package)" = quellmark ] || fail "package name"
+  dpkg-deb -x "$deb" "$work/x"
+  check_arguments "$work/x/usr/bin"
+  if [ "${CI:-}" = true ] && [ "$(id -u)" = 0 ]; then
+    apt-get install -y "$deb" >"$work/log" 2>&1 || { cat "$work/log"; fail "apt-get install"; }
+    [ "$(command -v quellmark)" = /usr/bin/quellmark ] || fail "quellmark is not on the PATH"
+    quellmark --version || fail "installed quellmark --version"
+    quellmark-render --help 2>&1 | grep -q 'quellmark-render' || fail "installed quellmark-render"
+    if command -v Xvfb >/dev/null; then
+      for n in $(seq 141 190); do [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }; done
+      Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+      xvfb=$!
+      export DISPLAY="$display"
+      for i in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+      SDL_AUDIODRIVER=dummy /usr/bin/quellmark >/dev/null 2>&1 &
+      pid=$!
+      wid=""
+      for i in $(seq 100); do
+        wid=$(xdotool search --classname '^quellmark$' 2>/dev/null | head -n 1)
+        [ -n "$wid" ] && break
+        sleep 0.1
+      done
+      [ -n "$wid" ] || fail "the installed magazine opened no window of class quellmark"
+      xprop -id "$wid" WM_CLASS
+      kill -KILL "$pid"
+      pid=""
+    fi
+    apt-get remove -y quellmark >"$work/log" 2>&1 || { cat "$work/log"; fail "apt-get remove"; }
+    while read -r f; do
+      [ ! -e "/usr/$f" ] || fail "/usr/$f is left after apt-get remove"
+    done <"$work/expected"
+  fi
+  ;;
+*) fail "unknown mode $mode" ;;
+esac
+cleanup
+echo "ok"

@@ -1,0 +1,38 @@
+// icongen ASSET_DIR ICON_DIR: draws the desktop icon from ASSET_DIR/skins/skin1.bin and
+// ASSET_DIR/fonts/bigfont.bin and writes ICON_DIR/NxN/quellmark.png for every size.
+
+#include <cstdio>
+#include <filesystem>
+
+#include "tools/icongen/icongen.h"
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: icongen ASSET_DIR ICON_DIR\n");
+    return 2;
+  }
+  const std::string assets = argv[1];
+  std::vector<uint8_t> skin, font;
+  if (!ReadWholeFile(assets + "/skins/skin1.bin", skin) ||
+      !ReadWholeFile(assets + "/fonts/bigfont.bin", font)) {
+    std::fprintf(stderr, "icongen: cannot read the skin or the big font under %s\n", argv[1]);
+    return 1;
+  }
+  IconPicture master;
+  std::string error;
+  if (!DrawIconMaster(skin, font, master, error)) {
+    std::fprintf(stderr, "icongen: %s\n", error.c_str());
+    return 1;
+  }
+  for (int size : IconSizes) {
+    const std::string dir =
+        std::string(argv[2]) + "/" + std::to_string(size) + "x" + std::to_string(size);
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (!WriteIconPng(ShrinkIcon(master, size), dir + "/quellmark.png", error)) {
+      std::fprintf(stderr, "icongen: %s\n", error.c_str());
+      return 1;
+    }
+  }
+  return 0;
+}
