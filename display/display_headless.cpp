@@ -41,44 +41,44 @@ int KeyNamed(const std::string& name) {
 void ApplyEvent(const HeadlessEvent& e) {
   HeadlessState& h = Headless;
   if (e.command == "move") {
-    h.mouseX = std::clamp(e.a, 0, std::max(0, h.width - 1));
-    h.mouseY = std::clamp(e.b, 0, std::max(0, h.height - 1));
+    h.MouseX = std::clamp(e.a, 0, std::max(0, h.Width - 1));
+    h.MouseY = std::clamp(e.b, 0, std::max(0, h.Height - 1));
   } else if (e.command == "down") {
-    h.mouseLeft = 1;
+    h.MouseLeft = 1;
   } else if (e.command == "up") {
-    h.mouseLeft = 0;
+    h.MouseLeft = 0;
   } else if (e.command == "rdown") {
-    h.mouseRight = 1;
+    h.MouseRight = 1;
   } else if (e.command == "rup") {
-    h.mouseRight = 0;
+    h.MouseRight = 0;
   } else if (e.command == "wheel") {
-    h.wheel += e.a * h.wheelStep;
+    h.Wheel += e.a * h.WheelStep;
   } else if (e.command == "keydown") {
     KeyBoardPress(Keys, e.a);
   } else if (e.command == "keyup") {
     KeyBoardRelease(Keys, e.a);
   } else if (e.command == "key") {
     KeyBoardPress(Keys, e.a);
-    h.pendingKeyUps.emplace_back(e.frame + 1, e.a);
+    h.PendingKeyUps.emplace_back(e.frame + 1, e.a);
   } else if (e.command == "shot") {
-    const std::string path = h.outputDir + "/" + e.name + ".png";
-    if (!h.lastFrame.empty() && WritePng(path, h.lastFrame.data(), h.width, h.height))
-      h.shotsWritten.push_back(path);
+    const std::string path = h.OutputDir + "/" + e.name + ".png";
+    if (!h.LastFrame.empty() && WritePng(path, h.LastFrame.data(), h.Width, h.Height))
+      h.ShotsWritten.push_back(path);
     else
       std::fprintf(stderr, "could not write %s\n", path.c_str());
   } else if (e.command == "step") {
-    h.frameStep = e.a / 1e6;
+    h.FrameStep = e.a / 1e6;
   }
 }
 
 void ApplyEventsThrough(int frame) {
   HeadlessState& h = Headless;
-  auto due = std::stable_partition(h.pendingKeyUps.begin(), h.pendingKeyUps.end(),
+  auto due = std::stable_partition(h.PendingKeyUps.begin(), h.PendingKeyUps.end(),
                                    [frame](const auto& p) { return p.first > frame; });
-  for (auto it = due; it != h.pendingKeyUps.end(); ++it) KeyBoardRelease(Keys, it->second);
-  h.pendingKeyUps.erase(due, h.pendingKeyUps.end());
-  while (h.nextEvent < h.script.size() && h.script[h.nextEvent].frame <= frame)
-    ApplyEvent(h.script[h.nextEvent++]);
+  for (auto it = due; it != h.PendingKeyUps.end(); ++it) KeyBoardRelease(Keys, it->second);
+  h.PendingKeyUps.erase(due, h.PendingKeyUps.end());
+  while (h.NextEvent < h.Script.size() && h.Script[h.NextEvent].frame <= frame)
+    ApplyEvent(h.Script[h.NextEvent++]);
 }
 
 }  // namespace
@@ -134,8 +134,8 @@ bool HeadlessLoadScript(const std::string& text, std::string* error) {
   std::stable_sort(
       events.begin(), events.end(),
       [](const HeadlessEvent& x, const HeadlessEvent& y) { return x.frame < y.frame; });
-  Headless.script = std::move(events);
-  Headless.nextEvent = 0;
+  Headless.Script = std::move(events);
+  Headless.NextEvent = 0;
   // Events at frame 0 are the state before the first frame.
   ApplyEventsThrough(0);
   return true;
@@ -143,71 +143,71 @@ bool HeadlessLoadScript(const std::string& text, std::string* error) {
 
 void DisplayConfigure(uint8_t ask, const char* question, int32_t windowed, uint8_t popup) {
   (void)question;
-  Headless.ask = ask;
-  if (ask == 0) Headless.windowed = windowed;
-  Headless.popup = popup;
+  Headless.Ask = ask;
+  if (ask == 0) Headless.Windowed = windowed;
+  Headless.Popup = popup;
 }
 
 void DisplaySetExitOnClose(uint8_t flag) {
-  Headless.exitOnClose = flag;
+  Headless.ExitOnClose = flag;
 }
 void DisplaySetVsync(int32_t flag) {
-  Headless.vsync = flag;
+  Headless.Vsync = flag;
 }
 
 void DisplaySetWheel(int32_t step, int32_t counter) {
-  Headless.wheelStep = step;
-  Headless.wheel = counter;
+  Headless.WheelStep = step;
+  Headless.Wheel = counter;
 }
 
 int32_t DisplayOpen(const char* title, int32_t width, int32_t height) {
-  if (Headless.openFails || width <= 0 || height <= 0) return 0;
-  if (Headless.ask == 1) {
-    Headless.windowed =
+  if (Headless.OpenFails || width <= 0 || height <= 0) return 0;
+  if (Headless.Ask == 1) {
+    Headless.Windowed =
         ShowMessageBox("Fullscreen Mode ?", title, MessageButtons::YesNo) == MessageAnswer::No;
   }
-  Headless.open = true;
-  Headless.width = width;
-  Headless.height = height;
-  Headless.title = title ? title : "";
-  Headless.lastFrame.assign(static_cast<size_t>(width) * height, 0);
+  Headless.Open = true;
+  Headless.Width = width;
+  Headless.Height = height;
+  Headless.Title = title ? title : "";
+  Headless.LastFrame.assign(static_cast<size_t>(width) * height, 0);
   ProgramThread = std::this_thread::get_id();
   return 1;
 }
 
 int32_t DisplayUpdate(const uint32_t* pixels) {
   HeadlessState& h = Headless;
-  if (!h.open || !pixels) return 0;
-  std::copy(pixels, pixels + h.lastFrame.size(), h.lastFrame.begin());
-  ++h.frame;
-  h.clock += h.frameStep;
-  ApplyEventsThrough(h.frame);
-  if (h.frameHook) h.frameHook();
-  if (h.maxFrames > 0 && h.frame >= h.maxFrames) {
-    std::fprintf(stderr, "headless run stopped after %d frames\n", h.frame);
+  if (!h.Open || !pixels) return 0;
+  std::copy(pixels, pixels + h.LastFrame.size(), h.LastFrame.begin());
+  ++h.Frame;
+  h.Clock += h.FrameStep;
+  ApplyEventsThrough(h.Frame);
+  if (h.FrameHook) h.FrameHook();
+  if (h.MaxFrames > 0 && h.Frame >= h.MaxFrames) {
+    std::fprintf(stderr, "headless run stopped after %d frames\n", h.Frame);
     EndProcess(2);
   }
   return 1;
 }
 
 void DisplayClose() {
-  Headless.open = false;
+  Headless.Open = false;
 }
 
 int32_t DisplayMouseX() {
-  return Headless.mouseX;
+  return Headless.MouseX;
 }
 int32_t DisplayMouseY() {
-  return Headless.mouseY;
+  return Headless.MouseY;
 }
 int32_t DisplayMouseLeft() {
-  return Headless.mouseLeft;
+  return Headless.MouseLeft;
 }
 int32_t DisplayMouseRight() {
-  return Headless.mouseRight;
+  return Headless.MouseRight;
 }
 int32_t DisplayMouseWheel() {
-  return Headless.wheel;
+  return Headless.Wheel;
 }
 void* DisplayWindow() {
   return nullptr;
@@ -218,13 +218,13 @@ uint16_t KeyState(int key) {
 }
 
 MessageAnswer ShowMessageBox(const char* text, const char* caption, MessageButtons buttons) {
-  Headless.messages.push_back({text ? text : "", caption ? caption : ""});
+  Headless.Messages.push_back({text ? text : "", caption ? caption : ""});
   std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
   return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Yes;
 }
 
 void HideCursor() {
-  Headless.cursorHidden = true;
+  Headless.CursorHidden = true;
 }
 
 void EndProcess(int status) {
@@ -234,12 +234,12 @@ void EndProcess(int status) {
 }
 
 double TimerSeconds() {
-  return Headless.clock;
+  return Headless.Clock;
 }
 
 void SleepMs(int ms) {
   if (std::this_thread::get_id() == ProgramThread) {
-    Headless.clock += (ms < 0 ? 0 : ms) / 1000.0;
+    Headless.Clock += (ms < 0 ? 0 : ms) / 1000.0;
   } else {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms < 0 ? 0 : ms));
   }

@@ -32,28 +32,28 @@ struct HeadlessMessage {
 
 struct HeadlessState {
   // Configuration.
-  bool openFails = false;  // DisplayOpen reports failure (a machine without a display)
-  double frameStep = 1.0 / 60.0;
-  std::string outputDir = ".";
-  std::vector<HeadlessEvent> script;
-  size_t nextEvent = 0;
-  int maxFrames = 0;              // > 0: the run is ended (exit status 2) after this many frames
-  void (*frameHook)() = nullptr;  // called after every presented frame (tools record audio here)
+  bool OpenFails = false;  // DisplayOpen reports failure (a machine without a display)
+  double FrameStep = 1.0 / 60.0;
+  std::string OutputDir = ".";
+  std::vector<HeadlessEvent> Script;
+  size_t NextEvent = 0;
+  int MaxFrames = 0;              // > 0: the run is ended (exit status 2) after this many frames
+  void (*FrameHook)() = nullptr;  // called after every presented frame (tools record audio here)
 
   // Display state.
-  bool open = false;
-  int32_t width = 0, height = 0;
-  std::string title;
-  uint8_t ask = 0, popup = 0, exitOnClose = 1;
-  int32_t windowed = 1, vsync = 1, wheelStep = 1;
-  int32_t mouseX = 0, mouseY = 0, mouseLeft = 0, mouseRight = 0, wheel = 0;
-  bool cursorHidden = false;
-  int frame = 0;  // frames presented so far
-  double clock = 1000.0;
-  std::vector<uint32_t> lastFrame;
-  std::vector<std::string> shotsWritten;
-  std::vector<HeadlessMessage> messages;
-  std::vector<std::pair<int, int>> pendingKeyUps;  // (frame, key)
+  bool Open = false;
+  int32_t Width = 0, Height = 0;
+  std::string Title;
+  uint8_t Ask = 0, Popup = 0, ExitOnClose = 1;
+  int32_t Windowed = 1, Vsync = 1, WheelStep = 1;
+  int32_t MouseX = 0, MouseY = 0, MouseLeft = 0, MouseRight = 0, Wheel = 0;
+  bool CursorHidden = false;
+  int Frame = 0;  // frames presented so far
+  double Clock = 1000.0;
+  std::vector<uint32_t> LastFrame;
+  std::vector<std::string> ShotsWritten;
+  std::vector<HeadlessMessage> Messages;
+  std::vector<std::pair<int, int>> PendingKeyUps;  // (frame, key)
 };
 
 extern HeadlessState Headless;

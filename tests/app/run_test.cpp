@@ -15,7 +15,7 @@ namespace {
 int RunWith(const std::string& script) {
   HeadlessReset();
   AudioSetBackend(AudioBackend::Null);
-  Headless.maxFrames = 0;
+  Headless.MaxFrames = 0;
   std::string error;
   EXPECT_TRUE(HeadlessLoadScript(script, &error)) << error;
   return RunQuellmark();
@@ -28,41 +28,41 @@ int RunWith(const std::string& script) {
 
 TEST(Run, NoDisplayEndsWithStatusMinusOne) {
   HeadlessReset();
-  Headless.openFails = true;
+  Headless.OpenFails = true;
   EXPECT_EQ(RunQuellmark(), -1);
-  EXPECT_EQ(Headless.frame, 0);
+  EXPECT_EQ(Headless.Frame, 0);
 }
 
 TEST(Run, OpensTheTitledSurfaceFullScreenWithoutAsking) {
   EXPECT_EQ(RunWith("100 key Escape\n300 key Escape\n"), 0);
-  EXPECT_EQ(Headless.title, "CODED BY VELTHRANE :-)");
-  EXPECT_EQ(Headless.width, 800);
-  EXPECT_EQ(Headless.height, 600);
-  EXPECT_EQ(Headless.ask, 0);
-  EXPECT_EQ(Headless.windowed, 0);
-  EXPECT_EQ(Headless.exitOnClose, 0);
-  EXPECT_TRUE(Headless.cursorHidden);
-  EXPECT_FALSE(Headless.open);  // closed at the end
+  EXPECT_EQ(Headless.Title, "CODED BY VELTHRANE :-)");
+  EXPECT_EQ(Headless.Width, 800);
+  EXPECT_EQ(Headless.Height, 600);
+  EXPECT_EQ(Headless.Ask, 0);
+  EXPECT_EQ(Headless.Windowed, 0);
+  EXPECT_EQ(Headless.ExitOnClose, 0);
+  EXPECT_TRUE(Headless.CursorHidden);
+  EXPECT_FALSE(Headless.Open);  // closed at the end
 }
 
 TEST(Run, EscapeHeldAtStartDoesNotSkipTheIntro) {
   // Escape is down before the first frame and released at frame 30. Had it ended the intro, the
   // intro loop would not have run at all.
   EXPECT_EQ(RunWith("0 keydown Escape\n30 keyup Escape\n140 key Escape\n400 key Escape\n"), 0);
-  EXPECT_EQ(Headless.frame, 400);
+  EXPECT_EQ(Headless.Frame, 400);
   EXPECT_GT(Shared.IntroPhase, 10.0);
 }
 
 TEST(Run, ButtonHeldAtStartDoesNotSkipTheIntroButAClickEndsIt) {
   EXPECT_EQ(RunWith("0 down\n20 up\n150 down\n151 up\n400 key Escape\n"), 0);
-  EXPECT_EQ(Headless.frame, 400);
+  EXPECT_EQ(Headless.Frame, 400);
   EXPECT_GT(Shared.IntroPhase, 10.0);
 }
 
 TEST(Run, OnlyAFreshEscapeEndsTheMainLoop) {
   // The intro ends at frame 100; Escape is held from 300 to 320 (one fresh press ends the loop).
   EXPECT_EQ(RunWith("100 key Escape\n300 keydown Escape\n320 keyup Escape\n"), 0);
-  EXPECT_EQ(Headless.frame, 300);
+  EXPECT_EQ(Headless.Frame, 300);
 }
 
 TEST(Run, MainLoopClocksAdvanceByRealFrameTime) {

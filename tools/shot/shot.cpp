@@ -30,7 +30,7 @@ struct ShotRun {
 ShotRun Run;
 
 void RecordAudio() {
-  Run.audioDue += Headless.frameStep * MixRate;
+  Run.audioDue += Headless.FrameStep * MixRate;
   const int frames = static_cast<int>(Run.audioDue);
   if (frames <= 0) return;
   Run.audioDue -= frames;
@@ -82,10 +82,10 @@ int main(int argc, char** argv) {
   text << file.rdbuf();
 
   HeadlessReset();
-  Headless.frameStep = step;
-  Headless.outputDir = outDir;
-  Headless.maxFrames = maxFrames;
-  Headless.openFails = noDisplay;
+  Headless.FrameStep = step;
+  Headless.OutputDir = outDir;
+  Headless.MaxFrames = maxFrames;
+  Headless.OpenFails = noDisplay;
   std::string error;
   if (!HeadlessLoadScript(text.str(), &error)) {
     std::fprintf(stderr, "quellmark-shot: %s: %s\n", scriptPath.c_str(), error.c_str());
@@ -99,14 +99,14 @@ int main(int argc, char** argv) {
       return 73;
     }
     AudioSetBackend(AudioBackend::Capture);
-    Headless.frameHook = RecordAudio;
+    Headless.FrameHook = RecordAudio;
   } else {
     AudioSetBackend(AudioBackend::Null);
   }
 
   const int status = RunQuellmark();
   if (Run.audioFile) std::fclose(Run.audioFile);
-  for (const std::string& path : Headless.shotsWritten) std::printf("%s\n", path.c_str());
-  std::printf("%d frames, exit status %d\n", Headless.frame, status);
+  for (const std::string& path : Headless.ShotsWritten) std::printf("%s\n", path.c_str());
+  std::printf("%d frames, exit status %d\n", Headless.Frame, status);
   return status;
 }
