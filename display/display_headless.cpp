@@ -43,14 +43,27 @@ void ApplyEvent(const HeadlessEvent& e) {
   if (e.command == "move") {
     h.MouseX = std::clamp(e.a, 0, std::max(0, h.Width - 1));
     h.MouseY = std::clamp(e.b, 0, std::max(0, h.Height - 1));
-  } else if (e.command == "down") {
-    h.MouseLeft = 1;
-  } else if (e.command == "up") {
-    h.MouseLeft = 0;
-  } else if (e.command == "rdown") {
-    h.MouseRight = 1;
-  } else if (e.command == "rup") {
-    h.MouseRight = 0;
+  } else if (e.command == "down" || e.command == "up") {
+    MouseButtonSet(h.MouseLeft, e.command == "down");
+  } else if (e.command == "rdown" || e.command == "rup") {
+    MouseButtonSet(h.MouseRight, e.command == "rdown");
+  } else if (e.command == "click") {
+    MouseButtonSet(h.MouseLeft, true);
+    MouseButtonSet(h.MouseLeft, false);
+  } else if (e.command == "rclick") {
+    MouseButtonSet(h.MouseRight, true);
+    MouseButtonSet(h.MouseRight, false);
+  } else if (e.command == "tap") {
+    KeyBoardPress(Keys, e.a);
+    KeyBoardRelease(Keys, e.a);
+  } else if (e.command == "close") {
+    if (h.ExitOnClose) {
+      DisplayClose();
+      EndProcess(0);
+    }
+    h.CloseRequested = true;
+  } else if (e.command == "nosync") {
+    h.PresentWaits = false;
   } else if (e.command == "wheel") {
     h.Wheel += e.a * h.WheelStep;
   } else if (e.command == "keydown") {
@@ -114,7 +127,7 @@ bool HeadlessLoadScript(const std::string& text, std::string* error) {
       if (!(words >> e.a >> e.b)) return fail("move needs X and Y");
     } else if (c == "wheel") {
       if (!(words >> e.a)) return fail("wheel needs a count");
-    } else if (c == "keydown" || c == "keyup" || c == "key") {
+    } else if (c == "keydown" || c == "keyup" || c == "key" || c == "tap") {
       std::string name;
       if (!(words >> name) || (e.a = KeyNamed(name)) == 0) return fail("unknown key");
     } else if (c == "shot") {
@@ -124,7 +137,8 @@ bool HeadlessLoadScript(const std::string& text, std::string* error) {
       double seconds = 0;
       if (!(words >> seconds) || !(seconds > 0 && seconds < 10)) return fail("bad step");
       e.a = static_cast<int>(seconds * 1e6 + 0.5);
-    } else if (c != "down" && c != "up" && c != "rdown" && c != "rup") {
+    } else if (c != "down" && c != "up" && c != "rdown" && c != "rup" && c != "click" &&
+               c != "rclick" && c != "close" && c != "nosync") {
       return fail("unknown command '" + c + "'");
     }
     std::string extra;
@@ -180,7 +194,11 @@ int32_t DisplayUpdate(const uint32_t* pixels) {
   if (!h.Open || !pixels) return 0;
   std::copy(pixels, pixels + h.LastFrame.size(), h.LastFrame.begin());
   ++h.Frame;
-  h.Clock += h.FrameStep;
+  // A present that waits for the refresh takes one step; one that returns at once takes none and
+  // the pacer sleeps to the next refresh instead.
+  if (h.PresentWaits) h.Clock += h.FrameStep;
+  FramePacingSetRate(h.Pacer, 1.0 / h.FrameStep);
+  h.Clock += FramePacingDelay(h.Pacer, h.Clock);
   ApplyEventsThrough(h.Frame);
   if (h.FrameHook) h.FrameHook();
   if (h.MaxFrames > 0 && h.Frame >= h.MaxFrames) {
@@ -201,10 +219,13 @@ int32_t DisplayMouseY() {
   return Headless.MouseY;
 }
 int32_t DisplayMouseLeft() {
-  return Headless.MouseLeft;
+  return MouseButtonRead(Headless.MouseLeft);
 }
 int32_t DisplayMouseRight() {
-  return Headless.MouseRight;
+  return MouseButtonRead(Headless.MouseRight);
+}
+int32_t DisplayCloseRequested() {
+  return Headless.CloseRequested ? 1 : 0;
 }
 int32_t DisplayMouseWheel() {
   return Headless.Wheel;

@@ -74,4 +74,49 @@ TEST(Run, MainLoopClocksAdvanceByRealFrameTime) {
   EXPECT_GT(Shared.IntroPhase, 0.0);
 }
 
+TEST(Run, ShortTapsAndClicksCount) {
+  // A click and an Escape tap, each shorter than a frame, end the intro and the main loop.
+  EXPECT_EQ(RunWith("100 click\n300 tap Escape\n"), 0);
+  EXPECT_EQ(Headless.Frame, 300);
+}
+
+TEST(Run, EscapeHeldBeforeTheWindowHadTheKeyboardDoesNotSkipTheIntro) {
+  // The platform first reports the held key with its first auto-repeat after focus arrives, as a
+  // fresh press, here during the opening flashes; it is released later and pressed again.
+  EXPECT_EQ(RunWith("20 keydown Escape\n150 keyup Escape\n200 key Escape\n400 key Escape\n"), 0);
+  EXPECT_EQ(Headless.Frame, 400);
+}
+
+TEST(Run, ACloseRequestEndsTheIntroAndTheProgramInOrder) {
+  // No closing flashes, no main loop: the program ends at the close request's frame.
+  EXPECT_EQ(RunWith("120 close\n"), 0);
+  EXPECT_EQ(Headless.Frame, 120);
+  EXPECT_FALSE(Headless.Open);
+}
+
+TEST(Run, ACloseRequestEndsTheMainLoop) {
+  EXPECT_EQ(RunWith("100 key Escape\n320 close\n"), 0);
+  EXPECT_EQ(Headless.Frame, 320);
+  EXPECT_FALSE(Headless.Open);
+}
+
+TEST(Run, WithoutRetraceWaitsTheMagazineRunsAtTheSameSpeed) {
+  // Presents that return at once (a window without vsync) against presents that wait for a
+  // 60 Hz retrace: the frames last as long and the page scrolls as far in the same time.
+  double seconds[2] = {};
+  int lines[2] = {};
+  for (const bool sync : {true, false}) {
+    const std::string script = std::string(sync ? "" : "0 nosync\n") +
+                               "0 step 0.0166667\n100 click\n300 keydown Down\n330 keyup Down\n"
+                               "400 key Escape\n";
+    const double start = 1000.0;
+    EXPECT_EQ(RunWith(script), 0);
+    seconds[sync] = (Headless.Clock - start) / Headless.Frame;
+    lines[sync] = App.TopLine;
+  }
+  EXPECT_NEAR(seconds[false], 1.0 / 60, 0.002);
+  EXPECT_NEAR(seconds[false], seconds[true], 0.002);
+  EXPECT_EQ(lines[false], lines[true]);
+}
+
 }  // namespace
