@@ -48,11 +48,13 @@ void ButtonAction(int button) {
 }  // namespace
 
 void PollInput() {
+  // The button is read once a frame: a click shorter than a frame shows as down in this read only.
+  const int32_t left = DisplayMouseLeft();
   // A press counts once: ClickTaken stays set until the button is seen up again.
-  if (DisplayMouseLeft() == 0 && Shared.ClickTaken == 1) Shared.ClickTaken = 0;
+  if (left == 0 && Shared.ClickTaken == 1) Shared.ClickTaken = 0;
   Shared.MouseX = std::clamp(DisplayMouseX(), 1, 789);
   Shared.MouseY = std::clamp(DisplayMouseY(), 1, 589);
-  Shared.MouseDown = DisplayMouseLeft();
+  Shared.MouseDown = left;
   for (const int key : {KeyPageUp, KeyPageDown, KeyEnd, KeyHome}) {
     if (KeyNewlyPressed(key)) ScrollByPageKey(key);
   }

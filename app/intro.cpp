@@ -38,7 +38,9 @@ void SwitchTuneKeys() {
 void RunIntro() {
   // A key or button still held from before the start must not skip the intro: wait until Escape
   // and the left button are released, showing black meanwhile.
-  while ((KeyState(KeyEscape) & 0x8001) != 0 || DisplayMouseLeft() == 1) PresentBlack();
+  while (((KeyState(KeyEscape) & 0x8001) != 0 || DisplayMouseLeft() == 1) &&
+         DisplayCloseRequested() == 0)
+    PresentBlack();
   PresentBlack();
   ScatterStars();
   SleepMs(150);
@@ -52,9 +54,14 @@ void RunIntro() {
       static_cast<uint32_t>(std::clamp(std::floor(RandomUniform() * 12.0) + 1.0, 1.0, 12.0));
   PlayTune(static_cast<int32_t>(App.SidTune));
 
+  // Escape held since before the window had the keyboard reaches it as one fresh press, sent with
+  // the key's first auto-repeat after focus arrives, which is usually after the drain above. A
+  // press from the opening flashes does not end the intro: forget it; a key still held stays held
+  // and must be released and pressed again.
+  KeyState(KeyEscape);
   // The frame buffer still holds the last flash: the first frame's bars and text are drawn over
   // it, and from then on every frame starts from the backdrop painted after the previous one.
-  while (!KeyNewlyPressed(KeyEscape) && DisplayMouseLeft() == 0) {
+  while (!KeyNewlyPressed(KeyEscape) && DisplayMouseLeft() == 0 && DisplayCloseRequested() == 0) {
     const double frameStart = TimerSeconds();
     SwitchTuneKeys();
     DrawRasterBars();
@@ -72,6 +79,8 @@ void RunIntro() {
   }
 
   SidStopTune();
+  // A close request ends the program here: no closing flashes, no module.
+  if (DisplayCloseRequested()) return;
   for (const int band : {10, 10, 2, 10, 2, 2}) ColourBandFlash(band);
   SleepMs(10);
   PlayModule1();

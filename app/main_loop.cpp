@@ -20,7 +20,8 @@ void ComposePageFrame() {
 }
 
 void RunMainLoop() {
-  while (!KeyNewlyPressed(KeyEscape) && App.QuitRequested == 0) {
+  // Escape, the Exit button, or a close request (the window's close button, SIGINT, SIGTERM).
+  while (!KeyNewlyPressed(KeyEscape) && App.QuitRequested == 0 && DisplayCloseRequested() == 0) {
     const double frameStart = TimerSeconds();
 
     // A key counts as pressed when it is down now or was pressed since the last query.

@@ -12,7 +12,8 @@ int RunQuellmark() {
   StartUp();
 
   // Neither Escape nor a close request may end the process behind the application's back: the
-  // loops watch Escape themselves. Open full screen without asking.
+  // loops watch Escape and close requests themselves, and shutdown below runs in its order. Open
+  // full screen without asking.
   DisplaySetExitOnClose(0);
   DisplayConfigure(0, "THE QUELLMARK PREVIEW\rFULL SCREEN?", 0, 1);
   if (DisplayOpen("CODED BY VELTHRANE :-)", 800, 600) == 0) return -1;
@@ -23,7 +24,7 @@ int RunQuellmark() {
   BuildBigFont();
 
   RunIntro();
-  RunMainLoop();
+  if (DisplayCloseRequested() == 0) RunMainLoop();
 
   ModuleStop();
   ModuleFree();

@@ -7,8 +7,9 @@ int RunQuellmark();
 
 // Phases, in the order RunQuellmark calls them.
 void StartUp();      // fills tables and builds everything drawn later (before the display)
-void RunIntro();     // drain held input, opening flashes, intro loop, closing flashes
-void RunMainLoop();  // the reader's loop, until Escape or Exit
+void RunIntro();     // drain held input, opening flashes, intro loop, closing flashes (the
+                     // last skipped after a close request, which also skips the main loop)
+void RunMainLoop();  // the reader's loop, until Escape, Exit or a close request
 // One page frame without scrollbar and pointer: background, buttons, menu panel, page rules and
 // text, level meter (while the music is on), ticker. The main loop and the page transitions draw
 // every frame with it.

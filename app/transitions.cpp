@@ -24,7 +24,7 @@ void ColourBandFlash(int band) {
   // A band below one row would never advance through the frame: show nothing.
   if (band < 1) return;
   const double end = TimerSeconds() + 0.5;
-  while (TimerSeconds() < end) {
+  while (TimerSeconds() < end && DisplayCloseRequested() == 0) {
     PaintColourBands(band);
     DisplayUpdate(FrameBuffer);
     SleepMs(1);
@@ -32,9 +32,9 @@ void ColourBandFlash(int band) {
 }
 
 void PageCloseTransition() {
-  for (int32_t w = 0; w <= 740; w += 10) TransitionFrame(w);
+  for (int32_t w = 0; w <= 740 && DisplayCloseRequested() == 0; w += 10) TransitionFrame(w);
 }
 
 void PageOpenTransition() {
-  for (int32_t w = 747; w >= 7; w -= 10) TransitionFrame(w);
+  for (int32_t w = 747; w >= 7 && DisplayCloseRequested() == 0; w -= 10) TransitionFrame(w);
 }

@@ -13,22 +13,30 @@
 // windowed flag (only when ask = 0) and the popup flag.
 void DisplayConfigure(uint8_t ask, const char* question, int32_t windowed, uint8_t popup);
 // 1 = Escape or a close request closes the surface and ends the process with status 0.
+// 0 = a close request (the window's close button, SIGINT, SIGTERM) is only recorded, for
+// DisplayCloseRequested; the application then ends itself in its own order.
 void DisplaySetExitOnClose(uint8_t flag);
 void DisplaySetVsync(int32_t flag);
 // Amount added or taken per wheel notch, and the counter's new value.
 void DisplaySetWheel(int32_t step, int32_t counter);
-// Opens the surface: 1 on success, 0 on any failure (nothing shown).
+// Opens the surface: 1 on success, 0 on any failure (nothing shown; the program's backend names
+// the reason on standard error).
 int32_t DisplayOpen(const char* title, int32_t width, int32_t height);
-// Handles waiting events and presents width x height words 0x00RRGGBB (rows top to bottom).
-// Returns 1, or 0 when nothing could be presented this frame.
+// Handles waiting events and presents width x height words 0x00RRGGBB (rows top to bottom), then
+// waits for the display's next refresh if the present did not, so that a frame lasts one refresh
+// in a window and at full screen alike. Returns 1, or 0 when nothing could be presented.
 int32_t DisplayUpdate(const uint32_t* pixels);
 void DisplayClose();
-// Pointer position in surface pixels (0..width-1, 0..height-1), button state 0/1, wheel counter.
+// Pointer position in surface pixels (0..width-1, 0..height-1) and wheel counter.
 int32_t DisplayMouseX();
 int32_t DisplayMouseY();
+int32_t DisplayMouseWheel();
+// Button state: 1 while the button is down, and also once after a press that was released again
+// before this call (a tap shorter than a frame), else 0. Read it once per frame.
 int32_t DisplayMouseLeft();
 int32_t DisplayMouseRight();
-int32_t DisplayMouseWheel();
+// 1 once a close request has arrived while exit-on-close is off; it stays set.
+int32_t DisplayCloseRequested();
 // The platform window behind the surface (an SDL_Window* in the program), or null.
 void* DisplayWindow();
 
@@ -47,9 +55,10 @@ enum : int {
 // Bit 15: the key is down now. Bit 0: the key has been pressed since the previous query of this
 // key (auto-repeat does not count as a press). Unknown keys answer 0.
 uint16_t KeyState(int key);
-// Down now and pressed since the last query: a fresh press.
+// Pressed since the last query, whether still down or already released: a tap shorter than a
+// frame counts too, a key held since before the last query does not.
 inline bool KeyNewlyPressed(int key) {
-  return KeyState(key) == 0x8001;
+  return (KeyState(key) & 1) != 0;
 }
 
 // ---- Message box, cursor, process -----------------------------------------------------------

@@ -44,45 +44,58 @@ int KeyNamed(const std::string& name) {
 void ApplyEvent(const HeadlessEvent& e) {
   HeadlessState& h = Headless;
   if (e.command == "move") {
-    h.mouseX = std::clamp(e.a, 0, std::max(0, h.width - 1));
-    h.mouseY = std::clamp(e.b, 0, std::max(0, h.height - 1));
-  } else if (e.command == "down") {
-    h.mouseLeft = 1;
-  } else if (e.command == "up") {
-    h.mouseLeft = 0;
-  } else if (e.command == "rdown") {
-    h.mouseRight = 1;
-  } else if (e.command == "rup") {
-    h.mouseRight = 0;
+    h.MouseX = std::clamp(e.a, 0, std::max(0, h.Width - 1));
+    h.MouseY = std::clamp(e.b, 0, std::max(0, h.Height - 1));
+  } else if (e.command == "down" || e.command == "up") {
+    MouseButtonSet(h.MouseLeft, e.command == "down");
+  } else if (e.command == "rdown" || e.command == "rup") {
+    MouseButtonSet(h.MouseRight, e.command == "rdown");
+  } else if (e.command == "click") {
+    MouseButtonSet(h.MouseLeft, true);
+    MouseButtonSet(h.MouseLeft, false);
+  } else if (e.command == "rclick") {
+    MouseButtonSet(h.MouseRight, true);
+    MouseButtonSet(h.MouseRight, false);
+  } else if (e.command == "tap") {
+    KeyBoardPress(Keys, e.a);
+    KeyBoardRelease(Keys, e.a);
+  } else if (e.command == "close") {
+    if (h.ExitOnClose) {
+      DisplayClose();
+      EndProcess(0);
+    }
+    h.CloseRequested = true;
+  } else if (e.command == "nosync") {
+    h.PresentWaits = false;
   } else if (e.command == "wheel") {
-    h.wheel += e.a * h.wheelStep;
+    h.Wheel += e.a * h.WheelStep;
   } else if (e.command == "keydown") {
     KeyBoardPress(Keys, e.a);
   } else if (e.command == "keyup") {
     KeyBoardRelease(Keys, e.a);
   } else if (e.command == "key") {
     KeyBoardPress(Keys, e.a);
-    h.pendingKeyUps.emplace_back(e.frame + 1, e.a);
+    h.PendingKeyUps.emplace_back(e.frame + 1, e.a);
   } else if (e.command == "shot") {
-    const std::string path = h.outputDir + "/" + e.name + ".png";
+    const std::string path = h.OutputDir + "/" + e.name + ".png";
     std::string reason = "no frame to save yet";
-    if (!h.lastFrame.empty() && WritePng(path, h.lastFrame.data(), h.width, h.height, &reason))
-      h.shotsWritten.push_back(path);
+    if (!h.LastFrame.empty() && WritePng(path, h.LastFrame.data(), h.Width, h.Height, &reason))
+      h.ShotsWritten.push_back(path);
     else
-      h.shotsFailed.push_back(path + ": " + reason);
+      h.ShotsFailed.push_back(path + ": " + reason);
   } else if (e.command == "step") {
-    h.frameStep = e.a / 1e6;
+    h.FrameStep = e.a / 1e6;
   }
 }
 
 void ApplyEventsThrough(int frame) {
   HeadlessState& h = Headless;
-  auto due = std::stable_partition(h.pendingKeyUps.begin(), h.pendingKeyUps.end(),
+  auto due = std::stable_partition(h.PendingKeyUps.begin(), h.PendingKeyUps.end(),
                                    [frame](const auto& p) { return p.first > frame; });
-  for (auto it = due; it != h.pendingKeyUps.end(); ++it) KeyBoardRelease(Keys, it->second);
-  h.pendingKeyUps.erase(due, h.pendingKeyUps.end());
-  while (h.nextEvent < h.script.size() && h.script[h.nextEvent].frame <= frame)
-    ApplyEvent(h.script[h.nextEvent++]);
+  for (auto it = due; it != h.PendingKeyUps.end(); ++it) KeyBoardRelease(Keys, it->second);
+  h.PendingKeyUps.erase(due, h.PendingKeyUps.end());
+  while (h.NextEvent < h.Script.size() && h.Script[h.NextEvent].frame <= frame)
+    ApplyEvent(h.Script[h.NextEvent++]);
 }
 
 // The PNG encoding into an open file. False when libpng reported an error (errno then tells
@@ -148,7 +161,7 @@ bool HeadlessLoadScript(const std::string& text, std::string* error) {
       if (!(words >> e.a >> e.b)) return fail("move needs X and Y");
     } else if (c == "wheel") {
       if (!(words >> e.a)) return fail("wheel needs a count");
-    } else if (c == "keydown" || c == "keyup" || c == "key") {
+    } else if (c == "keydown" || c == "keyup" || c == "key" || c == "tap") {
       std::string name;
       if (!(words >> name) || (e.a = KeyNamed(name)) == 0) return fail("unknown key");
     } else if (c == "shot") {
@@ -158,7 +171,8 @@ bool HeadlessLoadScript(const std::string& text, std::string* error) {
       double seconds = 0;
       if (!(words >> seconds) || !(seconds > 0 && seconds < 10)) return fail("bad step");
       e.a = static_cast<int>(seconds * 1e6 + 0.5);
-    } else if (c != "down" && c != "up" && c != "rdown" && c != "rup") {
+    } else if (c != "down" && c != "up" && c != "rdown" && c != "rup" && c != "click" &&
+               c != "rclick" && c != "close" && c != "nosync") {
       return fail("unknown command '" + c + "'");
     }
     std::string extra;
@@ -168,8 +182,8 @@ bool HeadlessLoadScript(const std::string& text, std::string* error) {
   std::stable_sort(
       events.begin(), events.end(),
       [](const HeadlessEvent& x, const HeadlessEvent& y) { return x.frame < y.frame; });
-  Headless.script = std::move(events);
-  Headless.nextEvent = 0;
+  Headless.Script = std::move(events);
+  Headless.NextEvent = 0;
   // Events at frame 0 are the state before the first frame.
   ApplyEventsThrough(0);
   return true;
@@ -177,71 +191,78 @@ bool HeadlessLoadScript(const std::string& text, std::string* error) {
 
 void DisplayConfigure(uint8_t ask, const char* question, int32_t windowed, uint8_t popup) {
   (void)question;
-  Headless.ask = ask;
-  if (ask == 0) Headless.windowed = windowed;
-  Headless.popup = popup;
+  Headless.Ask = ask;
+  if (ask == 0) Headless.Windowed = windowed;
+  Headless.Popup = popup;
 }
 
 void DisplaySetExitOnClose(uint8_t flag) {
-  Headless.exitOnClose = flag;
+  Headless.ExitOnClose = flag;
 }
 void DisplaySetVsync(int32_t flag) {
-  Headless.vsync = flag;
+  Headless.Vsync = flag;
 }
 
 void DisplaySetWheel(int32_t step, int32_t counter) {
-  Headless.wheelStep = step;
-  Headless.wheel = counter;
+  Headless.WheelStep = step;
+  Headless.Wheel = counter;
 }
 
 int32_t DisplayOpen(const char* title, int32_t width, int32_t height) {
-  if (Headless.openFails || width <= 0 || height <= 0) return 0;
-  if (Headless.ask == 1) {
-    Headless.windowed =
+  if (Headless.OpenFails || width <= 0 || height <= 0) return 0;
+  if (Headless.Ask == 1) {
+    Headless.Windowed =
         ShowMessageBox("Fullscreen Mode ?", title, MessageButtons::YesNo) == MessageAnswer::No;
   }
-  Headless.open = true;
-  Headless.width = width;
-  Headless.height = height;
-  Headless.title = title ? title : "";
-  Headless.lastFrame.assign(static_cast<size_t>(width) * height, 0);
+  Headless.Open = true;
+  Headless.Width = width;
+  Headless.Height = height;
+  Headless.Title = title ? title : "";
+  Headless.LastFrame.assign(static_cast<size_t>(width) * height, 0);
   ProgramThread = std::this_thread::get_id();
   return 1;
 }
 
 int32_t DisplayUpdate(const uint32_t* pixels) {
   HeadlessState& h = Headless;
-  if (!h.open || !pixels) return 0;
-  std::copy(pixels, pixels + h.lastFrame.size(), h.lastFrame.begin());
-  ++h.frame;
-  h.clock += h.frameStep;
-  ApplyEventsThrough(h.frame);
-  if (h.frameHook) h.frameHook();
-  if (h.maxFrames > 0 && h.frame >= h.maxFrames) {
-    std::fprintf(stderr, "headless run stopped after %d frames\n", h.frame);
+  if (!h.Open || !pixels) return 0;
+  std::copy(pixels, pixels + h.LastFrame.size(), h.LastFrame.begin());
+  ++h.Frame;
+  // A present that waits for the refresh takes one step; one that returns at once takes none and
+  // the pacer sleeps to the next refresh instead.
+  if (h.PresentWaits) h.Clock += h.FrameStep;
+  FramePacingSetRate(h.Pacer, 1.0 / h.FrameStep);
+  h.Clock += FramePacingDelay(h.Pacer, h.Clock);
+  ApplyEventsThrough(h.Frame);
+  if (h.FrameHook) h.FrameHook();
+  if (h.MaxFrames > 0 && h.Frame >= h.MaxFrames) {
+    std::fprintf(stderr, "headless run stopped after %d frames\n", h.Frame);
     EndProcess(2);
   }
   return 1;
 }
 
 void DisplayClose() {
-  Headless.open = false;
+  Headless.Open = false;
 }
 
 int32_t DisplayMouseX() {
-  return Headless.mouseX;
+  return Headless.MouseX;
 }
 int32_t DisplayMouseY() {
-  return Headless.mouseY;
+  return Headless.MouseY;
 }
 int32_t DisplayMouseLeft() {
-  return Headless.mouseLeft;
+  return MouseButtonRead(Headless.MouseLeft);
 }
 int32_t DisplayMouseRight() {
-  return Headless.mouseRight;
+  return MouseButtonRead(Headless.MouseRight);
+}
+int32_t DisplayCloseRequested() {
+  return Headless.CloseRequested ? 1 : 0;
 }
 int32_t DisplayMouseWheel() {
-  return Headless.wheel;
+  return Headless.Wheel;
 }
 void* DisplayWindow() {
   return nullptr;
@@ -252,29 +273,29 @@ uint16_t KeyState(int key) {
 }
 
 MessageAnswer ShowMessageBox(const char* text, const char* caption, MessageButtons buttons) {
-  Headless.messages.push_back({text ? text : "", caption ? caption : ""});
+  Headless.Messages.push_back({text ? text : "", caption ? caption : ""});
   std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
   return buttons == MessageButtons::Ok ? MessageAnswer::Ok : MessageAnswer::Yes;
 }
 
 void HideCursor() {
-  Headless.cursorHidden = true;
+  Headless.CursorHidden = true;
 }
 
 void EndProcess(int status) {
   AudioShutdown();
-  if (Headless.endHook) status = Headless.endHook(status);
+  if (Headless.EndHook) status = Headless.EndHook(status);
   std::fflush(nullptr);
   std::_Exit(status);
 }
 
 double TimerSeconds() {
-  return Headless.clock;
+  return Headless.Clock;
 }
 
 void SleepMs(int ms) {
   if (std::this_thread::get_id() == ProgramThread) {
-    Headless.clock += (ms < 0 ? 0 : ms) / 1000.0;
+    Headless.Clock += (ms < 0 ? 0 : ms) / 1000.0;
   } else {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms < 0 ? 0 : ms));
   }

@@ -86,7 +86,7 @@ void BM_ColourBandFlash(benchmark::State& state) {
   DisplayOpen("bench", FrameWidth, FrameHeight);
   for (auto _ : state) ColourBandFlash(2);
   state.counters["frames"] =
-      benchmark::Counter(static_cast<double>(Headless.frame), benchmark::Counter::kAvgIterations);
+      benchmark::Counter(static_cast<double>(Headless.Frame), benchmark::Counter::kAvgIterations);
   DisplayClose();
 }
 BENCHMARK(BM_ColourBandFlash)->Unit(benchmark::kMillisecond);

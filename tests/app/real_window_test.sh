@@ -1,7 +1,9 @@
 #!/bin/sh
 # The real program in a real X server (Xvfb with a window manager, so full screen works):
 # finds the window by its title, takes a screenshot, presses Escape for the intro and again for
-# the main loop, and expects exit status 0; then runs it with no display at all and expects -1.
+# the main loop, and expects exit status 0 within half a second; SIGINT in the intro and SIGTERM
+# in the main loop end it in order with 0; Escape held across start-up does not skip the intro;
+# then runs it with no display at all and expects -1 and one line naming the reason.
 set -u
 program="$1"
 work=$(mktemp -d)
@@ -56,20 +58,79 @@ press_escape
 kill -0 "$pid" 2>/dev/null || fail "the first Escape ended the program instead of the intro"
 # The intro closes with 3 s of colour flashes, which read no keys.
 sleep 3
-press_escape
-status=""
-for i in $(seq 50); do
-  if ! kill -0 "$pid" 2>/dev/null; then wait "$pid"; status=$?; break; fi
-  sleep 0.1
-done
+xdotool keydown Escape
+sent=$(date +%s%N)
+# The process ends within half a second of the key (0.15 s measured).
+waited=0
+while kill -0 "$pid" 2>/dev/null && [ $waited -lt 100 ]; do sleep 0.01; waited=$((waited + 1)); done
+ended=$(date +%s%N)
+xdotool keyup Escape
+kill -0 "$pid" 2>/dev/null && fail "still running 1 s after the second Escape"
+wait "$pid"
+status=$?
 [ "$status" = "0" ] || fail "exit status '$status' after two Escapes, expected 0"
+exit_ms=$(((ended - sent) / 1000000))
+[ "$exit_ms" -lt 500 ] || fail "the program took $exit_ms ms to end after Escape"
 pid=""
+
+# start PROGRAM and wait for its window; sets pid and wid.
+# A shell without job control starts background commands with SIGINT ignored, which SDL then
+# leaves alone; a program run from a terminal has it at its default, as here.
+start() {
+  SDL_AUDIODRIVER=dummy env --default-signal=INT "$program" >"$work/program.log" 2>&1 &
+  pid=$!
+  wid=""
+  for i in $(seq 100); do
+    wid=$(xdotool search --name '^CODED BY VELTHRANE :-\)$' 2>/dev/null | tail -n 1)
+    [ -n "$wid" ] && break
+    sleep 0.1
+  done
+  [ -n "$wid" ] || fail "no window"
+}
+# expect_end STATUS WHAT: the program ends within 2 s with STATUS.
+expect_end() {
+  status=""
+  for i in $(seq 20); do
+    if ! kill -0 "$pid" 2>/dev/null; then wait "$pid"; status=$?; break; fi
+    sleep 0.1
+  done
+  [ "$status" = "$1" ] || fail "exit status '$status' after $2, expected $1"
+  pid=""
+}
+
+# SIGINT (Ctrl+C in the terminal) during the intro, SIGTERM in the main loop.
+start
+sleep 3
+kill -INT "$pid"
+expect_end 0 "SIGINT in the intro"
+start
+sleep 2.5
+xdotool mousemove --window "$wid" 500 400 click 1
+sleep 4
+kill -0 "$pid" 2>/dev/null || fail "a click ended the program instead of the intro"
+kill -TERM "$pid"
+expect_end 0 "SIGTERM in the main loop"
+
+# Escape held from before the start until 3 s after it: the intro still plays, and after the
+# release one press ends the intro, not the program.
+xdotool keydown Escape
+start
+sleep 3
+xdotool keyup Escape
+sleep 5
+kill -0 "$pid" 2>/dev/null || fail "Escape held across start-up ended the program"
+press_escape
+sleep 1
+kill -0 "$pid" 2>/dev/null || fail "one Escape after the held one ended the program"
+kill -TERM "$pid"
+expect_end 0 "SIGTERM after the held Escape"
 
 # Without any display the program ends at once with -1 (255 to the shell).
 env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy timeout 20 "$program" >"$work/program.log" 2>&1
 status=$?
 [ "$status" = "255" ] || fail "exit status $status without a display, expected 255"
+grep -q "^cannot open a display: ." "$work/program.log" || fail "no reason given without a display"
 
-echo "real window: full screen $geometry, screenshot taken, Escape twice -> 0, no display -> 255"
+echo "real window: full screen $geometry, screenshot taken, Escape twice -> 0 in $exit_ms ms, SIGINT and SIGTERM -> 0, held Escape keeps the intro, no display -> 255 with a reason"
 cleanup
 exit 0

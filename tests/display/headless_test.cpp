@@ -58,7 +58,7 @@ TEST_F(HeadlessTest, KeyStateReportsDownAndPressedSinceLastQuery) {
 
 TEST_F(HeadlessTest, VirtualClockMovesByFramesAndSleeps) {
   ASSERT_TRUE(HeadlessLoadScript("", nullptr));
-  Headless.frameStep = 0.02;
+  Headless.FrameStep = 0.02;
   ASSERT_EQ(DisplayOpen("t", 800, 600), 1);
   const double start = TimerSeconds();
   DisplayUpdate(frame.data());
@@ -76,18 +76,18 @@ TEST_F(HeadlessTest, MalformedScriptsAreRefusedWithTheLine) {
   EXPECT_FALSE(HeadlessLoadScript("1 shot ../escape\n", &error));
   EXPECT_FALSE(HeadlessLoadScript("1 down now\n", &error));
   EXPECT_TRUE(HeadlessLoadScript("3 down # press\n1 up\n", &error));
-  EXPECT_EQ(Headless.script.front().frame, 1);  // sorted by frame
+  EXPECT_EQ(Headless.Script.front().frame, 1);  // sorted by frame
 }
 
 TEST_F(HeadlessTest, ShotsRoundTripThroughPng) {
   const std::string dir = ::testing::TempDir();
   ASSERT_TRUE(HeadlessLoadScript("1 shot roundtrip\n", nullptr));
-  Headless.outputDir = dir;
+  Headless.OutputDir = dir;
   ASSERT_EQ(DisplayOpen("t", 800, 600), 1);
   for (size_t i = 0; i < frame.size(); ++i)
     frame[i] = static_cast<uint32_t>(i * 2654435761u) & 0xFFFFFF;
   DisplayUpdate(frame.data());
-  ASSERT_EQ(Headless.shotsWritten.size(), 1u);
+  ASSERT_EQ(Headless.ShotsWritten.size(), 1u);
   std::vector<uint32_t> read;
   int w = 0, h = 0;
   ASSERT_TRUE(ReadPng(dir + "/roundtrip.png", &read, &w, &h));
@@ -98,7 +98,7 @@ TEST_F(HeadlessTest, ShotsRoundTripThroughPng) {
 }
 
 TEST_F(HeadlessTest, OpenCanBeMadeToFail) {
-  Headless.openFails = true;
+  Headless.OpenFails = true;
   EXPECT_EQ(DisplayOpen("t", 800, 600), 0);
   EXPECT_EQ(DisplayUpdate(frame.data()), 0);
 }

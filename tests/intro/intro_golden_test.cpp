@@ -30,8 +30,8 @@ struct Capture {
 Capture Captured;
 
 void CaptureFrame() {
-  if (GoldenFrames.count(Headless.frame)) Captured.frames[Headless.frame] = Headless.lastFrame;
-  Captured.scroller[Headless.frame] = {Intro.ScrollPos, Intro.ScrollOffset};
+  if (GoldenFrames.count(Headless.Frame)) Captured.frames[Headless.Frame] = Headless.LastFrame;
+  Captured.scroller[Headless.Frame] = {Intro.ScrollPos, Intro.ScrollOffset};
 }
 
 class IntroGolden : public ::testing::Test {
@@ -39,8 +39,8 @@ class IntroGolden : public ::testing::Test {
   static void SetUpTestSuite() {
     HeadlessReset();
     AudioSetBackend(AudioBackend::Null);
-    Headless.maxFrames = 5000;
-    Headless.frameHook = CaptureFrame;
+    Headless.MaxFrames = 5000;
+    Headless.FrameHook = CaptureFrame;
     Captured = {};
     std::string error;
     ASSERT_TRUE(HeadlessLoadScript("3000 key Escape\n3300 key Escape\n", &error)) << error;

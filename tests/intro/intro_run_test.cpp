@@ -27,7 +27,7 @@ struct FrameNote {
 std::vector<FrameNote> Notes;
 
 void NoteFrame() {
-  const std::vector<uint32_t>& f = Headless.lastFrame;
+  const std::vector<uint32_t>& f = Headless.LastFrame;
   FrameNote note{true, true, f[800 + 400] == 150};
   for (uint32_t word : f) {
     if (word != 0) {
@@ -43,8 +43,8 @@ void NoteFrame() {
 int RunWith(const std::string& script) {
   HeadlessReset();
   AudioSetBackend(AudioBackend::Null);
-  Headless.maxFrames = 5000;  // a run that misses its Escape ends (status 2) instead of hanging
-  Headless.frameHook = NoteFrame;
+  Headless.MaxFrames = 5000;  // a run that misses its Escape ends (status 2) instead of hanging
+  Headless.FrameHook = NoteFrame;
   Notes.clear();
   std::string error;
   EXPECT_TRUE(HeadlessLoadScript(script, &error)) << error;
@@ -83,7 +83,7 @@ TEST(IntroRun, OpensWithBlackThenThreeFlashesThenTheLoop) {
   // The loop runs from frame 89 until the fresh Escape after frame 200.
   EXPECT_EQ(IntroLoopFrames(), 200 - (1 + 3 * FlashFrames));
   EXPECT_FALSE(Notes[199 + 1].introBackdrop);  // closing flashes follow at once
-  EXPECT_EQ(Headless.frame, 500);
+  EXPECT_EQ(Headless.Frame, 500);
 }
 
 TEST(IntroRun, ClosingFlashesLastThreeSeconds) {
@@ -102,7 +102,7 @@ TEST(IntroRun, EscapeHeldAtStartWaitsAndDoesNotSkip) {
   EXPECT_EQ(RunWith("0 keydown Escape\n30 keyup Escape\n300 key Escape\n600 key Escape\n"), 0);
   EXPECT_EQ(LeadingBlackFrames(), 31);
   EXPECT_EQ(IntroLoopFrames(), 300 - (31 + 3 * FlashFrames));
-  EXPECT_EQ(Headless.frame, 600);
+  EXPECT_EQ(Headless.Frame, 600);
 }
 
 TEST(IntroRun, ButtonHeldAtStartWaitsButAClickEndsTheIntro) {
@@ -132,9 +132,9 @@ TEST(IntroRun, FirstTuneComesFromTheSeededGenerator) {
   bool differs = false;
   for (int start = 1; start < 40 && !differs; ++start) {
     HeadlessReset();
-    Headless.clock = 1000.0 + start * 0.37;
+    Headless.Clock = 1000.0 + start * 0.37;
     AudioSetBackend(AudioBackend::Null);
-    Headless.maxFrames = 5000;
+    Headless.MaxFrames = 5000;
     std::string error;
     ASSERT_TRUE(HeadlessLoadScript("100 key Escape\n300 key Escape\n", &error));
     RunQuellmark();
@@ -161,9 +161,9 @@ TEST(ColourBandFlash, FillsTheFrameWithBandsForHalfASecond) {
     ColourBandFlash(band);
     // Bounded by time, not frames: 29 frames of 1/60 s plus 1 ms, the last one starting before
     // the half second is over.
-    EXPECT_EQ(Headless.frame, 29);
+    EXPECT_EQ(Headless.Frame, 29);
     EXPECT_GE(TimerSeconds() - start, 0.5);
-    const std::vector<uint32_t>& f = Headless.lastFrame;
+    const std::vector<uint32_t>& f = Headless.LastFrame;
     int bandsThatDiffer = 0;
     for (int y = 0; y < 600; ++y) {
       for (int x = 1; x < 800; ++x) ASSERT_EQ(f[y * 800 + x], f[y * 800]) << "row " << y;
@@ -184,6 +184,6 @@ TEST(ColourBandFlash, ABandOfNoRowsShowsNothing) {
   HeadlessReset();
   ASSERT_EQ(DisplayOpen("flash", 800, 600), 1);
   ColourBandFlash(0);
-  EXPECT_EQ(Headless.frame, 0);
+  EXPECT_EQ(Headless.Frame, 0);
   DisplayClose();
 }

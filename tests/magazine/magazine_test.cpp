@@ -152,11 +152,11 @@ TEST(Magazine, ClicksAreOneActionPerPressAndTheMenuTakesTheRest) {
   });
   // A press on empty space, held and slid onto the Rules button, does nothing more.
   Reader.steps.push_back({20, [] {
-                            const int f = Headless.frame;
-                            Headless.script.push_back({f + 1, "move", 400, 170, ""});
-                            Headless.script.push_back({f + 2, "down", 0, 0, ""});
-                            Headless.script.push_back({f + 6, "move", RulesX, RulesY, ""});
-                            Headless.script.push_back({f + 14, "up", 0, 0, ""});
+                            const int f = Headless.Frame;
+                            Headless.Script.push_back({f + 1, "move", 400, 170, ""});
+                            Headless.Script.push_back({f + 2, "down", 0, 0, ""});
+                            Headless.Script.push_back({f + 6, "move", RulesX, RulesY, ""});
+                            Headless.Script.push_back({f + 14, "up", 0, 0, ""});
                           }});
   Check([] {
     EXPECT_EQ(ShownDocument(), 9);
@@ -184,14 +184,14 @@ TEST(Magazine, SkinsAndScrollingDuringAndAfterATransition) {
   });
   // The wheel and the arrows scroll the new page; a key held through a transition scrolls only
   // afterwards, since no input is read meanwhile.
-  Reader.steps.push_back({10, [] { Headless.wheel -= 2; }});
+  Reader.steps.push_back({10, [] { Headless.Wheel -= 2; }});
   Check([] { EXPECT_EQ(App.TopLine, 8); });
   Reader.steps.push_back({100, [] {
-                            const int f = Headless.frame;
-                            Headless.script.push_back({f + 1, "move", HelpX, HelpY, ""});
-                            Headless.script.push_back({f + 2, "down", 0, 0, ""});
-                            Headless.script.push_back({f + 3, "keydown", 0x28, 0, ""});
-                            Headless.script.push_back({f + 8, "up", 0, 0, ""});
+                            const int f = Headless.Frame;
+                            Headless.Script.push_back({f + 1, "move", HelpX, HelpY, ""});
+                            Headless.Script.push_back({f + 2, "down", 0, 0, ""});
+                            Headless.Script.push_back({f + 3, "keydown", 0x28, 0, ""});
+                            Headless.Script.push_back({f + 8, "up", 0, 0, ""});
                           }});
   // Mid-way through the opening transition the new page is at its top although Down is held...
   Check(
@@ -203,7 +203,7 @@ TEST(Magazine, SkinsAndScrollingDuringAndAfterATransition) {
   // ...and once the transition is over the held key scrolls it.
   Check([] { EXPECT_GT(App.TopLine, 0); });
   Reader.steps.push_back({3, [] {
-                            Headless.script.push_back({Headless.frame + 1, "keyup", 0x28, 0, ""});
+                            Headless.Script.push_back({Headless.Frame + 1, "keyup", 0x28, 0, ""});
                           }});
   Click(ExitX, ExitY);
   EXPECT_EQ(RunReader(), 0);
@@ -236,15 +236,15 @@ TEST(Magazine, TwoMinuteReaderSession) {
   auto read = [](int round) {
     Key("PageDown", 5);
     Key("Down", 20);
-    Reader.steps.push_back({5, [] { Headless.wheel -= 3; }});
-    Reader.steps.push_back({5, [] { Headless.wheel += 1; }});
+    Reader.steps.push_back({5, [] { Headless.Wheel -= 3; }});
+    Reader.steps.push_back({5, [] { Headless.Wheel += 1; }});
     // Drag the scrollbar thumb down the track.
     Reader.steps.push_back({40, [] {
-                              const int f = Headless.frame;
-                              Headless.script.push_back({f + 1, "move", 783, 210, ""});
-                              Headless.script.push_back({f + 2, "down", 0, 0, ""});
-                              Headless.script.push_back({f + 10, "move", 783, 400, ""});
-                              Headless.script.push_back({f + 30, "up", 0, 0, ""});
+                              const int f = Headless.Frame;
+                              Headless.Script.push_back({f + 1, "move", 783, 210, ""});
+                              Headless.Script.push_back({f + 2, "down", 0, 0, ""});
+                              Headless.Script.push_back({f + 10, "move", 783, 400, ""});
+                              Headless.Script.push_back({f + 30, "up", 0, 0, ""});
                             }});
     Key(round % 2 == 0 ? "End" : "Home", 5);
     Check([] {
@@ -274,10 +274,10 @@ TEST(Magazine, TwoMinuteReaderSession) {
   read(round++);
   // Fill the two minutes, then leave by the Exit button.
   Reader.steps.push_back({0, [] {
-                            const int left = 275 + 7200 - Headless.frame;
-                            Reader.due = Headless.frame + std::max(left, 1);
+                            const int left = 275 + 7200 - Headless.Frame;
+                            Reader.due = Headless.Frame + std::max(left, 1);
                           }});
-  Check([] { EXPECT_GE(Headless.frame, 275 + 7200); });
+  Check([] { EXPECT_GE(Headless.Frame, 275 + 7200); });
   Click(ExitX, ExitY);
   EXPECT_EQ(RunReader(), 0);
   EXPECT_EQ(App.QuitRequested, 1);

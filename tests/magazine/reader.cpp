@@ -23,7 +23,7 @@ void Push(int frame, const std::string& command, int a = 0, int b = 0) {
   e.command = command;
   e.a = a;
   e.b = b;
-  Headless.script.push_back(e);
+  Headless.Script.push_back(e);
 }
 
 int KeyCode(const std::string& name) {
@@ -40,13 +40,13 @@ int KeyCode(const std::string& name) {
 // A main-loop frame ends with the pointer drawn at the mouse copy; a transition frame does not
 // draw it. The tip pixel of both pointer images is the outline colour.
 bool PointerShown() {
-  const uint32_t tip = Headless.lastFrame[Shared.MouseY * 800 + Shared.MouseX];
+  const uint32_t tip = Headless.LastFrame[Shared.MouseY * 800 + Shared.MouseX];
   return tip == Skins.PointerImage[1][0] || tip == Skins.PointerImage[2][0];
 }
 
 void Hook() {
   ReaderState& r = Reader;
-  const int frame = Headless.frame;
+  const int frame = Headless.Frame;
   // The main loop's clock starts moving after its first frame.
   if (r.mainLoopStart == 0 && Shared.AnimClock > 0) {
     r.mainLoopStart = frame - 1;
@@ -73,10 +73,10 @@ void StartReader(const std::string& script) {
 }
 
 int RunReader() {
-  Headless.frameHook = Hook;
-  Headless.maxFrames = 60000;
+  Headless.FrameHook = Hook;
+  Headless.MaxFrames = 60000;
   const int status = RunQuellmark();
-  Headless.frameHook = nullptr;
+  Headless.FrameHook = nullptr;
   AudioShutdown();
   AudioSetBackend(AudioBackend::Sdl);
   EXPECT_EQ(Reader.next, Reader.steps.size()) << "the program ended before the reader did";
@@ -84,12 +84,12 @@ int RunReader() {
 }
 
 void Move(int x, int y, int wait) {
-  Reader.steps.push_back({wait, [x, y] { Push(Headless.frame + 1, "move", x, y); }});
+  Reader.steps.push_back({wait, [x, y] { Push(Headless.Frame + 1, "move", x, y); }});
 }
 
 void Click(int x, int y, int wait) {
   Reader.steps.push_back({wait + 8, [x, y] {
-                            const int f = Headless.frame;
+                            const int f = Headless.Frame;
                             Push(f + 1, "move", x, y);
                             Push(f + 2, "down");
                             Push(f + 8, "up");
@@ -103,8 +103,8 @@ void ClickPage(int x, int y, int wait) {
 void Key(const std::string& name, int wait) {
   const int code = KeyCode(name);
   Reader.steps.push_back({wait + 7, [code] {
-                            Push(Headless.frame + 1, "keydown", code);
-                            Push(Headless.frame + 7, "keyup", code);
+                            Push(Headless.Frame + 1, "keydown", code);
+                            Push(Headless.Frame + 7, "keyup", code);
                           }});
 }
 

@@ -91,14 +91,14 @@ TEST_F(SidOutputTest, StopEndsTheRotation) {
   SidStopTune();               // a second stop finds a closed device and does nothing
   SidResumeTune();             // resuming a stopped player does nothing either
   for (int16_t v : Pull(1000)) ASSERT_EQ(v, 0);
-  EXPECT_TRUE(Headless.messages.empty());
+  EXPECT_TRUE(Headless.Messages.empty());
 }
 
 TEST_F(SidOutputTest, StopWithoutStartDoesNothing) {
   SidStopTune();
   SidResumeTune();
   EXPECT_FALSE(AudioQueueIsOpen());
-  EXPECT_TRUE(Headless.messages.empty());
+  EXPECT_TRUE(Headless.Messages.empty());
 }
 
 TEST_F(SidOutputTest, RefusedImageStartsNothing) {
@@ -136,19 +136,19 @@ TEST_F(SidOutputTest, DeviceErrorsShowOneBoxAndTheProgramCarriesOn) {
   EXPECT_TRUE(SidStartTune(tune.data(), static_cast<uint32_t>(tune.size()), 0));
   SidStopTune();
   unsetenv("SDL_AUDIODRIVER");
-  ASSERT_EQ(Headless.messages.size(), 1u);
-  EXPECT_EQ(Headless.messages[0].caption, "Error");
-  EXPECT_NE(Headless.messages[0].text.find("could not be opened"), std::string::npos);
+  ASSERT_EQ(Headless.Messages.size(), 1u);
+  EXPECT_EQ(Headless.Messages[0].caption, "Error");
+  EXPECT_NE(Headless.Messages[0].text.find("could not be opened"), std::string::npos);
   EXPECT_EQ(PlayCalls(), 16);  // the machine ran as usual
 
   // The null backend is silence on purpose: no box at all.
   AudioSetBackend(AudioBackend::Null);
   SidResetPlayer();
-  Headless.messages.clear();
+  Headless.Messages.clear();
   EXPECT_TRUE(SidStartTune(tune.data(), static_cast<uint32_t>(tune.size()), 0));
   SidResumeTune();
   SidStopTune();
-  EXPECT_TRUE(Headless.messages.empty());
+  EXPECT_TRUE(Headless.Messages.empty());
 }
 
 // What the program plays for each built-in tune (PlayTune through the device) is what the

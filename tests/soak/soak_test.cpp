@@ -63,7 +63,7 @@ void Push(int frame, const char* command, int a = 0, int b = 0) {
   e.command = command;
   e.a = a;
   e.b = b;
-  Headless.script.push_back(e);
+  Headless.Script.push_back(e);
 }
 
 // Exit's rectangle in either skin, with a margin: a press that lands or slides there would end
@@ -99,8 +99,8 @@ void RandomPoint(int& x, int& y) {
 
 // One frame's input: mostly nothing, sometimes one action, queued for the next frame.
 void RandomInput() {
-  const int next = Headless.frame + 1;
-  if (Soak.releaseAt != 0 && Headless.frame >= Soak.releaseAt) {
+  const int next = Headless.Frame + 1;
+  if (Soak.releaseAt != 0 && Headless.Frame >= Soak.releaseAt) {
     Push(next, "up");
     Soak.releaseAt = 0;
   }
@@ -131,7 +131,7 @@ void RandomInput() {
 
 void Expect(bool ok, const std::string& what) {
   if (ok) return;
-  if (++Soak.failures <= 5) ADD_FAILURE() << "frame " << Headless.frame << ": " << what;
+  if (++Soak.failures <= 5) ADD_FAILURE() << "frame " << Headless.Frame << ": " << what;
 }
 
 void CheckInvariants() {
@@ -150,7 +150,7 @@ void CheckInvariants() {
          "mouse copy outside the screen");
   Expect(Shared.SkinNumber == 1 || Shared.SkinNumber == 2,
          "skin " + std::to_string(Shared.SkinNumber));
-  Expect(App.QuitRequested == 0 || Headless.frame >= Soak.frames, "the program was asked to quit");
+  Expect(App.QuitRequested == 0 || Headless.Frame >= Soak.frames, "the program was asked to quit");
 }
 
 void CountActivity() {
@@ -175,13 +175,13 @@ void Hook() {
     CheckInvariants();
     CountActivity();
   }
-  if (Headless.frame == WarmUpFrame) Soak.residentWarm = ResidentBytes();
+  if (Headless.Frame == WarmUpFrame) Soak.residentWarm = ResidentBytes();
   // The events already applied are dropped, so the script does not grow with the run.
-  if (Headless.nextEvent == Headless.script.size()) {
-    Headless.script.clear();
-    Headless.nextEvent = 0;
+  if (Headless.NextEvent == Headless.Script.size()) {
+    Headless.Script.clear();
+    Headless.NextEvent = 0;
   }
-  if (Headless.frame >= Soak.frames) {
+  if (Headless.Frame >= Soak.frames) {
     App.QuitRequested = 1;
     Soak.residentEnd = ResidentBytes();
     return;
@@ -198,16 +198,16 @@ TEST(Soak, RandomInputKeepsTheProgramConsistent) {
   Soak.random.seed(14);
   Soak.frames = length ? std::atoi(length) : 20000;
   ASSERT_GT(Soak.frames, WarmUpFrame);
-  Headless.frameHook = Hook;
-  Headless.maxFrames = Soak.frames + 2000;  // a transition may still be running at the end
+  Headless.FrameHook = Hook;
+  Headless.MaxFrames = Soak.frames + 2000;  // a transition may still be running at the end
   const int status = RunQuellmark();
-  Headless.frameHook = nullptr;
+  Headless.FrameHook = nullptr;
   AudioShutdown();
   AudioSetBackend(AudioBackend::Sdl);
 
   EXPECT_EQ(status, 0);
   EXPECT_TRUE(Soak.mainLoop);
-  EXPECT_GE(Headless.frame, Soak.frames);
+  EXPECT_GE(Headless.Frame, Soak.frames);
   EXPECT_EQ(Soak.failures, 0);
   // The run must have gone through what it is meant to exercise.
   EXPECT_GT(Soak.songChanges, 2);
@@ -217,7 +217,7 @@ TEST(Soak, RandomInputKeepsTheProgramConsistent) {
   std::printf(
       "soak: %d frames, %d song changes, %d skin changes, %d page changes, %d scrolls; "
       "resident memory %ld KiB at frame %d, %ld KiB at the end\n",
-      Headless.frame, Soak.songChanges, Soak.skinChanges, Soak.pageChanges, Soak.scrolls,
+      Headless.Frame, Soak.songChanges, Soak.skinChanges, Soak.pageChanges, Soak.scrolls,
       Soak.residentWarm / 1024, WarmUpFrame, Soak.residentEnd / 1024);
   // Without AddressSanitizer (whose quarantine holds freed memory back) nothing may pile up;
   // under it, LeakSanitizer checks for leaks at exit.

@@ -85,7 +85,7 @@ TEST_F(ViewerGolden, ScrollbarMidDragThroughTheMainLoop) {
   RunMainLoop();
   DisplayClose();
   ASSERT_EQ(App.LineCount, 118) << "document 11 changed: update the expectations and the golden";
-  EXPECT_EQ(Headless.frame, 13);
+  EXPECT_EQ(Headless.Frame, 13);
   EXPECT_EQ(App.TopLine, 61);
   EXPECT_EQ(App.ScrollPixel, 12);
   EXPECT_EQ(Viewer.ScrollDragging, 1);

@@ -58,7 +58,7 @@ struct ShotRun {
 ShotRun Run;
 
 void RecordAudio() {
-  Run.audioDue += Headless.frameStep * MixRate;
+  Run.audioDue += Headless.FrameStep * MixRate;
   const int frames = static_cast<int>(Run.audioDue);
   if (frames <= 0) return;
   Run.audioDue -= frames;
@@ -83,20 +83,20 @@ int Finish(int status) {
     written = false;
     CliFailure(Run.cli, Run.audio.Path, error);
   }
-  for (const std::string& failed : Headless.shotsFailed) {
+  for (const std::string& failed : Headless.ShotsFailed) {
     written = false;
     CliFailure(Run.cli, "", failed);
   }
-  for (size_t i = Headless.nextEvent; i < Headless.script.size(); ++i) {
-    const HeadlessEvent& e = Headless.script[i];
+  for (size_t i = Headless.NextEvent; i < Headless.Script.size(); ++i) {
+    const HeadlessEvent& e = Headless.Script[i];
     if (e.command != "shot") continue;
     written = false;
-    CliFailure(Run.cli, Headless.outputDir + "/" + e.name + ".png",
-               "not taken: the run ended after frame " + std::to_string(Headless.frame) +
+    CliFailure(Run.cli, Headless.OutputDir + "/" + e.name + ".png",
+               "not taken: the run ended after frame " + std::to_string(Headless.Frame) +
                    ", before frame " + std::to_string(e.frame));
   }
-  for (const std::string& path : Headless.shotsWritten) std::printf("%s\n", path.c_str());
-  std::printf("%d frames, exit status %d\n", Headless.frame, status);
+  for (const std::string& path : Headless.ShotsWritten) std::printf("%s\n", path.c_str());
+  std::printf("%d frames, exit status %d\n", Headless.Frame, status);
   return written ? status : CliStatusFailure;
 }
 
@@ -123,11 +123,11 @@ int main(int argc, char** argv) {
   std::vector<uint8_t> script;
   if (!CliReadFile(cli, *scriptPath, MaxScriptBytes, &script)) return cli.Status;
   HeadlessReset();
-  Headless.frameStep = step;
-  Headless.outputDir = *outDir;
-  Headless.maxFrames = static_cast<int>(maxFrames);
-  Headless.openFails = CliFlag(cli, "--no-display");
-  Headless.endHook = Finish;
+  Headless.FrameStep = step;
+  Headless.OutputDir = *outDir;
+  Headless.MaxFrames = static_cast<int>(maxFrames);
+  Headless.OpenFails = CliFlag(cli, "--no-display");
+  Headless.EndHook = Finish;
   std::string error;
   if (!HeadlessLoadScript(std::string(script.begin(), script.end()), &error)) {
     return CliFailure(cli, *scriptPath, error);
@@ -137,7 +137,7 @@ int main(int argc, char** argv) {
     if (!CliOutputOpen(Run.audio, *audioPath, &error)) return CliFailure(cli, *audioPath, error);
     Run.recording = true;
     AudioSetBackend(AudioBackend::Capture);
-    Headless.frameHook = RecordAudio;
+    Headless.FrameHook = RecordAudio;
   } else {
     AudioSetBackend(AudioBackend::Null);
   }
