@@ -40,7 +40,7 @@ FORMAT_SOURCES = $(shell find app bench cmake common content display module rend
 
 .PHONY: all deps test-deps configure build run test format-check sanitize bench clean \
         release-build fuzz-build install package fuzz-short fuzz soak check-builds \
-        web web-serve
+        web web-serve web-test web-test-if-present
 
 all: build
 
@@ -62,6 +62,7 @@ run: deps build
 test: WERROR = ON
 test: test-deps format-check build release-build sanitize fuzz-short
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory web-test-if-present
 
 format-check: test-deps
 	@clang-format --dry-run --Werror $(FORMAT_SOURCES)
@@ -125,6 +126,7 @@ package: deps build
 # for this machine first, in $(BUILD). The build folder is $(WEB_BUILD); build-web/ gets only the
 # three files a server needs.
 WEB_PKGS = emscripten node-acorn
+WEB_TEST_PKGS = chromium python3-websocket
 WEB_BUILD = build-wasm
 WEB_PORT ?= 8020
 WEB_ENV = NODE_PATH=$${NODE_PATH:-/usr/share/nodejs}
@@ -143,6 +145,21 @@ web:
 web-serve: web
 	@echo "Serving the magazine (Ctrl+C stops):"
 	@web/serve.py build-web $(WEB_PORT)
+
+# The web build in Debian's headless Chromium, checked against the desktop's headless frames.
+web-test: WERROR = ON
+web-test: web
+	@tools/install-packages.sh $(WEB_TEST_PKGS)
+	@cmake --build $(BUILD) -j $(JOBS) --target quellmark-shot
+	tests/web/web_test.py --site build-web --shot $(BUILD)/tools/shot/quellmark-shot \
+	  --out $(BUILD)/web-test
+
+# make test runs the web test where its packages are installed (CI installs them).
+web-test-if-present:
+	@for p in $(WEB_PKGS) $(WEB_TEST_PKGS); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q ' installed$$' || { \
+	    echo "web test skipped: $$p is not installed"; exit 0; }; \
+	done; $(MAKE) --no-print-directory web-test
 
 clean:
 	rm -rf $(BUILD) build-asan build-tsan build-release build-fuzz build-check $(WEB_BUILD) build-web
