@@ -40,7 +40,7 @@ FORMAT_SOURCES = $(shell find app bench cmake common content display module rend
 
 .PHONY: all deps test-deps configure build run test format-check sanitize bench clean \
         release-build fuzz-build install package fuzz-short fuzz soak check-builds \
-        web web-serve web-test web-test-if-present
+        web web-serve web-test-deps web-test web-test-if-present
 
 all: build
 
@@ -146,10 +146,12 @@ web-serve: web
 	@echo "Serving the magazine (Ctrl+C stops):"
 	@web/serve.py build-web $(WEB_PORT)
 
+web-test-deps:
+	@tools/install-packages.sh $(WEB_PKGS) $(WEB_TEST_PKGS)
+
 # The web build in Debian's headless Chromium, checked against the desktop's headless frames.
 web-test: WERROR = ON
-web-test: web
-	@tools/install-packages.sh $(WEB_TEST_PKGS)
+web-test: web-test-deps web
 	@cmake --build $(BUILD) -j $(JOBS) --target quellmark-shot
 	tests/web/web_test.py --site build-web --shot $(BUILD)/tools/shot/quellmark-shot \
 	  --out $(BUILD)/web-test
