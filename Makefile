@@ -4,6 +4,9 @@
 #   make install      the magazine, its tools, menu entry, icons and manual pages under PREFIX
 #                     (default /usr/local; DESTDIR is honoured)
 #   make package      build/quellmark_VERSION_ARCH.deb
+#   make web          the magazine in a web browser: build-web/ with index.html, quellmark.js and
+#                     quellmark.wasm, served as static files
+#   make web-serve    serves build-web on http://127.0.0.1:WEB_PORT/ for a quick look
 BUILD ?= build
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
@@ -36,7 +39,8 @@ FORMAT_SOURCES = $(shell find app bench cmake common content display module rend
                    -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 
 .PHONY: all deps test-deps configure build run test format-check sanitize bench clean \
-        release-build fuzz-build install package fuzz-short fuzz soak check-builds
+        release-build fuzz-build install package fuzz-short fuzz soak check-builds \
+        web web-serve web-test-deps web-test web-test-if-present
 
 all: build
 
@@ -58,6 +62,7 @@ run: deps build
 test: WERROR = ON
 test: test-deps format-check build release-build sanitize fuzz-short
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@$(MAKE) --no-print-directory web-test-if-present
 
 format-check: test-deps
 	@clang-format --dry-run --Werror $(FORMAT_SOURCES)
@@ -116,5 +121,47 @@ package: deps build
 	@tools/install-packages.sh $(PACKAGE_PKGS)
 	cd $(BUILD) && cpack -G DEB
 
+# The WebAssembly build. Debian's emscripten needs node-acorn, which a node that is not Debian's
+# finds only through NODE_PATH. contentc compiles the documents during the build, so it is built
+# for this machine first, in $(BUILD). The build folder is $(WEB_BUILD); build-web/ gets only the
+# three files a server needs.
+WEB_PKGS = emscripten node-acorn
+WEB_TEST_PKGS = chromium python3-websocket
+WEB_BUILD = build-wasm
+WEB_PORT ?= 8020
+WEB_ENV = NODE_PATH=$${NODE_PATH:-/usr/share/nodejs}
+web:
+	@tools/install-packages.sh $(BUILD_PKGS) $(WEB_PKGS)
+	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DQM_WERROR=$(WERROR) >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) --target contentc
+	@$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DQM_WERROR=$(WERROR) \
+	  -DQM_CONTENTC=$(abspath $(BUILD))/tools/contentc/contentc >/dev/null
+	@$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS) --target quellmark
+	@rm -rf build-web && mkdir build-web
+	@cp web/index.html $(WEB_BUILD)/app/quellmark.js $(WEB_BUILD)/app/quellmark.wasm build-web/
+	@echo "build-web: $$(cat build-web/* | wc -c) bytes to download," \
+	  "$$(for f in build-web/*; do gzip -9c $$f; done | wc -c) with gzip"
+
+web-serve: web
+	@echo "Serving the magazine (Ctrl+C stops):"
+	@web/serve.py build-web $(WEB_PORT)
+
+web-test-deps:
+	@tools/install-packages.sh $(WEB_PKGS) $(WEB_TEST_PKGS)
+
+# The web build in Debian's headless Chromium, checked against the desktop's headless frames.
+web-test: WERROR = ON
+web-test: web-test-deps web
+	@cmake --build $(BUILD) -j $(JOBS) --target quellmark-shot
+	tests/web/web_test.py --site build-web --shot $(BUILD)/tools/shot/quellmark-shot \
+	  --out $(BUILD)/web-test
+
+# make test runs the web test where its packages are installed (CI installs them).
+web-test-if-present:
+	@for p in $(WEB_PKGS) $(WEB_TEST_PKGS); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q ' installed$$' || { \
+	    echo "web test skipped: $$p is not installed"; exit 0; }; \
+	done; $(MAKE) --no-print-directory web-test
+
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-release build-fuzz build-check
+	rm -rf $(BUILD) build-asan build-tsan build-release build-fuzz build-check $(WEB_BUILD) build-web

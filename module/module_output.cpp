@@ -1,24 +1,12 @@
-// Output: the looping stereo ring of the shared audio device, the thread that keeps it mixed ahead
-// of the play cursor, and the player interface.
-#include <pthread.h>
-#include <sched.h>
-
-#include <chrono>
-
+// Output: the looping stereo ring of the shared audio device, kept mixed ahead of the play cursor
+// by the platform's drive (module_drive_thread.cpp or module_drive_web.cpp), and the player
+// interface.
 #include "display/audio.h"
 #include "module/module_player.h"
 
 ModulePlayerState ModulePlayer;
 
 namespace {
-
-void RaiseThreadPriority(std::thread& thread) {
-  // Real-time scheduling needs privileges; without them the thread runs at normal priority,
-  // which the 2-second ring tolerates.
-  sched_param parameter{};
-  parameter.sched_priority = sched_get_priority_max(SCHED_FIFO);
-  pthread_setschedparam(thread.native_handle(), SCHED_FIFO, &parameter);
-}
 
 BlockInfo HeardBlock() {
   const ModuleMachine& m = ModulePlayer.Machine;
@@ -41,9 +29,7 @@ int32_t CursorBlock(uint64_t bytesPlayed) {
 bool StopSong(ModuleSong* song) {
   if (!song) return false;
   ModulePlayerState& p = ModulePlayer;
-  p.StopRequest.store(true);
-  // Joining waits for the block in progress and for the thread to leave its loop.
-  if (p.Thread.joinable()) p.Thread.join();
+  StopOutputDrive();
   if (p.RingOpen) {
     AudioRingReset();
     AudioRingClose();
@@ -79,26 +65,20 @@ bool PlaySong(ModuleSong* song) {
     return false;
   }
   AudioRingPublish();
-  p.StopRequest.store(false);
-  p.Thread = std::thread(OutputThread);
-  RaiseThreadPriority(p.Thread);
+  StartOutputDrive();
   return true;
 }
 
-void OutputThread() {
+void FeedRing() {
   ModulePlayerState& p = ModulePlayer;
   ModuleMachine& m = p.Machine;
-  while (!p.StopRequest.load()) {
-    int32_t cursor = CursorBlock(AudioRingPosition());
-    // The queries follow the block under the cursor, whose record was written when it was mixed;
-    // the blocks refilled below are all behind it, so a query never reads a record being
-    // rewritten.
-    p.HeardBlockIndex.store(cursor, std::memory_order_release);
-    while (m.FillBlockIndex != cursor && !p.StopRequest.load()) {
-      FillBlock(m);
-      AudioRingPublish();
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  int32_t cursor = CursorBlock(AudioRingPosition());
+  // The queries follow the block under the cursor, whose record was written when it was mixed;
+  // the blocks refilled below are all behind it, so a query never reads a record being rewritten.
+  p.HeardBlockIndex.store(cursor, std::memory_order_release);
+  while (m.FillBlockIndex != cursor && !p.StopRequest.load()) {
+    FillBlock(m);
+    AudioRingPublish();
   }
 }
 

@@ -8,10 +8,11 @@
 
 #include "module/module_machine.h"
 
-// Threading contract: the application thread calls every Module* procedure; the output thread
-// runs FillBlock on `Machine`. StopRequest is written by the application thread and read by the
-// output thread. StopSong raises StopRequest and joins the thread, so once it returns nothing
-// mixes from the song or the ring.
+// Threading contract: the application thread calls every Module* procedure; the output drive
+// runs FillBlock on `Machine` (on the desktop an output thread; in a web browser, which has no
+// threads, the audio device's pull on the page's one thread). StopRequest is written by the
+// application thread and read by the output thread. StopSong stops the drive first (raising
+// StopRequest and joining the thread), so once it returns nothing mixes from the song or the ring.
 // HeardBlockIndex and the block records are atomics because the queries read them while the
 // thread works.
 struct ModulePlayerState {
@@ -33,7 +34,13 @@ bool FreeSong(ModuleSong* song);
 int32_t CursorBlock(uint64_t bytesPlayed);
 bool PlaySong(ModuleSong* song);
 bool StopSong(ModuleSong* song);
-void OutputThread();
+// One pass of the drive: the heard block follows the play cursor and every block behind the
+// cursor is mixed again.
+void FeedRing();
+// The platform's drive, which calls FeedRing while the song plays: started by PlaySong once the
+// ring is pre-filled and playing, stopped by StopSong before anything is released.
+void StartOutputDrive();
+void StopOutputDrive();
 
 bool ModuleLoad(const uint8_t* image, int32_t length);
 bool ModulePlay();
