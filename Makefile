@@ -61,8 +61,8 @@ run: deps build
 
 test: WERROR = ON
 test: test-deps format-check build release-build sanitize fuzz-short
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 	@$(MAKE) --no-print-directory web-test-if-present
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 format-check: test-deps
 	@clang-format --dry-run --Werror $(FORMAT_SOURCES)
