@@ -334,8 +334,9 @@ def main():
                        "120", "--output", wav, xm])])
         for channels, key in ((4, "Mix4Channels"), (32, "Mix32ChannelsBusy")):
             bench = module_b.get(key)
-            rows.append((f"XM mixer alone, {channels} channels, in process (× real time)",
-                         fmt(bench and bench.get("realtime_x"), "{:.0f}×"), "", "", ""))
+            rows.append((f"XM mixer alone, {channels} channels, in process "
+                         "(× real time per CPU second)",
+                         fmt(bench and bench.get("cpu_realtime_x"), "{:.0f}×"), "", "", ""))
 
         note("the running magazine under Xvfb")
         running = running_figures(program, probe, work, max(1, min(runs, 3))) \
