@@ -111,8 +111,11 @@ sanitize: test-deps
 	@cmake --build build-tsan -j $(JOBS) --target $(notdir $(TSAN_TESTS))
 	cd tests && for t in $(TSAN_TESTS); do ../build-tsan/$$t --gtest_brief=1 || exit 1; done
 
+# Each benchmark's own output, then one table of the figures beside the peer players' (Xvfb and
+# xdotool for the running program's figures, the peers from TEST_PKGS).
 bench: deps build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@python3 bench/bench_table.py $(BUILD)
 
 install: deps build
 	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)

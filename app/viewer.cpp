@@ -69,17 +69,17 @@ void LoadDocument(int document) {
     const std::string_view colour = Content.ContentColour[line][document];
     const std::string_view style = Content.ContentStyle[line][document];
     uint8_t* cells = Viewer.ViewText[line];
-    int32_t* colours = Viewer.ViewColour[line];
-    int32_t* styles = Viewer.ViewStyle[line];
+    uint8_t* colours = Viewer.ViewColour[line];
+    uint8_t* styles = Viewer.ViewStyle[line];
     // Column 0 is always empty: the line strings are read from position 1.
     cells[0] = 0;
     colours[0] = 1;
     styles[0] = 0;
     for (size_t k = 1; k < ViewColumns; ++k) {
       cells[k] = k <= text.size() ? static_cast<uint8_t>(text[k - 1]) : 0;
-      colours[k] = k <= colour.size() ? ColourCode(colour[k - 1]) : 1;
+      colours[k] = static_cast<uint8_t>(k <= colour.size() ? ColourCode(colour[k - 1]) : 1);
       const char s = k <= style.size() ? style[k - 1] : ' ';
-      styles[k] = s >= '0' && s <= '9' ? s - '0' : 0;
+      styles[k] = static_cast<uint8_t>(s >= '0' && s <= '9' ? s - '0' : 0);
     }
     Viewer.ViewRule[line] = Content.ContentRule[line][document];
   }
@@ -103,8 +103,8 @@ void DrawPageText(int32_t topLine) {
     if (line >= App.LineCount) break;
     const int32_t y = App.ScrollPixel + PageTop + RowHeight * r;
     const char* cells = reinterpret_cast<const char*>(Viewer.ViewText[line]);
-    const int32_t* colours = Viewer.ViewColour[line];
-    const int32_t* styles = Viewer.ViewStyle[line];
+    const uint8_t* colours = Viewer.ViewColour[line];
+    const uint8_t* styles = Viewer.ViewStyle[line];
     // Inner rows of rule-less lines are painted opaquely; the edge rows and lines under a rule
     // are drawn transparently inside the page's clip rectangle.
     const bool opaque = Viewer.ViewRule[line] == "0" && r > 0 && r < 31;

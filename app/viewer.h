@@ -12,8 +12,8 @@ constexpr int ViewColumns = 81;  // columns 0..80
 struct ViewerState {
   // One CP437 character per cell; 0 stands for the empty string (no page character is 0).
   uint8_t ViewText[ViewLines][ViewColumns];
-  int32_t ViewColour[ViewLines][ViewColumns];  // text colour 1..31
-  int32_t ViewStyle[ViewLines][ViewColumns];   // font style 1 or 2; 0 for no character
+  uint8_t ViewColour[ViewLines][ViewColumns];  // text colour 1..31
+  uint8_t ViewStyle[ViewLines][ViewColumns];   // font style 1 or 2; 0 for no character
   std::string_view ViewRule[ViewLines];        // the line's rule code string
   int32_t ScrollGlow;                          // 0..125, the scrollbar thumb's highlight
   int32_t ScrollDragging;                      // 1 while the thumb is dragged

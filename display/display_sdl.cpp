@@ -6,6 +6,7 @@
 // pixel bolder (nearest neighbour at 1.28 for 1024 x 768). Two passes on the renderer (enlarge
 // into a target, filter down) cost a third of the frame rate on software OpenGL.
 #include <SDL.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -338,6 +339,32 @@ int32_t Fail(const char* what) {
   return 0;
 }
 
+// Renderer choice. SDL's accelerated renderer goes through OpenGL; where no GPU can be reached
+// (no DRM or NVIDIA device node, e.g. a container or a virtual X server) or software GL is forced,
+// that GL is Mesa's software rasteriser, which maps some 60 MB of LLVM, compiles shaders at
+// start-up and spends several times the program's own CPU time per frame. SDL's software
+// renderer draws the same picture directly into the window's shared-memory image then. A
+// renderer named in SDL's environment (SDL_RENDER_DRIVER) always wins.
+bool OnlySoftwareGl() {
+  const char* forced = std::getenv("LIBGL_ALWAYS_SOFTWARE");
+  if (forced && *forced && std::strcmp(forced, "0") != 0) return true;
+  return access("/dev/dri", F_OK) != 0 && access("/dev/nvidiactl", F_OK) != 0;
+}
+
+SDL_Renderer* CreateRenderer(SDL_Window* window, Uint32 vsync) {
+  const char* named = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+  if ((!named || !*named) && OnlySoftwareGl()) {
+    // The software renderer draws into the window surface; without this hint SDL would back
+    // that surface with an OpenGL texture again.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    if (SDL_Renderer* software = SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE)) {
+      return software;
+    }
+  }
+  SDL_Renderer* renderer = SDL_CreateRenderer(window, -1, SDL_RENDERER_ACCELERATED | vsync);
+  return renderer ? renderer : SDL_CreateRenderer(window, -1, SDL_RENDERER_SOFTWARE);
+}
+
 }  // namespace
 
 void DisplayConfigure(uint8_t ask, const char* question, int32_t windowed, uint8_t popup) {
@@ -384,9 +411,7 @@ int32_t DisplayOpen(const char* title, int32_t width, int32_t height) {
       SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
   if (!Sdl.window) return Fail("cannot open a window");
 
-  const Uint32 vsync = Sdl.vsync ? SDL_RENDERER_PRESENTVSYNC : 0;
-  Sdl.renderer = SDL_CreateRenderer(Sdl.window, -1, SDL_RENDERER_ACCELERATED | vsync);
-  if (!Sdl.renderer) Sdl.renderer = SDL_CreateRenderer(Sdl.window, -1, SDL_RENDERER_SOFTWARE);
+  Sdl.renderer = CreateRenderer(Sdl.window, Sdl.vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
   if (!Sdl.renderer) return Fail("cannot draw into the window");
   ApplyVsync();
   ReadRefreshRate();

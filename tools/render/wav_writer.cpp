@@ -1,5 +1,6 @@
 #include "tools/render/wav_writer.h"
 
+#include <bit>
 #include <cstdio>
 #include <cstring>
 
@@ -64,13 +65,17 @@ bool WavOpen(WavWriter& w, const std::string& path, uint32_t channels, uint32_t 
 }
 
 bool WavWrite(WavWriter& w, const int16_t* samples, size_t count) {
+  w.WrittenBytes += 2 * count;
+  // On a little-endian machine the samples already are the file's bytes.
+  if constexpr (std::endian::native == std::endian::little) {
+    return CliOutputWrite(w.Out, samples, 2 * count);
+  }
   w.Block.resize(2 * count);
   for (size_t i = 0; i < count; ++i) {
     const uint16_t v = static_cast<uint16_t>(samples[i]);
     w.Block[2 * i] = static_cast<uint8_t>(v);
     w.Block[2 * i + 1] = static_cast<uint8_t>(v >> 8);
   }
-  w.WrittenBytes += w.Block.size();
   return CliOutputWrite(w.Out, w.Block.data(), w.Block.size());
 }
 
