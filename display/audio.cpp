@@ -177,7 +177,7 @@ int DeviceEventWatch(void*, SDL_Event* event) {
   return 1;
 }
 
-// Opens the device on first use. Returns AudioOk or AudioErrNoDevice.
+// Opens the device on first use, and anew after a loss. Returns AudioOk or AudioErrNoDevice.
 int EnsureDevice() {
   AudioDevice& a = Audio;
   if (a.backend == AudioBackend::Null) {
