@@ -2,10 +2,14 @@
 // options answer on standard output and the program ends without opening a window; any other
 // argument is a usage error.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/quellmark.h"
+#include "display/audio.h"
 #include "display/display.h"
+#include "module/module_player.h"
+#include "sid/sid_player.h"
 
 namespace {
 
@@ -35,6 +39,16 @@ int Answer(const char* text) {
   return std::fflush(stdout) == 0 && !std::ferror(stdout) ? 0 : 1;
 }
 
+// A process that ends through exit() rather than through EndProcess (the X library's handler for
+// a lost server connection calls exit(1)) runs the static destructors, and a std::thread that is
+// still running when its destructor runs aborts the process. Registered after those statics were
+// made, this runs before their destructors: the players stop and the audio layer joins its thread.
+void StopMusicAtExit() {
+  ModuleStop();
+  SidStopTune();
+  AudioShutdown();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -45,5 +59,6 @@ int main(int argc, char** argv) {
     std::fputs(Usage, stderr);
     return 2;
   }
+  std::atexit(StopMusicAtExit);
   EndProcess(RunQuellmark());
 }

@@ -16,12 +16,16 @@ namespace {
 
 struct AudioDevice {
   AudioBackend backend = AudioBackend::Sdl;
-  SDL_AudioDeviceID device = 0;
+  // Written by the opening thread only; atomic because SDL's removal events arrive on its threads.
+  std::atomic<SDL_AudioDeviceID> device{0};
   bool subsystemStarted = false;
   std::string lastError;
 
   // Everything below is guarded by `lock`; the device callback holds it only while it mixes.
   std::mutex lock;
+
+  bool deviceLost = false;     // the open device went away; nothing plays until a reopen
+  bool captureAbsent = false;  // Capture backend: AudioFaultRemoveDevice took the device away
 
   bool queueOpen = false;
   bool queuePaused = true;
@@ -119,6 +123,10 @@ void CompletionThread() {
 
 void Callback(void*, Uint8* stream, int len) {
   std::unique_lock<std::mutex> held(Audio.lock);
+  if (Audio.deviceLost) {
+    std::memset(stream, 0, static_cast<size_t>(len));
+    return;
+  }
   MixLocked(reinterpret_cast<int16_t*>(stream), len / 4);
   const bool wake = !Audio.finished.empty();
   held.unlock();
@@ -135,43 +143,6 @@ void SetError(const std::string& text) {
   Audio.lastError = text;
 }
 
-// Opens the device on first use. Returns AudioOk or AudioErrNoDevice.
-int EnsureDevice() {
-  AudioDevice& a = Audio;
-  if (a.backend == AudioBackend::Null) {
-    SetError("no audio device (sound is off)");
-    return AudioErrNoDevice;
-  }
-  if (a.backend == AudioBackend::Capture) return AudioOk;
-  if (a.device != 0) return AudioOk;
-  if (!a.subsystemStarted) {
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-      SetError(SDL_GetError());
-      return AudioErrNoDevice;
-    }
-    a.subsystemStarted = true;
-  }
-  SDL_AudioSpec want = {};
-  want.freq = MixRate;
-  want.format = AUDIO_S16SYS;
-  want.channels = 2;
-  want.samples = 1024;
-  want.callback = Callback;
-  SDL_AudioSpec have = {};
-  a.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-  if (a.device == 0) {
-    SetError(SDL_GetError());
-    return AudioErrNoDevice;
-  }
-  {
-    std::lock_guard<std::mutex> held(a.lock);
-    a.completionQuit = false;
-  }
-  a.completionThread = std::thread(CompletionThread);
-  SDL_PauseAudioDevice(a.device, 0);  // the sinks keep their own pause; the device always runs
-  return AudioOk;
-}
-
 void ClearQueueLocked() {
   for (AudioQueueBuffer* b = Audio.queueHead; b;) {
     AudioQueueBuffer* next = b->next;
@@ -183,11 +154,94 @@ void ClearQueueLocked() {
   Audio.queueHead = Audio.queueTail = nullptr;
 }
 
+// The device went away: nothing is mixed any more and the queued buffers go back to their owner,
+// so no completion waits for a device that will not play them. Caller holds the lock, and wakes
+// the completion thread or drains `finished` itself once it has let go of the lock.
+void LoseDeviceLocked() {
+  Audio.deviceLost = true;
+  Audio.lastError = "the audio device was removed";
+  ClearQueueLocked();
+}
+
+// SDL's event watch: runs on whichever thread posts the event (a driver's thread when a device is
+// unplugged). Other devices' events are not ours.
+int DeviceEventWatch(void*, SDL_Event* event) {
+  if (event->type != SDL_AUDIODEVICEREMOVED || event->adevice.iscapture != 0) return 1;
+  const SDL_AudioDeviceID open = Audio.device.load();
+  if (open == 0 || event->adevice.which != open) return 1;
+  {
+    std::lock_guard<std::mutex> held(Audio.lock);
+    LoseDeviceLocked();
+  }
+  Audio.completionWake.notify_one();
+  return 1;
+}
+
+// Opens the device on first use, and anew after a loss. Returns AudioOk or AudioErrNoDevice.
+int EnsureDevice() {
+  AudioDevice& a = Audio;
+  if (a.backend == AudioBackend::Null) {
+    SetError("no audio device (sound is off)");
+    return AudioErrNoDevice;
+  }
+  if (a.backend == AudioBackend::Capture) {
+    std::lock_guard<std::mutex> held(a.lock);
+    if (a.captureAbsent) {
+      a.lastError = "no audio device";
+      return AudioErrNoDevice;
+    }
+    a.deviceLost = false;
+    return AudioOk;
+  }
+  bool lost = false;
+  {
+    std::lock_guard<std::mutex> held(a.lock);
+    lost = a.deviceLost;
+  }
+  if (a.device != 0 && !lost) return AudioOk;
+  if (a.device != 0) {
+    // A lost device is closed and a new one opened; until that succeeds the loss stands.
+    SDL_CloseAudioDevice(a.device.load());
+    a.device = 0;
+  }
+  if (!a.subsystemStarted) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+      SetError(SDL_GetError());
+      return AudioErrNoDevice;
+    }
+    a.subsystemStarted = true;
+    SDL_AddEventWatch(DeviceEventWatch, nullptr);
+  }
+  SDL_AudioSpec want = {};
+  want.freq = MixRate;
+  want.format = AUDIO_S16SYS;
+  want.channels = 2;
+  want.samples = 1024;
+  want.callback = Callback;
+  SDL_AudioSpec have = {};
+  const SDL_AudioDeviceID opened = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+  if (opened == 0) {
+    SetError(SDL_GetError());
+    return AudioErrNoDevice;
+  }
+  {
+    std::lock_guard<std::mutex> held(a.lock);
+    a.deviceLost = false;
+    a.completionQuit = false;
+  }
+  a.device = opened;
+  // After a loss the completion thread is still there, serving the sinks that stayed open.
+  if (!a.completionThread.joinable()) a.completionThread = std::thread(CompletionThread);
+  SDL_PauseAudioDevice(opened, 0);  // the sinks keep their own pause; the device always runs
+  return AudioOk;
+}
+
 }  // namespace
 
 void AudioSetBackend(AudioBackend backend) {
   AudioShutdown();
   Audio.backend = backend;
+  AudioFaultRestoreDevice();
 }
 
 AudioBackend AudioGetBackend() {
@@ -206,6 +260,8 @@ std::string AudioErrorText(int code) {
       return "the audio output is not open";
     case AudioErrInvalid:
       return "invalid audio buffer";
+    case AudioErrDeviceLost:
+      return "the audio device was removed";
     default:
       return "unknown audio error";
   }
@@ -235,6 +291,7 @@ int AudioQueueWrite(AudioQueueBuffer* buffer) {
   std::lock_guard<std::mutex> held(Audio.lock);
   if (!Audio.queueOpen || Audio.queueResetting) return AudioErrNotOpen;
   if (!buffer || !buffer->samples || buffer->count == 0 || buffer->queued) return AudioErrInvalid;
+  if (Audio.deviceLost) return AudioErrDeviceLost;
   buffer->played = 0;
   buffer->next = nullptr;
   buffer->queued = true;
@@ -290,6 +347,7 @@ int AudioRingPlay(const int16_t* frames, uint32_t bytes) {
   std::lock_guard<std::mutex> held(Audio.lock);
   if (!Audio.ringOpen) return AudioErrNotOpen;
   if (!frames || bytes < 4) return AudioErrInvalid;
+  if (Audio.deviceLost) return AudioErrDeviceLost;
   AudioRingPublish();
   Audio.ring = frames;
   Audio.ringBytes = bytes - bytes % 4;
@@ -321,6 +379,10 @@ void AudioRingClose() {
 int AudioCapturePull(int16_t* out, int frames) {
   if (Audio.backend != AudioBackend::Capture || !out || frames <= 0) return 0;
   std::unique_lock<std::mutex> held(Audio.lock);
+  if (Audio.deviceLost || Audio.captureAbsent) {
+    std::memset(out, 0, sizeof(int16_t) * 2 * static_cast<size_t>(frames));
+    return frames;
+  }
   // Mix up to the end of each queued buffer and run its completion at once, as if the refill
   // took no time: a requeued buffer plays on within the same pull.
   int mixed = 0;
@@ -336,10 +398,40 @@ int AudioCapturePull(int16_t* out, int frames) {
   return frames;
 }
 
+bool AudioDeviceLost() {
+  std::lock_guard<std::mutex> held(Audio.lock);
+  return Audio.deviceLost;
+}
+
+void AudioFaultRemoveDevice() {
+  AudioDevice& a = Audio;
+  if (a.backend == AudioBackend::Sdl) {
+    if (a.device == 0) return;
+    SDL_Event event = {};
+    event.type = SDL_AUDIODEVICEREMOVED;
+    event.adevice.which = a.device.load();
+    event.adevice.iscapture = 0;
+    // SDL hands the event to DeviceEventWatch on this thread (and queues it for the window's
+    // event loop, which passes it over).
+    SDL_PushEvent(&event);
+    return;
+  }
+  if (a.backend != AudioBackend::Capture) return;
+  std::unique_lock<std::mutex> held(a.lock);
+  a.captureAbsent = true;
+  if (a.queueOpen || a.ringOpen) LoseDeviceLocked();
+  DrainFinished(held);
+}
+
+void AudioFaultRestoreDevice() {
+  std::lock_guard<std::mutex> held(Audio.lock);
+  Audio.captureAbsent = false;
+}
+
 void AudioShutdown() {
   AudioDevice& a = Audio;
   if (a.device != 0) {
-    SDL_CloseAudioDevice(a.device);  // waits for a running callback to return
+    SDL_CloseAudioDevice(a.device.load());  // waits for a running callback to return
     a.device = 0;
   }
   {
@@ -354,6 +446,7 @@ void AudioShutdown() {
     a.ring = nullptr;
     a.ringBytes = 0;
     a.completionQuit = true;
+    a.deviceLost = false;
   }
   a.completionWake.notify_all();
   if (a.completionThread.joinable()) {
@@ -363,6 +456,7 @@ void AudioShutdown() {
       a.completionThread.join();
   }
   if (a.subsystemStarted) {
+    SDL_DelEventWatch(DeviceEventWatch, nullptr);
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     a.subsystemStarted = false;
   }

@@ -17,6 +17,12 @@
 //    queue's completions run inside that call, on the caller's thread, as soon as a buffer has
 //    played out (as if refilling took no time), so runs are deterministic.
 //
+// A device that goes away while open (SDL reports it removed; AudioFaultRemoveDevice does the
+// same in tests) is lost: nothing plays any more, the queued buffers are handed back to the
+// completion procedure at once, writes and AudioRingPlay answer AudioErrDeviceLost, and the ring's
+// position stands still. Both sinks stay open, so their owners stop and close them as usual. The
+// next AudioQueueOpen or AudioRingOpen opens the device anew, which plays if one is there again.
+//
 // Threading contract: every procedure may be called from any thread. AudioQueueReset and
 // AudioQueueClose return only after every completion call that was running or pending has
 // finished, so a caller that clears its own completion bookkeeping first and then resets knows no
@@ -34,9 +40,10 @@ AudioBackend AudioGetBackend();
 
 enum : int {
   AudioOk = 0,
-  AudioErrNoDevice = 1,  // the device could not be opened
-  AudioErrNotOpen = 2,   // the sink is not open
-  AudioErrInvalid = 3,   // a null or empty buffer, or a buffer that is already queued
+  AudioErrNoDevice = 1,    // the device could not be opened
+  AudioErrNotOpen = 2,     // the sink is not open
+  AudioErrInvalid = 3,     // a null or empty buffer, or a buffer that is already queued
+  AudioErrDeviceLost = 4,  // the device went away while open
 };
 // Text for an error code; for AudioErrNoDevice it includes the platform's own reason.
 std::string AudioErrorText(int code);
@@ -83,6 +90,19 @@ void AudioRingClose();
 // running each completion as its buffer plays out. Returns the frames written (0 unless the
 // backend is Capture).
 int AudioCapturePull(int16_t* out, int frames);
+
+// True from the loss of an open device until the device is opened again.
+bool AudioDeviceLost();
+
+// ---- Fault injection (tests) ----------------------------------------------------------------
+// Sdl backend: posts SDL's removal event for the open device, so the loss takes the same path as
+// an unplugged device (SDL's own driver threads keep calling, but the device plays nothing).
+// Capture backend: the device is gone: an open one is lost, with the returned buffers' completions
+// run on the caller's thread, and every open fails with AudioErrNoDevice until
+// AudioFaultRestoreDevice. Nothing happens with the Null backend.
+void AudioFaultRemoveDevice();
+// Capture backend: a device is there again (the next open succeeds). A backend change restores it.
+void AudioFaultRestoreDevice();
 
 // Closes the device and both sinks (at program end, and between tests).
 void AudioShutdown();

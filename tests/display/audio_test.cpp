@@ -22,12 +22,13 @@ namespace {
 struct QueueLog {
   std::vector<AudioQueueBuffer*> done;
   bool requeue = false;
+  std::vector<int> writes;  // what each requeue answered
 };
 
 void RecordDone(AudioQueueBuffer* buffer, void* user) {
   auto* log = static_cast<QueueLog*>(user);
   log->done.push_back(buffer);
-  if (log->requeue) AudioQueueWrite(buffer);
+  if (log->requeue) log->writes.push_back(AudioQueueWrite(buffer));
 }
 
 class CaptureTest : public ::testing::Test {
@@ -104,6 +105,70 @@ TEST_F(CaptureTest, RingLoopsCountsBytesAndMixesWithTheQueue) {
   EXPECT_EQ(Pull(1), (std::vector<int16_t>{0, 0}));
   AudioRingClose();
   AudioQueueClose();
+}
+
+// A device that goes away while both sinks play: the queued buffers come back at once (so no
+// refill waits for a device that will not play them), requeues and ring plays are refused,
+// nothing sounds and the ring's position stands still. Opens fail while there is no device; once
+// one is back, the next open plays again.
+TEST_F(CaptureTest, RemovedDeviceReturnsBuffersAndTheNextOpenPlaysAgain) {
+  std::vector<int16_t> a(4, 100), b(4, -100), ring = {5, -5};
+  AudioQueueBuffer first{a.data(), 4}, second{b.data(), 4};
+  QueueLog log;
+  log.requeue = true;
+  ASSERT_EQ(AudioQueueOpen(RecordDone, &log), AudioOk);
+  ASSERT_EQ(AudioRingOpen(), AudioOk);
+  ASSERT_EQ(AudioRingPlay(ring.data(), 4), AudioOk);
+  AudioQueueWrite(&first);
+  AudioQueueWrite(&second);
+  AudioQueueRestart();
+  Pull(6);
+  ASSERT_EQ(log.done.size(), 1u);
+  const uint64_t position = AudioRingPosition();
+
+  log.done.clear();
+  log.writes.clear();
+  AudioFaultRemoveDevice();
+  EXPECT_TRUE(AudioDeviceLost());
+  EXPECT_EQ(log.done, (std::vector<AudioQueueBuffer*>{&second, &first}));
+  EXPECT_EQ(log.writes, (std::vector<int>{AudioErrDeviceLost, AudioErrDeviceLost}));
+  EXPECT_EQ(AudioErrorText(AudioErrDeviceLost), "the audio device was removed");
+  EXPECT_EQ(Pull(8), std::vector<int16_t>(16, 0));
+  EXPECT_EQ(AudioRingPosition(), position);
+  EXPECT_EQ(AudioRingPlay(ring.data(), 4), AudioErrDeviceLost);
+  // The owners stop and close as usual; nothing is left to hand back.
+  log.done.clear();
+  AudioQueueReset();
+  EXPECT_TRUE(log.done.empty());
+  AudioQueueClose();
+  AudioRingClose();
+
+  EXPECT_EQ(AudioQueueOpen(RecordDone, &log), AudioErrNoDevice);
+  EXPECT_EQ(AudioRingOpen(), AudioErrNoDevice);
+  EXPECT_NE(AudioErrorText(AudioErrNoDevice).find("no audio device"), std::string::npos);
+  AudioFaultRestoreDevice();
+  ASSERT_EQ(AudioQueueOpen(RecordDone, &log), AudioOk);
+  EXPECT_FALSE(AudioDeviceLost());
+  log.requeue = false;
+  ASSERT_EQ(AudioQueueWrite(&first), AudioOk);
+  AudioQueueRestart();
+  EXPECT_EQ(Pull(2), (std::vector<int16_t>{100, 100, 100, 100}));
+  AudioQueueClose();
+}
+
+// No device from the start, then one for the second player only: each open is tried afresh.
+TEST_F(CaptureTest, OneSinkFailsToOpenAndTheOtherOpensLater) {
+  AudioFaultRemoveDevice();
+  EXPECT_EQ(AudioQueueOpen(nullptr, nullptr), AudioErrNoDevice);
+  EXPECT_FALSE(AudioQueueIsOpen());
+  EXPECT_FALSE(AudioDeviceLost());  // nothing was open to lose
+  EXPECT_EQ(Pull(2), std::vector<int16_t>(4, 0));
+  AudioFaultRestoreDevice();
+  std::vector<int16_t> ring = {7, -7};
+  ASSERT_EQ(AudioRingOpen(), AudioOk);
+  ASSERT_EQ(AudioRingPlay(ring.data(), 4), AudioOk);
+  EXPECT_EQ(Pull(2), (std::vector<int16_t>{7, -7, 7, -7}));
+  AudioRingClose();
 }
 
 TEST(AudioNull, OpensFailAndNothingElseHappens) {
@@ -195,6 +260,55 @@ TEST(AudioSdl, DiskDriverRecordsTheQueuedToneAndTheRing) {
     ASSERT_EQ(recorded[2 * (start + i) + 1], Tone(static_cast<int>(i)) - 3) << "frame " << i;
   }
   std::remove(path.c_str());
+}
+
+// Waits up to 5 s for `count` to reach `target`.
+bool ReachesWithin5s(const std::atomic<int>& count, int target) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (count.load() < target && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  return count.load() >= target;
+}
+
+// The real device path: SDL's removal event for the open device (posted as a driver posts it
+// when a device is unplugged) stops the refill rotation without leaving the completion thread
+// waiting; stopping, reopening and shutting down all return, and the reopened device plays.
+TEST(AudioSdl, RemovalEventStopsTheQueueAndAReopenPlaysAgain) {
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+  AudioSetBackend(AudioBackend::Sdl);
+  ToneQueue q;
+  ASSERT_EQ(AudioQueueOpen(RefillTone, &q), AudioOk) << AudioErrorText(AudioErrNoDevice);
+  ASSERT_EQ(AudioRingOpen(), AudioOk);
+  RenderTone(q, 0);
+  RenderTone(q, 1);
+  AudioQueueWrite(&q.buffers[0]);
+  AudioQueueWrite(&q.buffers[1]);
+  AudioQueueRestart();
+  EXPECT_TRUE(ReachesWithin5s(q.completions, 3));
+
+  AudioFaultRemoveDevice();
+  EXPECT_TRUE(AudioDeviceLost());
+  // Both buffers come back once more and their requeues are refused; then the rotation is over.
+  const int returned = q.completions.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_LE(q.completions.load(), returned + 2);
+  const int settled = q.completions.load();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_EQ(q.completions.load(), settled);
+  EXPECT_EQ(AudioQueueWrite(&q.buffers[0]), AudioErrDeviceLost);
+  AudioQueueClose();
+  AudioRingClose();
+
+  // The next open replaces the lost device with a new one, which plays.
+  ASSERT_EQ(AudioQueueOpen(RefillTone, &q), AudioOk);
+  EXPECT_FALSE(AudioDeviceLost());
+  AudioQueueWrite(&q.buffers[0]);
+  AudioQueueWrite(&q.buffers[1]);
+  AudioQueueRestart();
+  EXPECT_TRUE(ReachesWithin5s(q.completions, settled + 3));
+  AudioQueueClose();
+  AudioShutdown();
+  unsetenv("SDL_AUDIODRIVER");
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "display/audio.h"
+#include "display/headless.h"
 #include "tests/module/module_test_util.h"
 
 namespace {
@@ -165,6 +166,37 @@ TEST_F(ModuleOutput, NoDeviceChangesNothing) {
   EXPECT_EQ(ModuleGetChannels(), 4);
   EXPECT_TRUE(ModuleStop());
   EXPECT_TRUE(ModuleFree());
+}
+
+// The device goes away while a song plays: silence, the song stands still, no box; the output
+// thread is not stuck (the stop joins it at once); a play while there is no device fails quietly,
+// and once a device is back the next play starts the song from its beginning.
+TEST_F(ModuleOutput, RemovedDeviceGoesSilentAndTheNextPlaySounds) {
+  HeadlessReset();
+  ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
+  ASSERT_TRUE(ModulePlay());
+  const std::vector<int16_t> first = PullBlock();
+  PullBlock();
+  const uint32_t time = ModuleGetTime();
+  AudioFaultRemoveDevice();
+  for (int b = 0; b < 3; ++b) {
+    std::vector<int16_t> pcm(size_t(BlockLength) * 2, 1);
+    AudioCapturePull(pcm.data(), BlockLength);
+    ASSERT_EQ(pcm, std::vector<int16_t>(pcm.size(), 0));
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  EXPECT_EQ(ModuleGetTime(), time);
+  const auto before = std::chrono::steady_clock::now();
+  EXPECT_TRUE(ModuleStop());
+  EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
+  EXPECT_FALSE(ModulePlayer.Thread.joinable());
+
+  EXPECT_FALSE(ModulePlay());
+  EXPECT_FALSE(ModulePlayer.Thread.joinable());
+  AudioFaultRestoreDevice();
+  ASSERT_TRUE(ModulePlay());
+  EXPECT_EQ(PullBlock(), first);
+  EXPECT_TRUE(Headless.Messages.empty());
 }
 
 TEST_F(ModuleOutput, EmbeddedModulesLoadAsFourChannelSongs) {

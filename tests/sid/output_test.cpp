@@ -151,6 +151,33 @@ TEST_F(SidOutputTest, DeviceErrorsShowOneBoxAndTheProgramCarriesOn) {
   EXPECT_TRUE(Headless.Messages.empty());
 }
 
+// The device goes away while a tune plays: the returned buffers' requeues are refused, which shows
+// the one "Error" box; then nothing renders and nothing sounds. Starting a tune while there is no
+// device shows no second box, and once a device is back the next tune plays from its beginning.
+TEST_F(SidOutputTest, RemovedDeviceShowsOneBoxThenTheNextTunePlays) {
+  TuneTable[3] = {tune.data(), static_cast<uint32_t>(tune.size()), 0};
+  PlayTune(3);
+  Pull(BufferSamples + 100);
+  AudioFaultRemoveDevice();
+  ASSERT_EQ(Headless.Messages.size(), 1u);
+  EXPECT_EQ(Headless.Messages[0].caption, "Error");
+  EXPECT_EQ(Headless.Messages[0].text, "the audio device was removed");
+  const int calls = PlayCalls();
+  for (int16_t v : Pull(3 * BufferSamples)) ASSERT_EQ(v, 0);
+  EXPECT_EQ(PlayCalls(), calls);  // the rotation is over: nothing renders for a lost device
+
+  PlayTune(3);  // still no device
+  EXPECT_FALSE(AudioQueueIsOpen());
+  for (int16_t v : Pull(BufferSamples)) ASSERT_EQ(v, 0);
+  AudioFaultRestoreDevice();
+  PlayTune(3);
+  ASSERT_TRUE(AudioQueueIsOpen());
+  const std::vector<int16_t> heard = Pull(2 * BufferSamples);
+  EXPECT_EQ(heard, Offline(16));
+  EXPECT_EQ(Headless.Messages.size(), 1u);
+  TuneTable[3] = {};
+}
+
 // What the program plays for each built-in tune (PlayTune through the device) is what the
 // offline renderer makes of it, and it is not silence.
 TEST_F(SidOutputTest, BuiltInTunesSoundAsTheOfflineRenderSays) {
