@@ -251,13 +251,19 @@ TEST(AudioSdl, DiskDriverRecordsTheQueuedToneAndTheRing) {
   const auto* recorded = reinterpret_cast<const int16_t*>(bytes.data());
   const size_t frames = bytes.size() / 4;
   // The ring plays from the first callback, the queue from the restart on; find where the tone
-  // starts and check the next 5 buffers' worth sample for sample, ring included.
+  // starts and check the next 5 buffers' worth sample for sample, ring included. A refill that
+  // comes late on a busy machine leaves frames of the ring alone (3, -3) between two buffers:
+  // those are skipped, but the tone must go on exactly where it stopped.
   size_t start = 0;
   while (start < frames && (recorded[2 * start] == 3 || recorded[2 * start] == 0)) ++start;
-  ASSERT_LT(start + 5 * 2205, frames);
-  for (size_t i = 0; i < 5 * 2205; ++i) {
-    ASSERT_EQ(recorded[2 * (start + i)], Tone(static_cast<int>(i)) + 3) << "frame " << i;
-    ASSERT_EQ(recorded[2 * (start + i) + 1], Tone(static_cast<int>(i)) - 3) << "frame " << i;
+  size_t at = start;
+  for (int i = 0; i < 5 * 2205; ++i) {
+    // (Where the tone itself is 0 its frame looks like the ring alone; nothing is skipped then.)
+    while (Tone(i) != 0 && at < frames && recorded[2 * at] == 3 && recorded[2 * at + 1] == -3) ++at;
+    ASSERT_LT(at, frames) << "the recording ends at tone frame " << i;
+    ASSERT_EQ(recorded[2 * at], Tone(i) + 3) << "frame " << i;
+    ASSERT_EQ(recorded[2 * at + 1], Tone(i) - 3) << "frame " << i;
+    ++at;
   }
   std::remove(path.c_str());
 }

@@ -127,12 +127,13 @@ sleep 1
 [ "$(peak_after "$at")" -gt 500 ] || fail "the intro tune is silent"
 shot intro
 click 400 300
-# Closing flashes: 3 s, silent.
-sleep 0.5
+# Closing flashes: 3 s, silent. The click is seen at the intro's next frame, which on a busy
+# machine may come late: listen from 1 s after it to 2.5 s.
+sleep 1
 at=$(recorded)
-sleep 2
-[ "$(peak_after "$at")" -eq 0 ] || fail "the closing flashes are not silent"
 sleep 1.5
+[ "$(peak_after "$at")" -eq 0 ] || fail "the closing flashes are not silent"
+sleep 1
 alive "main loop"
 meter_shows skin1 1 || fail "no level-meter bars in skin 1"
 set -- $(mean skin1 0 200 16 360)
