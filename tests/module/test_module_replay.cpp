@@ -195,14 +195,6 @@ TEST(ModuleReplay, InstrumentWithoutNoteResetsWithoutRestart) {
   EXPECT_EQ(v->Position, 9u);
 }
 
-TEST(ModuleReplay, KeyOffWithoutEnvelopeSilences) {
-  XmModule plain = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97)}});
-  TestSong k(plain);
-  k.Ticks(7);
-  EXPECT_EQ(k.Channel(0).VolumeEnvelope.Output, 0);
-  EXPECT_EQ(k.Voice(0).Volume, 0);
-}
-
 TEST(ModuleReplay, PanningFollowsTheFormat) {
   // Panning 0 sounds on the left only, 255 on the right only, 128 in both.
   for (uint8_t pan : {0, 128, 255}) {
@@ -406,9 +398,13 @@ TEST(ModuleReplay, KeyOffNextToInstrumentOrVolumeReleases) {
   EXPECT_EQ(d.Channel(0).VolumeEnvelope.Output, 0);
   EXPECT_EQ(d.Voice(0).Volume, 0);
 
-  // Without a volume envelope the key-off still silences the note at once.
-  XmModule plain = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97, 1)}});
-  TestSong p(plain);
-  p.Ticks(7);
-  EXPECT_EQ(p.Voice(0).Volume, 0);
+  // Without a volume envelope a key-off, alone or next to the instrument number, silences the
+  // note at once.
+  for (const XmCell& off : {Cell(97), Cell(97, 1)}) {
+    XmModule plain = OneChannelSong({{0, Cell(49, 1)}, {1, off}});
+    TestSong p(plain);
+    p.Ticks(7);
+    EXPECT_EQ(p.Channel(0).VolumeEnvelope.Output, 0);
+    EXPECT_EQ(p.Voice(0).Volume, 0);
+  }
 }
