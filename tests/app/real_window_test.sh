@@ -25,7 +25,11 @@ for i in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
 jwm >/dev/null 2>&1 &
 wm=$!
-sleep 0.5
+# The window manager is up once it has announced itself on the root window.
+for i in $(seq 50); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
 
 SDL_AUDIODRIVER=dummy "$program" >"$work/program.log" 2>&1 &
 pid=$!
@@ -36,11 +40,17 @@ for i in $(seq 100); do
   sleep 0.1
 done
 [ -n "$wid" ] || fail "no window titled 'CODED BY VELTHRANE :-)'"
-# SDL may replace its first window while it goes full screen: look again once it has settled.
-sleep 1
-wid=$(xdotool search --name '^CODED BY VELTHRANE :-\)$' 2>/dev/null | tail -n 1)
+# SDL may replace its first window while it goes full screen: look again until the titled
+# window covers the screen.
+geometry=""
+for i in $(seq 30); do
+  wid=$(xdotool search --name '^CODED BY VELTHRANE :-\)$' 2>/dev/null | tail -n 1)
+  [ -n "$wid" ] && geometry=$(xwininfo -id "$wid" 2>/dev/null |
+    awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
+  [ "$geometry" = "1024x768" ] && break
+  sleep 0.1
+done
 [ -n "$wid" ] || fail "the window went away"
-geometry=$(xwininfo -id "$wid" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
 [ "$geometry" = "1024x768" ] || fail "expected a full-screen window of 1024x768, got $geometry"
 import -window "$wid" "$work/shot.png" || fail "screenshot failed"
 size=$(identify -format '%wx%h' "$work/shot.png")

@@ -37,4 +37,17 @@ TEST(ContentStore, EveryDocumentIsFramedAndWellFormed) {
   for (int line = 0; line <= MaxLine; ++line) ASSERT_EQ(Content.ContentText[line][0], "");
 }
 
+TEST(ContentStore, ClearingEmptiesAllFourTables) {
+  FillContent();
+  ClearContent();
+  int left = 0;
+  for (int line = 0; line <= MaxLine; ++line) {
+    for (int d = 0; d <= MaxDocument; ++d) {
+      left += !Content.ContentText[line][d].empty() + !Content.ContentColour[line][d].empty() +
+              !Content.ContentStyle[line][d].empty() + !Content.ContentRule[line][d].empty();
+    }
+  }
+  EXPECT_EQ(left, 0);
+}
+
 }  // namespace

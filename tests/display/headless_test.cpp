@@ -72,6 +72,11 @@ TEST_F(HeadlessTest, MalformedScriptsAreRefusedWithTheLine) {
   EXPECT_EQ(error, "line 1: move needs X and Y");
   EXPECT_FALSE(HeadlessLoadScript("# fine\n\n5 key Tab\n", &error));
   EXPECT_EQ(error, "line 3: unknown key");
+  for (int n = 1; n <= 12; ++n) {
+    EXPECT_TRUE(HeadlessLoadScript("1 key F" + std::to_string(n) + "\n", &error)) << n;
+  }
+  EXPECT_FALSE(HeadlessLoadScript("1 key F13\n", &error));
+  EXPECT_FALSE(HeadlessLoadScript("1 key F0\n", &error));
   EXPECT_FALSE(HeadlessLoadScript("x down\n", &error));
   EXPECT_FALSE(HeadlessLoadScript("1 shot ../escape\n", &error));
   EXPECT_FALSE(HeadlessLoadScript("1 down now\n", &error));

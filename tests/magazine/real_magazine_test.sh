@@ -114,6 +114,11 @@ page_distance() {
 }
 # Bytes recorded so far, and the loudest sample recorded after a byte offset.
 recorded() { stat -c %s "$audio"; }
+# The loudest sample of each 100 ms after a byte offset, for failure messages.
+profile_after() {
+  od -An -t d2 -v -j "$1" "$audio" |
+    awk '{for(i=1;i<=NF;i++){n++; v=$i<0?-$i:$i; if(v>m)m=v; if(n%8820==0){printf "%d ", m; m=0}}}'
+}
 peak_after() {
   od -An -t d2 -v -j "$1" "$audio" |
     awk 'BEGIN{m=0} {for(i=1;i<=NF;i++){v=$i<0?-$i:$i; if(v>m)m=v}} END{print m}'
@@ -132,7 +137,8 @@ click 400 300
 sleep 1
 at=$(recorded)
 sleep 1.5
-[ "$(peak_after "$at")" -eq 0 ] || fail "the closing flashes are not silent"
+[ "$(peak_after "$at")" -eq 0 ] ||
+  fail "the closing flashes are not silent: 100 ms peaks $(profile_after "$at")"
 sleep 1
 alive "main loop"
 meter_shows skin1 1 || fail "no level-meter bars in skin 1"

@@ -86,3 +86,16 @@ inline XmModule OneChannelSong(const std::vector<std::pair<int, XmCell>>& cells,
   desc.Patterns.push_back(p);
   return desc;
 }
+
+// Rows visited by the first `ticks` ticks of a song, order position x 100 + row, one entry per row
+// tick.
+inline std::vector<int> RowTrace(const XmModule& desc, int ticks) {
+  TestSong t(desc);
+  std::vector<int> rows;
+  for (int i = 0; i < ticks; ++i) {
+    const bool rowTick = t.song->Tick == 0;
+    t.Tick();
+    if (rowTick) rows.push_back(t.song->OrderPosition * 100 + t.song->Row);
+  }
+  return rows;
+}

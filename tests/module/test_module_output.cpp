@@ -154,6 +154,36 @@ TEST_F(ModuleOutput, StopPlayFreeCycles) {
   EXPECT_FALSE(ModulePlay());
 }
 
+// A song freed and another loaded in its place plays from a clean state: after the pre-fill of
+// the ring, every channel is where a fresh machine that mixed as many blocks has it.
+TEST_F(ModuleOutput, ASongLoadedAfterAnotherStartsClean) {
+  ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
+  ASSERT_TRUE(ModulePlay());
+  PullBlock();
+  ASSERT_TRUE(ModuleStop());
+  ASSERT_TRUE(ModuleFree());
+  const std::vector<uint8_t> second = WriteXm(OneChannelSong({{0, Cell(49, 1, 0, 0x04, 0x48)}}));
+  ASSERT_TRUE(ModuleLoad(second.data(), int32_t(second.size())));
+  ASSERT_TRUE(ModulePlay());
+  ASSERT_TRUE(ModuleStop());  // nothing was pulled: the machine holds the pre-fill
+  TestSong fresh(second, true);
+  do {
+    FillBlock(*fresh.machine);
+  } while (fresh.machine->FillBlockIndex != 0);
+  for (int i = 0; i < ModuleMaxChannels; ++i) {
+    const ModuleChannel& a = ModulePlayer.Machine.Channels[i];
+    const ModuleChannel& b = fresh.Channel(i);
+    EXPECT_EQ(std::vector<int32_t>({a.Period, a.PeriodDelta, a.Volume, a.Panning, a.Note,
+                                    a.Instrument, a.Voice, a.VibratoPosition, a.KeyOff,
+                                    a.FadeoutVolume, a.PortamentoSpeed}),
+              std::vector<int32_t>({b.Period, b.PeriodDelta, b.Volume, b.Panning, b.Note,
+                                    b.Instrument, b.Voice, b.VibratoPosition, b.KeyOff,
+                                    b.FadeoutVolume, b.PortamentoSpeed}))
+        << "channel " << i;
+  }
+  EXPECT_EQ(ModulePlayer.CurrentSong->Row, fresh.song->Row);
+}
+
 TEST_F(ModuleOutput, NoDeviceChangesNothing) {
   AudioShutdown();
   AudioSetBackend(AudioBackend::Null);

@@ -7,21 +7,6 @@
 #include "module/module_effects.h"
 #include "tests/module/module_test_util.h"
 
-namespace {
-
-// Rows visited by the first `ticks` ticks, one entry per row tick.
-std::vector<int> RowTrace(TestSong& t, int ticks) {
-  std::vector<int> rows;
-  for (int i = 0; i < ticks; ++i) {
-    bool rowTick = t.song->Tick == 0;
-    t.Tick();
-    if (rowTick) rows.push_back(t.song->OrderPosition * 100 + t.song->Row);
-  }
-  return rows;
-}
-
-}  // namespace
-
 TEST(ModuleReplay, SamplesPerTickFromBpm) {
   ModuleSong song;
   for (int bpm = 1; bpm <= 255; ++bpm) {
@@ -51,17 +36,11 @@ TEST(ModuleReplay, FrequencyTables) {
   EXPECT_EQ(t.Voice(0).StepFraction, 814485521u);
 }
 
-TEST(ModuleReplay, RowTimingSpeedAndPatternDelay) {
-  // Speed 6: a row every 6 ticks; F00 makes every tick a row tick.
+TEST(ModuleReplay, RowTimingAndSpeedZero) {
+  // Speed 6: a row every 6 ticks; F00 makes every tick a row tick. (Pattern delay:
+  // test_module_effects.cpp.)
   XmModule desc = OneChannelSong({{2, Cell(0, 0, 0, 0x0F, 0)}});
-  TestSong t(desc);
-  EXPECT_EQ(RowTrace(t, 12 + 3), (std::vector<int>{0, 1, 2, 3, 4}));
-
-  // EE2 on row 1 at speed 3 keeps row 1 for 3 + 6 ticks.
-  XmModule delay = OneChannelSong({{0, Cell(0, 0, 0, 0x0F, 3)}, {1, Cell(0, 0, 0, 0x0E, 0xE2)}});
-  TestSong d(delay);
-  std::vector<int> rows = RowTrace(d, 3 + 9 + 3);
-  EXPECT_EQ(rows, (std::vector<int>{0, 1, 2}));
+  EXPECT_EQ(RowTrace(desc, 12 + 3), (std::vector<int>{0, 1, 2, 3, 4}));
 }
 
 TEST(ModuleReplay, OrderFlowRestartJumpAndBreak) {
@@ -77,33 +56,26 @@ TEST(ModuleReplay, OrderFlowRestartJumpAndBreak) {
     p.Cells.resize(8);
     desc.Patterns.push_back(p);
   }
-  // Natural end: after order 2 the song continues at the restart position 1.
-  TestSong t(desc);
-  EXPECT_EQ(RowTrace(t, 8), (std::vector<int>{0, 1, 100, 101, 200, 201, 100, 101}));
-
+  // (The natural end and the restart position: test_module_effects.cpp.)
   // B on channel 0 and D on channel 2 of the same row: B's order, D's row.
   XmModule bd = desc;
   bd.Patterns[0].At(0, 0, 4) = Cell(0, 0, 0, 0x0B, 2);
   bd.Patterns[0].At(0, 2, 4) = Cell(0, 0, 0, 0x0D, 0x01);
-  TestSong a(bd);
-  EXPECT_EQ(RowTrace(a, 2), (std::vector<int>{0, 201}));
+  EXPECT_EQ(RowTrace(bd, 2), (std::vector<int>{0, 201}));
 
   // D on channel 0 and B on channel 2: B's order and row 0.
   XmModule db = desc;
   db.Patterns[0].At(0, 0, 4) = Cell(0, 0, 0, 0x0D, 0x01);
   db.Patterns[0].At(0, 2, 4) = Cell(0, 0, 0, 0x0B, 2);
-  TestSong b(db);
-  EXPECT_EQ(RowTrace(b, 2), (std::vector<int>{0, 200}));
+  EXPECT_EQ(RowTrace(db, 2), (std::vector<int>{0, 200}));
 
   // B beyond the song length goes to order 0; D past a shorter pattern's end plays its row 0.
   XmModule far = desc;
   far.Patterns[0].At(1, 0, 4) = Cell(0, 0, 0, 0x0B, 9);
   far.Patterns[1].At(0, 0, 4) = Cell(0, 0, 0, 0x0D, 0x10);
-  TestSong c(far);
-  EXPECT_EQ(RowTrace(c, 3), (std::vector<int>{0, 1, 0}));
-  TestSong e(far);
-  e.song->OrderPosition = 1;
-  EXPECT_EQ(RowTrace(e, 2), (std::vector<int>{100, 200}));
+  EXPECT_EQ(RowTrace(far, 3), (std::vector<int>{0, 1, 0}));
+  far.Orders = {1, 2, 0};
+  EXPECT_EQ(RowTrace(far, 2), (std::vector<int>{0, 100}));
 }
 
 TEST(ModuleReplay, PatternLoop) {
@@ -112,8 +84,7 @@ TEST(ModuleReplay, PatternLoop) {
                                     {1, Cell(0, 0, 0, 0x0E, 0x60)},
                                     {2, Cell(0, 0, 0, 0x0E, uint8_t(0x60 | count))}},
                                    5);
-    TestSong t(desc);
-    return RowTrace(t, 1 + 2 * (count + 1) + 2);
+    return RowTrace(desc, 1 + 2 * (count + 1) + 2);
   };
   EXPECT_EQ(trace(1), (std::vector<int>{0, 1, 2, 1, 2, 3, 4}));        // E61: twice
   EXPECT_EQ(trace(2), (std::vector<int>{0, 1, 2, 1, 2, 1, 2, 3, 4}));  // E62: three times
@@ -173,10 +144,15 @@ TEST(ModuleReplay, RetriggerVolumeActions) {
     t.Ticks(2);
     return t.Channel(0).Volume;
   };
-  EXPECT_EQ(after(6, 64), 42);   // 64 x 2 / 3
-  EXPECT_EQ(after(14, 50), 64);  // 75, limited
-  EXPECT_EQ(after(5, 10), 0);
-  EXPECT_EQ(after(7, 33), 16);
+  // Every action once from volume 40: 0 and 8 keep it, 6 is 80 / 3 = 26, 14 is 60, 15 is 80
+  // held to 64.
+  const int32_t from40[16] = {40, 39, 38, 36, 32, 24, 26, 20, 40, 41, 42, 44, 48, 56, 60, 64};
+  for (uint8_t action = 0; action < 16; ++action) {
+    EXPECT_EQ(after(action, 40), from40[action]) << "action " << int(action);
+  }
+  EXPECT_EQ(after(6, 64), 42);  // 64 x 2 / 3
+  EXPECT_EQ(after(5, 10), 0);   // held to 0
+  EXPECT_EQ(after(7, 33), 16);  // halved with the shift
 }
 
 TEST(ModuleReplay, NoteDelayAndSampleOffset) {
@@ -188,28 +164,22 @@ TEST(ModuleReplay, NoteDelayAndSampleOffset) {
   u.Tick();
   EXPECT_NE(u.Voice(0).Sample, nullptr);
 
-  // 9xx within the loop starts the note there; beyond the loop end it restarts the sound that
-  // plays from 0 and starts no new note.
-  XmModule offset = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(49, 1, 0, 0x09, 0x01)}});
-  XmSample& s = offset.Instruments[0].Samples[0];
-  s.Frames = SineCycle(512, 100);
-  s.LoopLength = 512;
-  TestSong o(offset);
-  o.Ticks(6);
-  MixVoice* first = &o.Voice(0);
-  first->Position = 77;
-  o.Tick();
-  EXPECT_EQ(o.Voice(0).Position, 256u);
-  EXPECT_NE(&o.Voice(0), first);  // the second note took the twin voice
-
-  XmModule past = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(49, 1, 0, 0x09, 0x40)}});
-  TestSong p(past);
-  p.Ticks(6);
-  MixVoice* voice = &p.Voice(0);
-  voice->Position = 20;
-  p.Tick();
-  EXPECT_EQ(&p.Voice(0), voice);
-  EXPECT_EQ(voice->Position, 0u);
+  // 9xx into a 512-frame looped sample: 901 (256) starts the second note there, on the twin
+  // voice; 902 (512, the loop end itself) is past the sound, so it restarts the sound that plays
+  // from 0 on the same voice and starts no new note.
+  for (const uint8_t parameter : {0x01, 0x02}) {
+    XmModule offset = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(49, 1, 0, 0x09, parameter)}});
+    XmSample& s = offset.Instruments[0].Samples[0];
+    s.Frames = SineCycle(512, 100);
+    s.LoopLength = 512;
+    TestSong o(offset);
+    o.Ticks(6);
+    MixVoice* first = &o.Voice(0);
+    first->Position = 77;
+    o.Tick();
+    EXPECT_EQ(&o.Voice(0) == first, parameter == 0x02) << int(parameter);
+    EXPECT_EQ(o.Voice(0).Position, parameter == 0x01 ? 256u : 0u) << int(parameter);
+  }
 }
 
 TEST(ModuleReplay, InstrumentWithoutNoteResetsWithoutRestart) {
@@ -223,14 +193,6 @@ TEST(ModuleReplay, InstrumentWithoutNoteResetsWithoutRestart) {
   EXPECT_EQ(t.Channel(0).Volume, 64);
   EXPECT_EQ(&t.Voice(0), v);
   EXPECT_EQ(v->Position, 9u);
-}
-
-TEST(ModuleReplay, KeyOffWithoutEnvelopeSilences) {
-  XmModule plain = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97)}});
-  TestSong k(plain);
-  k.Ticks(7);
-  EXPECT_EQ(k.Channel(0).VolumeEnvelope.Output, 0);
-  EXPECT_EQ(k.Voice(0).Volume, 0);
 }
 
 TEST(ModuleReplay, PanningFollowsTheFormat) {
@@ -436,9 +398,13 @@ TEST(ModuleReplay, KeyOffNextToInstrumentOrVolumeReleases) {
   EXPECT_EQ(d.Channel(0).VolumeEnvelope.Output, 0);
   EXPECT_EQ(d.Voice(0).Volume, 0);
 
-  // Without a volume envelope the key-off still silences the note at once.
-  XmModule plain = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97, 1)}});
-  TestSong p(plain);
-  p.Ticks(7);
-  EXPECT_EQ(p.Voice(0).Volume, 0);
+  // Without a volume envelope a key-off, alone or next to the instrument number, silences the
+  // note at once.
+  for (const XmCell& off : {Cell(97), Cell(97, 1)}) {
+    XmModule plain = OneChannelSong({{0, Cell(49, 1)}, {1, off}});
+    TestSong p(plain);
+    p.Ticks(7);
+    EXPECT_EQ(p.Channel(0).VolumeEnvelope.Output, 0);
+    EXPECT_EQ(p.Voice(0).Volume, 0);
+  }
 }

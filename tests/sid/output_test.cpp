@@ -135,11 +135,18 @@ TEST_F(SidOutputTest, DeviceErrorsShowOneBoxAndTheProgramCarriesOn) {
   SidResumeTune();
   EXPECT_TRUE(SidStartTune(tune.data(), static_cast<uint32_t>(tune.size()), 0));
   SidStopTune();
-  unsetenv("SDL_AUDIODRIVER");
   ASSERT_EQ(Headless.Messages.size(), 1u);
   EXPECT_EQ(Headless.Messages[0].caption, "Error");
   EXPECT_NE(Headless.Messages[0].text.find("could not be opened"), std::string::npos);
   EXPECT_EQ(PlayCalls(), 16);  // the machine ran as usual
+
+  // A reset player reports the next failure again, once.
+  SidResetPlayer();
+  EXPECT_TRUE(SidStartTune(tune.data(), static_cast<uint32_t>(tune.size()), 0));
+  EXPECT_TRUE(SidStartTune(tune.data(), static_cast<uint32_t>(tune.size()), 0));
+  SidStopTune();
+  unsetenv("SDL_AUDIODRIVER");
+  EXPECT_EQ(Headless.Messages.size(), 2u);
 
   // The null backend is silence on purpose: no box at all.
   AudioSetBackend(AudioBackend::Null);

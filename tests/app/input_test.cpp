@@ -1,0 +1,94 @@
+// The main loop's input poll on the headless display: the mouse copy and its limits, the release
+// of a used click, and the page keys read through the poll.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/app_state.h"
+#include "app/quellmark.h"
+#include "common/shared_state.h"
+#include "display/display.h"
+#include "display/headless.h"
+
+namespace {
+
+class PollInputTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    HeadlessReset();
+    ResetShared();
+    ResetApp();
+    ASSERT_EQ(DisplayOpen("poll", 800, 600), 1);
+    frame.assign(800 * 600, 0);
+  }
+  // Presents one frame (events scripted for it take effect) and polls.
+  void FrameAndPoll() {
+    DisplayUpdate(frame.data());
+    PollInput();
+  }
+  std::vector<uint32_t> frame;
+};
+
+TEST_F(PollInputTest, PointerIsHeldInsideThePage) {
+  const struct {
+    int x, y, shownX, shownY;
+  } cases[] = {
+      {-40, -3, 1, 1},      {0, 0, 1, 1},         {1, 1, 1, 1},         {400, 300, 400, 300},
+      {789, 589, 789, 589}, {790, 590, 789, 589}, {799, 599, 789, 589}, {5000, 40, 789, 40},
+  };
+  for (const auto& k : cases) {
+    Headless.MouseX = k.x;
+    Headless.MouseY = k.y;
+    PollInput();
+    EXPECT_EQ(Shared.MouseX, k.shownX) << k.x;
+    EXPECT_EQ(Shared.MouseY, k.shownY) << k.y;
+  }
+}
+
+TEST_F(PollInputTest, AUsedClickIsReleasedOnlyWhenTheButtonIsSeenUp) {
+  MouseButtonSet(Headless.MouseLeft, true);
+  PollInput();
+  EXPECT_EQ(Shared.MouseDown, 1);
+  Shared.ClickTaken = 1;  // a handler used the press
+  PollInput();            // still held: the press stays used
+  EXPECT_EQ(Shared.MouseDown, 1);
+  EXPECT_EQ(Shared.ClickTaken, 1);
+  MouseButtonSet(Headless.MouseLeft, false);
+  PollInput();
+  EXPECT_EQ(Shared.MouseDown, 0);
+  EXPECT_EQ(Shared.ClickTaken, 0);
+  // A click shorter than a frame shows as down for one poll and is not released in it.
+  MouseButtonSet(Headless.MouseLeft, true);
+  MouseButtonSet(Headless.MouseLeft, false);
+  Shared.ClickTaken = 1;
+  PollInput();
+  EXPECT_EQ(Shared.MouseDown, 1);
+  EXPECT_EQ(Shared.ClickTaken, 1);
+  PollInput();
+  EXPECT_EQ(Shared.ClickTaken, 0);
+}
+
+TEST_F(PollInputTest, EveryPageKeyScrollsOncePerPress) {
+  // A document of 200 lines shows 33 rows, so its last top line is 167. Keys are pressed on odd
+  // frames; End is held over frames 7 and 8 and scrolls once. From frame 15 the document has 34
+  // lines: End goes to line 1 and Page Up from there to 0.
+  std::string error;
+  ASSERT_TRUE(
+      HeadlessLoadScript("1 key PageDown\n3 key PageDown\n5 key PageUp\n7 keydown End\n"
+                         "9 keyup End\n10 key PageUp\n12 key Home\n14 key PageUp\n"
+                         "15 key End\n16 key PageUp\n",
+                         &error))
+      << error;
+  App.LineCount = 200;
+  std::vector<int32_t> tops;
+  for (int f = 1; f <= 16; ++f) {
+    if (f == 15) App.LineCount = 34;
+    FrameAndPoll();
+    tops.push_back(App.TopLine);
+  }
+  EXPECT_EQ(tops,
+            (std::vector<int32_t>{33, 33, 66, 66, 33, 33, 167, 167, 167, 134, 134, 0, 0, 0, 1, 0}));
+}
+
+}  // namespace
