@@ -28,7 +28,9 @@ inline std::vector<uint8_t> BusyTune() {
                           0x12, 0x9D, 0x00, 0x13, 0xE8, 0xD0, 0xF4, 0x60};
   std::copy(std::begin(init), std::end(init), payload.begin());
   std::copy(std::begin(play), std::end(play), payload.begin() + 0x40);
-  std::vector<uint8_t> image(0x7C, 0);
+  // The header (0x7C bytes), the load address $1000, then the code, sized once: GCC 12 misjudges
+  // the room of a vector grown by push_back and insert (false -Wstringop-overflow at -O3).
+  std::vector<uint8_t> image(0x7E + payload.size(), 0);
   const char magic[] = "PSID";
   std::copy(magic, magic + 4, image.begin());
   image[0x05] = 2;
@@ -39,8 +41,7 @@ inline std::vector<uint8_t> BusyTune() {
   image[0x0F] = 1;
   image[0x11] = 1;
   image[0x77] = 0x14;
-  image.push_back(0x00);  // load address $1000
-  image.push_back(0x10);
-  image.insert(image.end(), payload.begin(), payload.end());
+  image[0x7D] = 0x10;  // load address $1000
+  std::copy(payload.begin(), payload.end(), image.begin() + 0x7E);
   return image;
 }
