@@ -22,7 +22,6 @@ namespace {
 // Centres of the buttons of skin 1.
 constexpr int ExitX = 79, ExitY = 49;
 constexpr int ChartsX = 79, ChartsY = 74;
-constexpr int ArticlesX = 79, ArticlesY = 99;
 constexpr int RulesX = 716, RulesY = 74;
 constexpr int HelpX = 716, HelpY = 99;
 constexpr int MusicX = 716, MusicY = 49;
@@ -60,8 +59,9 @@ TEST(Magazine, EveryEnabledEntryOfBothMenusOpensItsDocument) {
   // Articles menu: column 1 holds 11, 13, 14, 15, 16; column 2 holds 17 (18..20 are disabled).
   const int articles[6][3] = {{1, 2, 13}, {1, 3, 14}, {1, 4, 15},
                               {1, 5, 16}, {2, 1, 17}, {1, 1, 11}};
-  for (const auto& [column, slot, document] : articles) {
-    ClickPage(SlotX(column), SlotY(slot));
+  for (const auto& entry : articles) {
+    const int document = entry[2];
+    ClickPage(SlotX(entry[0]), SlotY(entry[1]));
     ExpectShown(document);
     Check([document] {
       EXPECT_EQ(Menu.MenuCurrent[document], 1);

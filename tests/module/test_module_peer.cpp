@@ -260,8 +260,8 @@ std::vector<std::pair<double, double>> DominantFrequencies(const std::vector<flo
 // The shift (in 5 ms steps, within +-100 ms) at which the 5 ms level envelopes of two renders
 // correlate best.
 int EnvelopeLag(const std::vector<float>& a, const std::vector<float>& b) {
-  const size_t step = MixRate / 200;
-  auto envelope = [step](const std::vector<float>& s) {
+  constexpr size_t step = MixRate / 200;
+  auto envelope = [](const std::vector<float>& s) {
     std::vector<double> e(s.size() / step);
     for (size_t i = 0; i < e.size(); ++i) {
       double sum = 0;
