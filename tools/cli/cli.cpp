@@ -14,9 +14,9 @@ namespace {
 
 constexpr char CliVersion[] = "1.0 (The Quellmark, issue 47)";
 
-const CliOptionSpec* FindOption(const Cli& cli, std::string_view name) {
-  for (const CliOptionSpec& spec : cli.Options) {
-    if (name == spec.Name) return &spec;
+const CliOptionDef* FindOption(const Cli& cli, std::string_view name) {
+  for (const CliOptionDef& option : cli.Options) {
+    if (name == option.Name) return &option;
   }
   return nullptr;
 }
@@ -98,8 +98,8 @@ bool CliParse(Cli& cli, int argc, char** argv) {
     } else {
       const size_t equals = arg.find('=');
       const std::string name = arg.substr(0, equals);
-      const CliOptionSpec* spec = arg.starts_with("--") ? FindOption(cli, name) : nullptr;
-      if (spec == nullptr) {
+      const CliOptionDef* option = arg.starts_with("--") ? FindOption(cli, name) : nullptr;
+      if (option == nullptr) {
         CliUsageError(cli, name, "unknown option");
         return false;
       }
@@ -110,7 +110,7 @@ bool CliParse(Cli& cli, int argc, char** argv) {
         }
       }
       std::string value;
-      if (spec->ValueName == nullptr) {
+      if (option->ValueName == nullptr) {
         if (equals != std::string::npos) {
           CliUsageError(cli, name, "takes no value");
           return false;
@@ -120,7 +120,7 @@ bool CliParse(Cli& cli, int argc, char** argv) {
       } else if (i + 1 < argc) {
         value = argv[++i];
       } else {
-        CliUsageError(cli, name, std::string("needs a value (") + spec->ValueName + ")");
+        CliUsageError(cli, name, std::string("needs a value (") + option->ValueName + ")");
         return false;
       }
       cli.Given.emplace_back(name, value);

@@ -19,7 +19,7 @@ constexpr int CliStatusUsage = 2;
 
 // An option a program accepts: "--name VALUE" (or "--name=VALUE") when ValueName is set, a flag
 // "--name" otherwise.
-struct CliOptionSpec {
+struct CliOptionDef {
   const char* Name;
   const char* ValueName;
 };
@@ -27,7 +27,7 @@ struct CliOptionSpec {
 struct Cli {
   std::string Program;  // names the program in every message, e.g. "quellmark-render sid"
   std::string Help;     // what --help prints: usage lines and what each option does
-  std::vector<CliOptionSpec> Options = {};
+  std::vector<CliOptionDef> Options = {};
   // Filled by CliParse: the options given (value empty for flags) and the other arguments.
   std::vector<std::pair<std::string, std::string>> Given = {};
   std::vector<std::string> Positional = {};
