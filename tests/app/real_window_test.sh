@@ -15,30 +15,12 @@ cleanup() {
   rm -rf "$work"
 }
 
-for n in $(seq 90 140); do
-  [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY="$display"
-for i in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
-jwm >/dev/null 2>&1 &
-wm=$!
-# The window manager is up once it has announced itself on the root window.
-for i in $(seq 50); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
+. "$(dirname "$0")/../support/x_server.sh"
+start_x_server
 
 SDL_AUDIODRIVER=dummy "$program" >"$work/program.log" 2>&1 &
 pid=$!
-wid=""
-for i in $(seq 100); do
-  wid=$(xdotool search --name '^CODED BY VELTHRANE :-\)$' 2>/dev/null | head -n 1)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
+wid=$(wait_for_window "$pid" '^CODED BY VELTHRANE :-\)$')
 [ -n "$wid" ] || fail "no window titled 'CODED BY VELTHRANE :-)'"
 # SDL may replace its first window while it goes full screen: look again until the titled
 # window covers the screen.

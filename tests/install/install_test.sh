@@ -5,7 +5,8 @@
 #            magazine's arguments (an argument it does not know must never open a window).
 #   package: makes the Debian package and checks its file list and dependencies; under CI as
 #            root it also installs it with apt-get, runs the installed programs, finds the
-#            magazine's window by its class under Xvfb, and removes the package again.
+#            magazine's window under Xvfb with a window manager, checks its class, and removes
+#            the package again.
 set -u
 mode="$1"
 build="$2"
@@ -13,10 +14,12 @@ version="$3"
 work=$(mktemp -d)
 cleanup() {
   [ -n "${pid:-}" ] && kill -KILL "$pid" 2>/dev/null
+  [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null
   [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
   rm -rf "$work"
 }
 fail() { echo "FAIL: $*"; cleanup; exit 1; }
+. "$(dirname "$0")/../support/x_server.sh"
 
 # Every file the installation holds, relative to its prefix.
 cat >"$work/expected" <<'LIST'
@@ -114,22 +117,21 @@ package)
     [ "$(command -v quellmark)" = /usr/bin/quellmark ] || fail "quellmark is not on the PATH"
     quellmark --version || fail "installed quellmark --version"
     quellmark-render --help 2>&1 | grep -q 'quellmark-render' || fail "installed quellmark-render"
-    if command -v Xvfb >/dev/null; then
-      for n in $(seq 141 190); do [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }; done
-      Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-      xvfb=$!
-      export DISPLAY="$display"
-      for i in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-      SDL_AUDIODRIVER=dummy /usr/bin/quellmark >/dev/null 2>&1 &
+    if command -v Xvfb >/dev/null && command -v jwm >/dev/null; then
+      start_x_server
+      SDL_AUDIODRIVER=dummy /usr/bin/quellmark >"$work/program.log" 2>&1 &
       pid=$!
-      wid=""
-      for i in $(seq 100); do
-        wid=$(xdotool search --classname '^quellmark$' 2>/dev/null | head -n 1)
-        [ -n "$wid" ] && break
-        sleep 0.1
-      done
-      [ -n "$wid" ] || fail "the installed magazine opened no window of class quellmark"
-      xprop -id "$wid" WM_CLASS
+      wid=$(wait_for_window "$pid" '^CODED BY VELTHRANE :-\)$')
+      if [ -z "$wid" ]; then
+        kill -0 "$pid" 2>/dev/null && echo "the program is running" || echo "the program ended"
+        xwininfo -root -tree 2>&1 | head -n 20
+        cat "$work/program.log"
+        fail "the installed magazine opened no window"
+      fi
+      class=$(xprop -id "$wid" WM_CLASS)
+      echo "$class"
+      [ "$class" = 'WM_CLASS(STRING) = "quellmark", "quellmark"' ] ||
+        fail "the installed magazine's window is not of class quellmark"
       kill -KILL "$pid"
       pid=""
     fi

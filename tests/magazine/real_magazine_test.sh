@@ -34,27 +34,13 @@ cat >"$work/ref.script" <<'SCRIPT'
 SCRIPT
 "$shot_tool" --script "$work/ref.script" --out "$work" >/dev/null 2>&1 || fail "reference run failed"
 
-for n in $(seq 90 140); do
-  [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
-done
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-export DISPLAY="$display"
-for i in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start"
-jwm >/dev/null 2>&1 &
-wm=$!
-sleep 0.5
+. "$(dirname "$0")/../support/x_server.sh"
+start_x_server
 
 audio="$work/audio.raw"
 SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE="$audio" "$program" >"$work/program.log" 2>&1 &
 pid=$!
-wid=""
-for i in $(seq 100); do
-  wid=$(xdotool search --name '^CODED BY VELTHRANE :-\)$' 2>/dev/null | tail -n 1)
-  [ -n "$wid" ] && break
-  sleep 0.1
-done
+wid=$(wait_for_window "$pid" '^CODED BY VELTHRANE :-\)$')
 [ -n "$wid" ] || fail "no window"
 # SDL may replace its first window while it goes full screen: look again once it has settled.
 sleep 1

@@ -1,0 +1,41 @@
+# shellcheck shell=sh
+# Sourced by the tests that run a program in a real X server. The sourcing script defines
+# fail MESSAGE and, in its clean-up, kills $wm and $xvfb.
+#
+# start_x_server: starts Xvfb (one 1024 x 768 screen, 24 bits) on the first display from :90 up
+# that has no lock file, exports DISPLAY, sets xvfb to the server's process and fails when the
+# server does not answer within 10 s. Then starts jwm, sets wm, and waits up to 5 s until jwm has
+# announced itself on the root window, and half a second more for it to finish setting up, as a
+# desktop's window manager has before programs start.
+start_x_server() {
+  display=""
+  for n in $(seq 90 190); do
+    [ -e "/tmp/.X$n-lock" ] || { display=":$n"; break; }
+  done
+  [ -n "$display" ] || fail "no free X display from :90 to :190"
+  Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+  xvfb=$!
+  export DISPLAY="$display"
+  for i in $(seq 100); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  xdpyinfo >/dev/null 2>&1 || fail "Xvfb did not start on $display"
+  jwm >/dev/null 2>&1 &
+  wm=$!
+  for i in $(seq 50); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+  sleep 0.5
+}
+
+# wait_for_window PID NAME [SECONDS]: prints the id of the first window whose title matches the
+# regular expression NAME, waiting up to SECONDS (default 30) for it; prints nothing when the
+# program PID ends first or the time runs out.
+wait_for_window() {
+  tries=$((${3:-30} * 10))
+  for i in $(seq "$tries"); do
+    found=$(xdotool search --name "$2" 2>/dev/null | head -n 1)
+    [ -n "$found" ] && { echo "$found"; return; }
+    kill -0 "$1" 2>/dev/null || return
+    sleep 0.1
+  done
+}
