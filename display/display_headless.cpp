@@ -1,10 +1,6 @@
 // The headless display backend: the same interface as the window, for tests and tools.
-#include <fcntl.h>
-#include <png.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +12,7 @@
 #include "display/display.h"
 #include "display/headless.h"
 #include "display/key_board.h"
+#include "display/png_file.h"
 
 HeadlessState Headless;
 
@@ -96,36 +93,6 @@ void ApplyEventsThrough(int frame) {
   h.PendingKeyUps.erase(due, h.PendingKeyUps.end());
   while (h.NextEvent < h.Script.size() && h.Script[h.NextEvent].frame <= frame)
     ApplyEvent(h.Script[h.NextEvent++]);
-}
-
-// The PNG encoding into an open file. False when libpng reported an error (errno then tells
-// why a write failed).
-bool EncodePng(FILE* file, const uint32_t* pixels, int width, int height) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  png_infop info = png ? png_create_info_struct(png) : nullptr;
-  std::vector<png_byte> row(static_cast<size_t>(width) * 3);
-  bool ok = false;
-  if (png && info && setjmp(png_jmpbuf(png)) == 0) {
-    png_init_io(png, file);
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    for (int y = 0; y < height; ++y) {
-      for (int x = 0; x < width; ++x) {
-        const uint32_t p = pixels[static_cast<size_t>(y) * width + x];
-        row[3 * x] = static_cast<png_byte>(p >> 16);
-        row[3 * x + 1] = static_cast<png_byte>(p >> 8);
-        row[3 * x + 2] = static_cast<png_byte>(p);
-      }
-      png_write_row(png, row.data());
-    }
-    png_write_end(png, nullptr);
-    ok = true;
-  }
-  const int error = errno;
-  png_destroy_write_struct(&png, &info);
-  errno = error;
-  return ok;
 }
 
 }  // namespace
@@ -299,55 +266,4 @@ void SleepMs(int ms) {
   } else {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms < 0 ? 0 : ms));
   }
-}
-
-bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height,
-              std::string* reason) {
-  auto fail = [reason](int error) {
-    if (reason) *reason = std::strerror(error != 0 ? error : EIO);
-    return false;
-  };
-  if (!pixels || width <= 0 || height <= 0) return fail(EINVAL);
-  // Written beside the target and renamed over it when complete, so a failure never leaves a
-  // partial picture under the name.
-  const std::string temp = path + "." + std::to_string(getpid()) + ".tmp";
-  const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-  if (fd < 0) return fail(errno);
-  FILE* file = fdopen(fd, "wb");
-  if (!file) {
-    const int error = errno;
-    close(fd);
-    unlink(temp.c_str());
-    return fail(error);
-  }
-  bool ok = EncodePng(file, pixels, width, height) && std::fflush(file) == 0;
-  int error = ok ? 0 : errno;
-  if (std::fclose(file) != 0 && ok) {
-    ok = false;
-    error = errno;
-  }
-  if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
-    ok = false;
-    error = errno;
-  }
-  if (!ok) unlink(temp.c_str());
-  return ok || fail(error);
-}
-
-bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, int* width, int* height) {
-  png_image image = {};
-  image.version = PNG_IMAGE_VERSION;
-  if (!png_image_begin_read_from_file(&image, path.c_str())) return false;
-  image.format = PNG_FORMAT_RGB;
-  std::vector<png_byte> rgb(PNG_IMAGE_SIZE(image));
-  if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
-    png_image_free(&image);
-    return false;
-  }
-  *width = static_cast<int>(image.width);
-  *height = static_cast<int>(image.height);
-  pixels->resize(static_cast<size_t>(*width) * *height);
-  for (size_t i = 0; i < pixels->size(); ++i)
-    (*pixels)[i] = uint32_t{rgb[3 * i]} << 16 | uint32_t{rgb[3 * i + 1]} << 8 | rgb[3 * i + 2];
-  return true;
 }

@@ -80,9 +80,3 @@ extern HeadlessState Headless;
 void HeadlessReset();
 // Parses a script; on a malformed line returns false and names the line in `error`.
 bool HeadlessLoadScript(const std::string& text, std::string* error);
-// Writes width x height words 0x00RRGGBB as an 8-bit RGB PNG; the file appears under its name
-// only when complete. False on any failure, with the reason in `reason` when one is given.
-bool WritePng(const std::string& path, const uint32_t* pixels, int width, int height,
-              std::string* reason = nullptr);
-// Reads a PNG written by WritePng (or any 8-bit RGB/RGBA PNG) into words 0x00RRGGBB.
-bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, int* width, int* height);

@@ -7,6 +7,7 @@
 
 #include "display/display.h"
 #include "display/headless.h"
+#include "display/png_file.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "display/headless.h"
+#include "display/png_file.h"
 #include "render/framebuffer.h"
 
 namespace {

@@ -1,8 +1,6 @@
 #include "tools/fontgen/preview.h"
 
-#include <png.h>
-
-#include <cstdio>
+#include "display/png_file.h"
 
 namespace {
 
@@ -132,51 +130,6 @@ std::vector<PreviewLine> PreviewLines() {
   return lines;
 }
 
-// libpng reports errors by longjmp back into this function, so it holds no C++ objects that
-// would need unwinding: the caller owns the file and the row buffer.
-bool WritePngRows(FILE* file, const Canvas& canvas, png_byte* row) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr) {
-    png_destroy_write_struct(&png, nullptr);
-    return false;
-  }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_IHDR(png, info, canvas.width, canvas.height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < canvas.height; ++y) {
-    for (int x = 0; x < canvas.width; ++x) {
-      const uint32_t word = canvas.pixels[y * canvas.width + x];
-      row[x * 3] = static_cast<png_byte>(word >> 16);
-      row[x * 3 + 1] = static_cast<png_byte>(word >> 8);
-      row[x * 3 + 2] = static_cast<png_byte>(word);
-    }
-    png_write_row(png, row);
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-
-bool WritePng(const Canvas& canvas, const std::string& path, std::string& error) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    error = "cannot open " + path;
-    return false;
-  }
-  std::vector<png_byte> row(static_cast<size_t>(canvas.width) * 3);
-  const bool written = WritePngRows(file, canvas, row.data());
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) error = "cannot write " + path;
-  return written && closed;
-}
-
 }  // namespace
 
 bool WriteFontPreview(const std::vector<uint8_t>& asset, const std::string& path,
@@ -219,5 +172,10 @@ bool WriteFontPreview(const std::vector<uint8_t>& asset, const std::string& path
       out.pixels[(zoomTop + y) * out.width + x] = page.pixels[(y / Scale) * page.width + x / Scale];
     }
   }
-  return WritePng(out, path, error);
+  std::string reason;
+  if (!WritePng(path, out.pixels.data(), out.width, out.height, &reason)) {
+    error = "cannot write " + path + ": " + reason;
+    return false;
+  }
+  return true;
 }

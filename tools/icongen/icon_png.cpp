@@ -6,42 +6,10 @@
 
 namespace {
 
-// libpng reports errors by longjmp back into these functions, so they hold no C++ objects that
-// would need unwinding: the callers own the file and the row buffer.
-bool WriteRows(FILE* file, const IconPicture& picture, png_byte* row) {
-  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
-  if (png == nullptr) return false;
-  png_infop info = png_create_info_struct(png);
-  if (info == nullptr) {
-    png_destroy_write_struct(&png, nullptr);
-    return false;
-  }
-  if (setjmp(png_jmpbuf(png))) {
-    png_destroy_write_struct(&png, &info);
-    return false;
-  }
-  png_init_io(png, file);
-  png_set_compression_level(png, 9);
-  png_set_IHDR(png, info, picture.Size, picture.Size, 8, PNG_COLOR_TYPE_RGBA, PNG_INTERLACE_NONE,
-               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-  png_write_info(png, info);
-  for (int y = 0; y < picture.Size; ++y) {
-    for (int x = 0; x < picture.Size; ++x) {
-      const uint32_t p = picture.Pixels[static_cast<size_t>(y) * picture.Size + x];
-      row[x * 4] = static_cast<png_byte>(p >> 16);
-      row[x * 4 + 1] = static_cast<png_byte>(p >> 8);
-      row[x * 4 + 2] = static_cast<png_byte>(p);
-      row[x * 4 + 3] = static_cast<png_byte>(p >> 24);
-    }
-    png_write_row(png, row);
-  }
-  png_write_end(png, nullptr);
-  png_destroy_write_struct(&png, &info);
-  return true;
-}
-
 // Reads a square picture of at most `limit` pixels a side into `pixels` (sized by the caller to
-// limit x limit words) as 0xAARRGGBB; any PNG colour type is expanded to 8-bit RGBA.
+// limit x limit words) as 0xAARRGGBB; any PNG colour type is expanded to 8-bit RGBA. libpng
+// reports errors by longjmp back into this function, so it holds no C++ objects that would need
+// unwinding: the caller owns the file and the row buffer.
 bool ReadRows(FILE* file, uint32_t* pixels, int limit, int& size, png_byte* row) {
   png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
   if (png == nullptr) return false;
@@ -83,19 +51,6 @@ bool ReadRows(FILE* file, uint32_t* pixels, int limit, int& size, png_byte* row)
 }
 
 }  // namespace
-
-bool WriteIconPng(const IconPicture& picture, const std::string& path, std::string& error) {
-  FILE* file = std::fopen(path.c_str(), "wb");
-  if (file == nullptr) {
-    error = "cannot open " + path;
-    return false;
-  }
-  std::vector<png_byte> row(static_cast<size_t>(picture.Size) * 4);
-  const bool written = WriteRows(file, picture, row.data());
-  const bool closed = std::fclose(file) == 0;
-  if (!written || !closed) error = "cannot write " + path;
-  return written && closed;
-}
 
 bool ReadIconPng(const std::string& path, IconPicture& picture, std::string& error) {
   FILE* file = std::fopen(path.c_str(), "rb");

@@ -28,6 +28,5 @@ IconPicture ShrinkIcon(const IconPicture& master, int size);
 // Reads a whole file; false when it cannot be read.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes);
 
-// RGBA PNG files (icon_png.cpp).
-bool WriteIconPng(const IconPicture& picture, const std::string& path, std::string& error);
+// Reads an RGBA PNG file (icon_png.cpp); icongen writes its icons with WritePng.
 bool ReadIconPng(const std::string& path, IconPicture& picture, std::string& error);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "display/png_file.h"
 #include "tools/icongen/icongen.h"
 
 int main(int argc, char** argv) {
@@ -29,8 +30,10 @@ int main(int argc, char** argv) {
         std::string(argv[2]) + "/" + std::to_string(size) + "x" + std::to_string(size);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    if (!WriteIconPng(ShrinkIcon(master, size), dir + "/quellmark.png", error)) {
-      std::fprintf(stderr, "icongen: %s\n", error.c_str());
+    const IconPicture icon = ShrinkIcon(master, size);
+    const std::string path = dir + "/quellmark.png";
+    if (!WritePng(path, icon.Pixels.data(), icon.Size, icon.Size, &error, PngLayout::Rgba, 9)) {
+      std::fprintf(stderr, "icongen: cannot write %s: %s\n", path.c_str(), error.c_str());
       return 1;
     }
   }

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/skingen/preview.h"
+#include "display/png_file.h"
 #include "tools/skingen/skingen.h"
 
 int main(int argc, char** argv) {
@@ -26,10 +26,11 @@ int main(int argc, char** argv) {
       std::fprintf(stderr, "skingen: cannot write %s\n", assetPath.c_str());
       return 1;
     }
-    std::string error;
+    std::string reason;
     const std::string previewPath = std::string(argv[2]) + "/" + name + "_preview.png";
-    if (!WritePng(DecodeSkinFile(bytes), SkinWidth, SkinHeight, previewPath, error)) {
-      std::fprintf(stderr, "skingen: %s\n", error.c_str());
+    const std::vector<uint32_t> preview = DecodeSkinFile(bytes);
+    if (!WritePng(previewPath, preview.data(), SkinWidth, SkinHeight, &reason)) {
+      std::fprintf(stderr, "skingen: cannot write %s: %s\n", previewPath.c_str(), reason.c_str());
       return 1;
     }
   }
