@@ -134,11 +134,7 @@ growth=$((after - before))
 [ "$growth" -lt 8192 ] || fail "resident memory grew by $growth kB over 21 Alt+Enter ($before -> $after kB)"
 
 key Escape
-status=""
-for i in $(seq 20); do
-  if ! kill -0 "$pid" 2>/dev/null; then wait "$pid"; status=$?; break; fi
-  sleep 0.1
-done
+wait_for_end "$pid" 2
 [ "$status" = "0" ] || fail "exit status '$status' after Escape, expected 0"
 pid=""
 
@@ -148,11 +144,7 @@ alive "second start"
 kill "$xvfb"
 wait "$xvfb" 2>/dev/null
 xvfb=""
-status=""
-for i in $(seq 50); do
-  if ! kill -0 "$pid" 2>/dev/null; then wait "$pid"; status=$?; break; fi
-  sleep 0.1
-done
+wait_for_end "$pid" 5
 [ -n "$status" ] || fail "still running 5 s after the X server went away"
 grep -q "terminate called" "$work/program.log" && fail "the program aborted when the X server went away"
 [ "$status" = "1" ] || fail "exit status '$status' when the X server went away, expected 1"

@@ -81,11 +81,7 @@ start() {
 }
 # expect_end STATUS WHAT: the program ends within 2 s with STATUS.
 expect_end() {
-  status=""
-  for i in $(seq 20); do
-    if ! kill -0 "$pid" 2>/dev/null; then wait "$pid"; status=$?; break; fi
-    sleep 0.1
-  done
+  wait_for_end "$pid" 2
   [ "$status" = "$1" ] || fail "exit status '$status' after $2, expected $1"
   pid=""
 }

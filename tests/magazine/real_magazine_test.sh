@@ -175,11 +175,7 @@ at=$(recorded); sleep 1
 
 # Exit (skin 2's button 1).
 click 63 58
-status=""
-for i in $(seq 50); do
-  if ! kill -0 "$pid" 2>/dev/null; then wait "$pid"; status=$?; break; fi
-  sleep 0.1
-done
+wait_for_end "$pid" 5
 [ "$status" = "0" ] || fail "exit status '$status' after Exit, expected 0"
 pid=""
 echo "real magazine: intro tune, silent flashes, both skins with meter bars, document 1 shown, menus, Rules, Help, four songs heard, music off silent and on again, Exit -> 0"

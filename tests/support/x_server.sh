@@ -27,6 +27,16 @@ start_x_server() {
   sleep 0.5
 }
 
+# wait_for_end PID SECONDS: sets status to the program's exit status once it has ended, waiting
+# up to SECONDS; leaves status empty when it still runs then.
+wait_for_end() {
+  status=""
+  for i in $(seq $(($2 * 10))); do
+    if ! kill -0 "$1" 2>/dev/null; then wait "$1"; status=$?; return; fi
+    sleep 0.1
+  done
+}
+
 # wait_for_window PID NAME [SECONDS]: prints the id of the first window whose title matches the
 # regular expression NAME, waiting up to SECONDS (default 30) for it; prints nothing when the
 # program PID ends first or the time runs out.
