@@ -97,6 +97,14 @@ song 2 6
 EOF2
 expect_error fast "at least 3 frames"
 
+# The master volume: 12 unless the score sets it, and only what the register's nibble holds.
+grep -q '^VOLUME = 12$' "$tmp/tie.inc" || { echo "FAIL: default master volume"; status=1; }
+score loud <<EOF2
+title "T"
+volume 16
+EOF2
+expect_error loud "volume must be 1..15"
+
 score badjump <<EOF2
 title "T"
 instr x ad=09 sr=00 wave=41,>5

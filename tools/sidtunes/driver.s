@@ -35,9 +35,10 @@ FL_FILTER  = $02                ; route the voice through the filter and restart
 FCUT_MIN   = $06
 FCUT_MAX   = $B0
 
-; Master volume. Not 15: a pulse edge through the high- or band-pass filter overshoots to about
-; twice a voice's swing, and a synthesiser that wraps instead of clipping needs the headroom.
-VOLUME     = 12
+; The master volume, VOLUME, comes from the score (music.inc): each tune sets its own so that
+; all twelve play equally loud. Never 15: a pulse edge through the high- or band-pass filter
+; overshoots to about twice a voice's swing, and a synthesiser that wraps instead of clipping
+; needs the headroom.
 
 ; ---------------------------------------------------------------------------------------------
         .segment "HEADER"
