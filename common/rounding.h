@@ -7,3 +7,10 @@
 inline int32_t RoundEven(double value) {
   return static_cast<int32_t>(std::nearbyint(value));
 }
+
+// Length of a chart bar in blocks: value / perBlock to the nearest whole block, an exact half to
+// the even one like every other rounding. A chart drawn in half blocks passes perBlock / 2 and
+// gets the number of half blocks.
+inline int32_t BarBlocks(double value, double perBlock) {
+  return RoundEven(value / perBlock);
+}

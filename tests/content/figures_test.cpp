@@ -262,13 +262,22 @@ TEST(IssueFigures, MonthlyChartAndOverview) {
                   std::to_string(largestDox->sizeMb) + " MB"));
 
   long most = 0;
-  const std::vector<int> busiestDays =
-      Busiest(CountBy<int>(InMonth(Year, Month), [](const Release& r) { return r.day; }), most);
+  const auto perDay = CountBy<int>(InMonth(Year, Month), [](const Release& r) { return r.day; });
+  const std::vector<int> busiestDays = Busiest(perDay, most);
   ASSERT_EQ(busiestDays.size(), 1u);
   Release day{};
   day.year = Year, day.month = Month, day.day = busiestDays[0];
+  // The days without a release: the day after the busiest one, and one more.
+  std::vector<int> empty;
+  for (int d = 1; d <= 30; ++d) {
+    if (perDay.count(d) == 0) empty.push_back(d);
+  }
+  ASSERT_EQ(empty, (std::vector<int>{day.day + 1, 26}));
+  Release last = day;
+  last.day = empty[1];
   EXPECT_TRUE(Says(2, "the busiest day was " + Weekday(day) + " the " + Ordinal(day.day) +
-                          " with " + std::to_string(most) + " releases"));
+                          " with " + std::to_string(most) + " releases; the next day and " +
+                          Weekday(last) + " the " + Ordinal(last.day) + " brought none"));
   const std::vector<std::string> monthDay =
       Busiest(CountBy<std::string>(InMonth(Year, Month), Weekday), most);
   ASSERT_EQ(monthDay.size(), 1u);
@@ -293,9 +302,9 @@ TEST(IssueFigures, GroupOfTheMonthAndEditorial) {
                            " documentation packs, for a total of " + N(Total(month)) + " MB"));
   EXPECT_TRUE(
       Says(11, "August gave us " + std::to_string(Select(InMonth(Year, Month - 1)).size())));
-  EXPECT_TRUE(Says(11, std::to_string(top.Releases) + " releases in one month. " +
+  EXPECT_TRUE(Says(11, std::to_string(top.Releases) + " releases in one month: " +
                            std::to_string(top.Iso) + " images, " + std::to_string(top.Dox) +
-                           " doc packs, " + std::to_string(top.Points) + " chart points"));
+                           " doc packs and " + std::to_string(top.Points) + " chart points"));
   EXPECT_EQ(second.Dox, 0);
   EXPECT_TRUE(Says(11, second.Group + " took second place with " + std::to_string(second.Iso) +
                            " images and nothing else"));
@@ -373,7 +382,7 @@ TEST(IssueFigures, YearlyStatsOverviewAndGroupOfTheYear) {
   const long before = static_cast<long>(Select(InYear(Year - 1, Month)).size());
   EXPECT_TRUE(Says(6, std::to_string(now) + " releases in nine months against " +
                           std::to_string(before) + " in the same months of " +
-                          std::to_string(Year - 1) + ": " +
+                          std::to_string(Year - 1) + ", " +
                           Words((100 * (now - before) + before / 2) / before) + " per cent more"));
   std::vector<int> shortMonths;
   for (int m = 1; m <= Month; ++m) {

@@ -11,6 +11,7 @@ struct PageLine {
   int Number = 0;  // line index in the content tables
   std::string_view Text;
   std::string_view Colour;
+  char Rule = '0';
 };
 
 // Fills the content store with the issue (other tests put their own lines in it) and returns the
@@ -21,7 +22,8 @@ inline std::vector<PageLine> PageLines(int d) {
   std::vector<PageLine> lines;
   for (int line = 1; line < MaxLine && Content.ContentText[line][d].substr(0, 5) != "<END>";
        ++line) {
-    lines.push_back({line, Content.ContentText[line][d], Content.ContentColour[line][d]});
+    lines.push_back({line, Content.ContentText[line][d], Content.ContentColour[line][d],
+                     Content.ContentRule[line][d].empty() ? '0' : Content.ContentRule[line][d][0]});
   }
   return lines;
 }

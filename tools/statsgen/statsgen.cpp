@@ -7,14 +7,25 @@
 #include <map>
 #include <sstream>
 
+#include "common/rounding.h"
+
 namespace {
 
 constexpr std::string_view kHeader = "group,date,type,title,size_mb,files";
 constexpr int kPageWidth = 80;
 constexpr int kLargestShown = 10;
 constexpr int kLatestShown = 10;
-constexpr std::array<const char*, 12> kMonthNames = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                                     "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+constexpr std::array<const char*, 12> kMonthNames = {
+    "January", "February", "March",     "April",   "May",      "June",
+    "July",    "August",   "September", "October", "November", "December"};
+
+// "Jan", or with the year "Jan 2004": the month as the pages write it in tables.
+std::string ShortMonth(int month) {
+  return std::string(kMonthNames[month - 1]).substr(0, 3);
+}
+std::string ShortMonth(const Release& r) {
+  return ShortMonth(r.month) + " " + std::to_string(r.year);
+}
 
 bool IsLeapYear(int y) {
   return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
@@ -270,7 +281,7 @@ void EmitMonthChart(Page& page, const GroupStats& g, int year, int lastMonth, in
   for (int m = 1; m <= lastMonth; ++m) {
     const auto it = g.perMonth.find(year * 100 + m);
     const Tally t = it == g.perMonth.end() ? Tally{} : it->second;
-    std::string line = "  " + std::string(kMonthNames[m - 1]) + " │";
+    std::string line = "  " + ShortMonth(m) + " │";
     line += Span('P', Repeat("█", t.iso * perRelease));
     line += Span('M', Repeat("▓", t.dox * perRelease));
     // Appended piece by piece: GCC 12 at -O3 reports a false -Wrestrict for " " + std::string&&.
@@ -281,21 +292,24 @@ void EmitMonthChart(Page& page, const GroupStats& g, int year, int lastMonth, in
   Emit(page, "      └" + Repeat("─", 60));
 }
 
+// The year chart: a bar of whole blocks, rounded to the nearest (BarBlocks), then the
+// releases, ISO/DOX and size, each under its heading.
 void EmitYearChart(Page& page, const GroupStats& g, int perBlock) {
-  Emit(page, "  " + Span('D', "Releases per year") + "               " + Span('S', "▒") +
-                 Span('2', " one block = " + std::to_string(perBlock) + " releases") + "    " +
-                 Span('2', "ISO/DOX       size"));
+  const std::string scale = " one block = " + std::to_string(perBlock) + " releases";
+  Emit(page, "  " + Span('D', "Releases per year") + "  " + Span('S', "▒") + Span('2', scale) +
+                 std::string(static_cast<size_t>(28 - VisibleWidth(scale)), ' ') +
+                 Span('H', "Rel") + "  " + Span('H', "ISO/DOX") + "  " + Span('H', "Size (MB)"));
   const int first = g.perYear.begin()->first;
   const int last = g.perYear.rbegin()->first;
   for (int y = first; y <= last; ++y) {
     const auto it = g.perYear.find(y);
     const Tally t = it == g.perYear.end() ? Tally{} : it->second;
-    const long blocks = (t.Releases() + perBlock - 1) / perBlock;
+    const long blocks = BarBlocks(static_cast<double>(t.Releases()), perBlock);
     std::string line = "  " + std::to_string(y) + " │" + Span('S', Repeat("▒", blocks));
     line += std::string(static_cast<size_t>(41 - blocks), ' ');
-    line += Span('1', PadLeft(std::to_string(t.Releases()), 4));
-    line += "  " + PadLeft(std::to_string(t.iso) + "/" + std::to_string(t.dox), 7);
-    line += "  " + Span('G', PadLeft(Grouped(t.sizeMb) + " MB", 12));
+    line += Span('1', PadLeft(Grouped(t.Releases()), 4));
+    line += "  " + PadLeft(Grouped(t.iso) + "/" + Grouped(t.dox), 7);
+    line += "  " + Span('G', PadLeft(Grouped(t.sizeMb), 9));
     Emit(page, line);
   }
 }
@@ -373,11 +387,10 @@ void EmitGroup(Page& page, const GroupStats& g, int dataYear, int dataLastMonth,
                                   PadLeft("Total", 8) + PadLeft("Points", 9) +
                                   PadLeft("Size (MB)", 14) + PadLeft("Files", 10)));
   auto row = [&](const std::string& label, const Tally& t) {
-    return "  " + Span('2', PadRight(label, 10)) + Span('1', PadLeft(std::to_string(t.iso), 6)) +
-           Span('1', PadLeft(std::to_string(t.dox), 7)) +
-           Span('1', PadLeft(std::to_string(t.Releases()), 8)) +
-           Span('E', PadLeft(std::to_string(t.Points()), 9)) +
-           Span('G', PadLeft(Grouped(t.sizeMb), 14)) + Span('1', PadLeft(Grouped(t.files), 10));
+    return "  " + Span('2', PadRight(label, 10)) + Span('1', PadLeft(Grouped(t.iso), 6)) +
+           Span('1', PadLeft(Grouped(t.dox), 7)) + Span('1', PadLeft(Grouped(t.Releases()), 8)) +
+           Span('E', PadLeft(Grouped(t.Points()), 9)) + Span('G', PadLeft(Grouped(t.sizeMb), 14)) +
+           Span('1', PadLeft(Grouped(t.files), 10));
   };
   Emit(page, row(std::to_string(dataYear), g.lastYear));
   Emit(page, row("All time", g.allTime));
@@ -419,10 +432,10 @@ void EmitGroup(Page& page, const GroupStats& g, int dataYear, int dataLastMonth,
       [](const auto& a, const auto& b) { return a.second.Releases() < b.second.Releases(); });
   const int firstMonth = first.year * 12 + first.month;
   const int lastMonthAll = last.year * 12 + last.month;
-  char buf[128];
-  std::snprintf(buf, sizeof buf, "%04d-%02d", busiest->first / 100, busiest->first % 100);
+  const std::string busiestName = std::string(kMonthNames[busiest->first % 100 - 1]) + " " +
+                                  std::to_string(busiest->first / 100);
   Emit(page,
-       "  " + Span('D', "Busiest month") + " " + Span('1', buf) + " with " +
+       "  " + Span('D', "Busiest month") + " " + Span('1', busiestName) + " with " +
            Span('1', std::to_string(busiest->second.Releases())) + " releases.  " +
            Span('2', "Active in ") + Span('1', std::to_string(g.perMonth.size())) +
            Span('2', " of its " + std::to_string(lastMonthAll - firstMonth + 1) + " months."));
@@ -572,18 +585,18 @@ StatsPage RenderGroupStats(const std::vector<Release>& releases) {
   Emit(page, "  release this year by all-time points. Sizes are as released.");
   Emit(page, "");
   Emit(page,
-       "  " + Span('H', " #  " + PadRight("Group", 12) + PadLeft(y, 6) + PadLeft("Pts", 5) +
-                            PadLeft("All-time", 12) + PadLeft("Pts", 5) + "   First      Latest"));
+       "  " + Span('H', " #  " + PadRight("Group", 12) + PadLeft(y, 6) + PadLeft("Pts", 6) +
+                            PadLeft("All-time", 11) + PadLeft("Pts", 7) + "   First      Latest"));
   for (const GroupStats* g : order) {
     std::string line = "  " + PadLeft(std::to_string(g->rankLastYear > 0 ? g->rankLastYear : 0), 2);
     if (g->rankLastYear == 0) line = "   -";
     line += "  " + Span('D', PadRight(g->name, 12));
-    line += Span('1', PadLeft(std::to_string(g->lastYear.Releases()), 6));
-    line += Span('E', PadLeft(std::to_string(g->lastYear.Points()), 5));
-    line += Span('1', PadLeft(std::to_string(g->allTime.Releases()), 12));
-    line += Span('E', PadLeft(std::to_string(g->allTime.Points()), 5));
-    line += "   " + Span('3', SortableDate(*g->releases.front()).substr(0, 7)) + "    " +
-            Span('3', SortableDate(*g->releases.back()).substr(0, 7));
+    line += Span('1', PadLeft(Grouped(g->lastYear.Releases()), 6));
+    line += Span('E', PadLeft(Grouped(g->lastYear.Points()), 6));
+    line += Span('1', PadLeft(Grouped(g->allTime.Releases()), 11));
+    line += Span('E', PadLeft(Grouped(g->allTime.Points()), 7));
+    line += "   " + Span('3', ShortMonth(*g->releases.front())) + "   " +
+            Span('3', ShortMonth(*g->releases.back()));
     Emit(page, line);
   }
   for (const GroupStats* g : order) {
