@@ -65,8 +65,7 @@ int32_t RetriggerVolume(int32_t volume, uint8_t action) {
   }
 }
 
-void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell, uint8_t x,
-                 uint8_t y) {
+void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, uint8_t x, uint8_t y) {
   ModuleSong& song = *machine.Song;
   switch (x) {
     case ExtendedFinePortamentoUp:
@@ -106,8 +105,7 @@ void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cel
       c.UpdateFlags |= UpdateVolume;
       break;
     case ExtendedNoteDelay:
-      // A delayed key-off leaves the sounding note alone until its tick.
-      if (y != 0 && cell.Note != NoteKeyOff)
+      if (y != 0)
         c.UpdateFlags &= ~(UpdateFrequency | UpdateVolume | UpdatePanning | UpdateStartNote);
       break;
     case ExtendedPatternDelay:
@@ -134,17 +132,26 @@ void ExtendedTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& ce
       break;
     case ExtendedNoteDelay:
       if (y == 0) break;  // ED0 played its cell on the row tick
-      if (cell.Note == NoteKeyOff) {
-        // A delayed key-off releases the note on its tick and never starts one.
-        if (tick == y) {
-          c.KeyOff = 1;
-          if (!(instrument.VolumeType & EnvelopeOn)) c.VolumeEnvelope.Output = 0;
-          c.UpdateFlags |= UpdateVolume;
-        }
-      } else if (tick != y) {
+      if (tick != y) {
         c.UpdateFlags &= ~(UpdateFrequency | UpdateVolume | UpdatePanning | UpdateStartNote);
-      } else {
+      } else if (cell.Note == NoteKeyOff) {
+        // A delayed key-off releases the note and, as every delayed cell does, starts its
+        // envelopes and fadeout again without restarting the sample: with a volume envelope the
+        // note sounds on from the envelope's start, without one it stays silent unless the
+        // instrument number or the volume byte sets a volume.
+        KeyOff(c, instrument);
+        const int32_t volume = c.Volume, panning = c.Panning;
         ResetChannel(c, sample);
+        if (cell.Instrument == 0) {
+          c.Volume = volume;
+          c.Panning = panning;
+        }
+        if (cell.Volume != 0) VolumeColumn(c, cell.Volume);
+      } else {
+        // The cell's note, or without one the channel's last note, starts on the sample of the
+        // channel's instrument now.
+        ResetChannel(c, sample);
+        SetNotePeriod(*machine.Song, c, sample, c.Note, sample.Finetune);
         c.Period = c.NotePeriod;
         c.UpdateFlags |= UpdateFrequency;
         if (cell.Volume != 0) VolumeColumn(c, cell.Volume);
@@ -410,7 +417,7 @@ void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
       break;
     }
     case EffectExtended:
-      ExtendedRow(machine, c, cell, x, y);
+      ExtendedRow(machine, c, x, y);
       break;
     case EffectSetSpeed:
       if (p < 32) {
@@ -540,6 +547,9 @@ void EffectTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell
       break;
     case EffectTremor:
       DoTremor(c);
+      break;
+    case EffectKeyOff:
+      if (p != 0 && tick == p) KeyOff(c, instrument);
       break;
     default:
       break;

@@ -321,6 +321,12 @@ void ProcessEnvelope(ModuleChannel& channel, ModuleEnvelopeState& state,
                      const ModuleEnvelopePoint* points, uint8_t count, uint8_t type,
                      uint8_t sustain, uint8_t loopStart, uint8_t loopEnd, uint8_t flag);
 int32_t AmigaPeriod(int32_t realNote, int32_t finetune);
+// Sets the channel's real note and note period for its note (0-based) played on `sample`.
+void SetNotePeriod(const ModuleSong& song, ModuleChannel& channel, const ModuleSample& sample,
+                   int32_t note, int32_t finetune);
+// Releases the note: its envelopes leave their sustain points and the fadeout runs; an
+// instrument without a volume envelope falls silent (volume 0) until a volume is set again.
+void KeyOff(ModuleChannel& channel, const ModuleInstrument& instrument);
 // Frequency in Hz with the song's table, 100 Hz at least (0 when an Amiga period sum is 0).
 int32_t PeriodToFrequency(const ModuleSong& song, int32_t period, int32_t periodDelta);
 // Keeps unlimited slides from overflowing the period arithmetic.

@@ -57,6 +57,13 @@ void ChannelVolumes(MixVoice& voice) {
   voice.RightVolume = voice.Panning * voice.Volume / 255;
 }
 
+// The tick that a note delay EDx holds its cell back to, x; 0 for a cell played on the row tick
+// (ED0 included).
+int32_t DelayTick(const ModuleCell& cell) {
+  const bool delay = cell.Effect == EffectExtended && (cell.Parameter >> 4) == ExtendedNoteDelay;
+  return delay ? cell.Parameter & 15 : 0;
+}
+
 const ModuleCell* RowCells(const ModuleSong& song) {
   const ModulePattern& pattern = song.Patterns[song.OrderTable[song.OrderPosition]];
   return pattern.Cells + size_t(song.Row) * song.Channels;
@@ -82,6 +89,20 @@ int32_t AmigaPeriod(int32_t realNote, int32_t finetune) {
   }
   int32_t p1 = p(131 - realNote);
   return p0 + ((p0 - p1) * finetune) / -128;
+}
+
+void SetNotePeriod(const ModuleSong& song, ModuleChannel& channel, const ModuleSample& sample,
+                   int32_t note, int32_t finetune) {
+  channel.RealNote = uint8_t(sample.RelativeNote + note);
+  channel.NotePeriod = song.Flags & SongLinearFrequencies
+                           ? 7680 - channel.RealNote * 64 - finetune / 2
+                           : AmigaPeriod(channel.RealNote, finetune);
+}
+
+void KeyOff(ModuleChannel& channel, const ModuleInstrument& instrument) {
+  channel.KeyOff = 1;
+  if (!(instrument.VolumeType & EnvelopeOn)) channel.Volume = 0;
+  channel.UpdateFlags |= UpdateVolume;
 }
 
 int32_t PeriodToFrequency(const ModuleSong& song, int32_t period, int32_t periodDelta) {
@@ -213,21 +234,24 @@ void DoRow(ModuleMachine& machine) {
   song.NextOrder = -1;
   machine.JumpSeen = false;
   const ModuleCell* cells = RowCells(song);
-  const bool linear = song.Flags & SongLinearFrequencies;
   for (int i = 0; i < song.Channels; ++i) {
     ModuleChannel& c = machine.Channels[i];
     const ModuleCell& cell = cells[i];
-    // The volume column's tone portamento (Mx) takes a note as its target just as effect 3 does.
-    bool tonePortamento = cell.Effect == EffectTonePortamento ||
-                          cell.Effect == EffectTonePortamentoVolumeSlide ||
-                          (cell.Volume >> 4) == VolumeTonePortamento;
-    bool hasNote = cell.Note >= 1 && cell.Note <= 254;
-    const bool extended = cell.Effect == EffectExtended;
-    // EDx with x from 1 holds the cell back to tick x; ED0 plays it on the row tick.
-    const bool noteDelay =
-        extended && (cell.Parameter >> 4) == ExtendedNoteDelay && (cell.Parameter & 15) != 0;
-    const bool keyOffCell = cell.Note == NoteKeyOff || cell.Effect == EffectKeyOff;
-    if (cell.Instrument != 0 && !tonePortamento) c.Instrument = uint8_t(cell.Instrument - 1);
+    const bool noteDelay = DelayTick(cell) != 0;
+    // K00 keys off on the row tick in place of the cell's note; K with a parameter keys off on
+    // that tick of the row (EffectTick) after the note has started.
+    const bool keyOffCell =
+        cell.Note == NoteKeyOff || (cell.Effect == EffectKeyOff && cell.Parameter == 0);
+    // The volume column's tone portamento (Mx) takes a note as its target just as effect 3
+    // does, unless a note delay plays the cell as a delayed note.
+    const bool tonePortamento = cell.Effect == EffectTonePortamento ||
+                                cell.Effect == EffectTonePortamentoVolumeSlide ||
+                                ((cell.Volume >> 4) == VolumeTonePortamento && !noteDelay);
+    const bool hasNote = cell.Note >= 1 && cell.Note <= 254 && !keyOffCell;
+    // A key-off releases the instrument that sounds: an instrument number next to it does not
+    // switch to another one.
+    if (cell.Instrument != 0 && !tonePortamento && !keyOffCell)
+      c.Instrument = uint8_t(cell.Instrument - 1);
     if (hasNote && !tonePortamento) c.Note = uint8_t(cell.Note - 1);
     ModuleInstrument* instrument;
     ModuleSample* sample;
@@ -242,20 +266,21 @@ void DoRow(ModuleMachine& machine) {
     if (hasNote) {
       // E5y plays this row's note with finetune (y - 8) x 16; the sample keeps its own.
       int32_t finetune = sample->Finetune;
-      if (extended && (cell.Parameter >> 4) == ExtendedSetFinetune)
+      if (cell.Effect == EffectExtended && (cell.Parameter >> 4) == ExtendedSetFinetune)
         finetune = ((cell.Parameter & 15) - 8) * 16;
-      c.RealNote = uint8_t(sample->RelativeNote + cell.Note - 1);
-      c.NotePeriod =
-          linear ? 7680 - c.RealNote * 64 - finetune / 2 : AmigaPeriod(c.RealNote, finetune);
+      SetNotePeriod(song, c, *sample, cell.Note - 1, finetune);
       if (!tonePortamento) c.Period = c.NotePeriod;
       c.UpdateFlags = UpdateStartNote;
     }
     c.PeriodDelta = 0;
     c.UpdateFlags |= UpdateFrequency | UpdateVolume;
+    // A delayed key-off acts on its tick (EffectTick).
+    if (keyOffCell && !noteDelay) KeyOff(c, *instrument);
     if (cell.Instrument != 0) {
-      if (keyOffCell && (instrument->VolumeType & EnvelopeOn)) {
+      if (keyOffCell) {
         // Next to a key-off the instrument number restores volume and panning only: the note is
-        // being released, so its envelopes and fadeout go on instead of starting again.
+        // being released, so its envelopes and fadeout go on instead of starting again (and an
+        // instrument without a volume envelope sounds on at that volume).
         c.Volume = sample->DefaultVolume;
         c.Panning = int32_t(sample->DefaultPanning);
         c.UpdateFlags |= UpdateVolume | UpdatePanning;
@@ -263,14 +288,12 @@ void DoRow(ModuleMachine& machine) {
         ResetChannel(c, *sample);
       }
     }
-    if (cell.Volume != 0) VolumeColumn(c, cell.Volume);
-    // A delayed key-off acts on its tick (EffectTick).
-    if (keyOffCell && !(noteDelay && cell.Note == NoteKeyOff)) c.KeyOff = 1;
-    if (!(instrument->VolumeType & EnvelopeOn) && c.KeyOff) c.VolumeEnvelope.Output = 0;
+    // A delayed cell's volume byte acts on its tick.
+    if (cell.Volume != 0 && !noteDelay) VolumeColumn(c, cell.Volume);
     Envelopes(c, *instrument);
     Fadeout(c, *instrument);
     EffectRow(machine, c, cell, *instrument, *sample);
-    if (noteDelay && cell.Note != NoteKeyOff) {
+    if (noteDelay) {
       // Note delay: the row changes nothing yet; period, volume and panning stay as they were.
       c.Period = oldPeriod;
       c.Volume = oldVolume;
@@ -295,7 +318,8 @@ void DoTick(ModuleMachine& machine) {
     c.UpdateFlags = 0;
     Envelopes(c, *instrument);
     Fadeout(c, *instrument);
-    VolumeColumnTick(c, cell.Volume);
+    // A delayed cell's volume byte starts on the cell's tick, as on a row tick.
+    if (song.Tick > DelayTick(cell)) VolumeColumnTick(c, cell.Volume);
     EffectTick(machine, c, cell, *instrument, *sample);
     DoAutoVibrato(c, *instrument);
     UpdateVoice(machine, c, *sample);

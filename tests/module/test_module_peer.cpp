@@ -3,15 +3,14 @@
 // The players differ in ramps, interpolation and volume curves, so only timing and pitch are
 // compared, each with a tolerance stated below.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdio>
-#include <fstream>
 #include <string>
 
+#include "tests/module/module_peer_util.h"
 #include "tests/module/module_test_util.h"
 
 namespace {
@@ -22,50 +21,6 @@ struct Note {
   double onsetMs;
   double hz;
 };
-
-bool HavePeer(const char* name) {
-  std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
-  return std::system(command.c_str()) == 0;
-}
-
-std::string TempPath(const std::string& name) {
-  return "/tmp/qm_peer_" + std::to_string(getpid()) + "_" + name;
-}
-
-// Reads the data chunk of a 16-bit stereo WAV file into a mono signal.
-std::vector<float> ReadWavMono(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<float> mono;
-  size_t p = 12;
-  while (p + 8 <= bytes.size()) {
-    uint32_t size = uint8_t(bytes[p + 4]) | uint8_t(bytes[p + 5]) << 8 |
-                    uint8_t(bytes[p + 6]) << 16 | uint32_t(uint8_t(bytes[p + 7])) << 24;
-    if (std::string(&bytes[p], 4) == "data") {
-      size_t end = std::min(bytes.size(), p + 8 + size);
-      for (size_t i = p + 8; i + 4 <= end; i += 4) {
-        int16_t l = int16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
-        int16_t r = int16_t(uint8_t(bytes[i + 2]) | uint8_t(bytes[i + 3]) << 8);
-        mono.push_back((float(l) + float(r)) * 0.5f);
-      }
-      break;
-    }
-    p += 8 + size + (size & 1);
-  }
-  return mono;
-}
-
-std::vector<float> ReadRawMono(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<float> mono;
-  for (size_t i = 0; i + 4 <= bytes.size(); i += 4) {
-    int16_t l = int16_t(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8);
-    int16_t r = int16_t(uint8_t(bytes[i + 2]) | uint8_t(bytes[i + 3]) << 8);
-    mono.push_back((float(l) + float(r)) * 0.5f);
-  }
-  return mono;
-}
 
 // Onsets: the 1 ms peak level rises through a third of the loudest level after at least 10 ms
 // below it. Pitch: zero crossings (interpolated) over the note's steady middle.
@@ -139,37 +94,7 @@ XmModule PeerSong(bool linear) {
 
 std::vector<Note> RenderOurs(const XmModule& desc, int frames) {
   TestSong t(desc, true);
-  std::vector<int16_t> pcm = t.Render(frames);
-  std::vector<float> mono;
-  for (size_t i = 0; i < pcm.size(); i += 2) mono.push_back((float(pcm[i]) + pcm[i + 1]) * 0.5f);
-  return Analyse(mono);
-}
-
-std::vector<float> RenderPeerSignal(const char* peer, const std::vector<uint8_t>& image,
-                                    int seconds) {
-  std::string xm = TempPath("song.xm"), out = TempPath("peer.out");
-  {
-    std::ofstream f(xm, std::ios::binary);
-    f.write(reinterpret_cast<const char*>(image.data()), long(image.size()));
-  }
-  std::string command;
-  const std::string s = std::to_string(seconds);
-  if (std::string(peer) == "xmp") {
-    command = "xmp -q -f 44100 -t " + s + " -c " + xm + " > " + out + " 2>/dev/null";
-  } else {
-    command =
-        "openmpt123 --batch --quiet --force --samplerate 44100 --channels 2 --no-float "
-        "--end-time " +
-        s + " --output " + out + ".wav " + xm + " >/dev/null 2>&1";
-  }
-  int status = std::system(command.c_str());
-  std::vector<float> mono =
-      std::string(peer) == "xmp" ? ReadRawMono(out) : ReadWavMono(out + ".wav");
-  std::remove(xm.c_str());
-  std::remove(out.c_str());
-  std::remove((out + ".wav").c_str());
-  if (status != 0) return {};
-  return mono;
+  return Analyse(MonoOf(t.Render(frames)));
 }
 
 // The peer song ends after 7.6 s; the peers stop there.
@@ -297,9 +222,7 @@ TEST(ModulePeer, EmbeddedModulesAgreeWithPeers) {
     const int seconds = 20;
     TestSong t(image, true);
     ASSERT_NE(t.song, nullptr);
-    std::vector<int16_t> pcm = t.Render(seconds * MixRate);
-    std::vector<float> ours;
-    for (size_t i = 0; i < pcm.size(); i += 2) ours.push_back((float(pcm[i]) + pcm[i + 1]) * 0.5f);
+    std::vector<float> ours = MonoOf(t.Render(seconds * MixRate));
     std::vector<std::pair<double, double>> ourPeaks = DominantFrequencies(ours, 190);
     for (const char* peer : {"xmp", "openmpt123"}) {
       ASSERT_TRUE(HavePeer(peer)) << peer << " is not installed (make test-deps installs it)";
@@ -352,200 +275,10 @@ TEST(ModulePeer, OpenmptAmigaTable) {
   Compare("openmpt123", false);
 }
 
-namespace {
-
-// Level (dB below the render's loudest window) and pitch (Hz, 0 when too quiet to tell) of each
-// 20 ms window of a render.
-struct Window {
-  double db;
-  double hz;
-};
-
-std::vector<Window> Windows(const std::vector<float>& s, size_t count) {
-  const size_t n = MixRate / 50;
-  std::vector<Window> w;
-  double loudest = 1e-9;
-  std::vector<double> rms;
-  for (size_t i = 0; i < count && (i + 1) * n <= s.size(); ++i) {
-    double sum = 0;
-    for (size_t k = 0; k < n; ++k) sum += double(s[i * n + k]) * s[i * n + k];
-    rms.push_back(std::sqrt(sum / double(n)));
-    loudest = std::max(loudest, rms.back());
-  }
-  for (size_t i = 0; i < rms.size(); ++i) {
-    Window x{20.0 * std::log10(std::max(rms[i], 1e-9) / loudest), 0.0};
-    if (x.db > -30.0) {
-      double first = -1, last = -1;
-      int crossings = 0;
-      for (size_t k = i * n; k + 1 < (i + 1) * n; ++k) {
-        if ((s[k] < 0) != (s[k + 1] < 0) && s[k] != s[k + 1]) {
-          double t = double(k) + double(s[k]) / double(s[k] - s[k + 1]);
-          if (first < 0) first = t;
-          last = t;
-          ++crossings;
-        }
-      }
-      if (crossings > 4) x.hz = (crossings - 1) / 2.0 / ((last - first) / MixRate);
-    }
-    w.push_back(x);
-  }
-  return w;
-}
-
-// Levels are compared where a note sounds clearly (above -24 dB) or not at all (below -40 dB):
-// the tail of a fade in between is shaped by each player's own volume resolution.
-bool Comparable(const Window& a) {
-  return a.db > -24.0 || a.db < -40.0;
-}
-
-bool SameLevel(const Window& a, const Window& b) {
-  const bool silentA = a.db < -40.0, silentB = b.db < -40.0;
-  return silentA == silentB && (silentA || std::fabs(a.db - b.db) <= 6.0);
-}
-
-bool SamePitch(const Window& a, const Window& b) {
-  if (a.hz == 0.0 || b.hz == 0.0) return a.hz == b.hz;
-  return std::fabs(1200.0 * std::log2(a.hz / b.hz)) <= 25.0;
-}
-
-// Renders `desc` for `seconds` with ours and both peers and, in every 20 ms window where xmp and
-// openmpt123 agree on the level (within 6 dB, or both silent) or the pitch (within 25 cents),
-// expects ours to agree with one of them too. Windows where the peers disagree with each other
-// are left out, and so are the windows at a note's start or end (a level step of more than 6 dB
-// to a neighbouring window), where each player's own ramp decides; at least `minShare` of the
-// windows must be compared, so the case still says something.
-void ExpectAgreementWherePeersAgree(const char* name, const XmModule& desc, int seconds,
-                                    double minShare = 0.6) {
-  ASSERT_TRUE(HavePeer("xmp") && HavePeer("openmpt123")) << "make test-deps installs the peers";
-  const std::vector<uint8_t> image = WriteXm(desc);
-  const size_t count = size_t(seconds) * 50 - 5;
-  TestSong t(desc, true);
-  ASSERT_NE(t.song, nullptr) << name;
-  std::vector<int16_t> pcm = t.Render(seconds * MixRate);
-  std::vector<float> oursSignal;
-  for (size_t i = 0; i < pcm.size(); i += 2) {
-    oursSignal.push_back((float(pcm[i]) + pcm[i + 1]) * 0.5f);
-  }
-  std::vector<Window> ours = Windows(oursSignal, count);
-  std::vector<Window> xmp = Windows(RenderPeerSignal("xmp", image, seconds), count);
-  std::vector<Window> mpt = Windows(RenderPeerSignal("openmpt123", image, seconds), count);
-  // The peers stop at the song's end, which may fall a window short of ours.
-  const size_t common = std::min({ours.size(), xmp.size(), mpt.size()});
-  ASSERT_GE(common + 3, ours.size()) << name << ": a peer's render ended early";
-  ours.resize(common);
-  xmp.resize(common);
-  mpt.resize(common);
-  size_t levels = 0, pitches = 0;
-  if (std::getenv("QM_PEER_DUMP")) {
-    for (size_t i = 0; i < ours.size(); ++i) {
-      std::printf("%s %3zu %7.1f %7.1f %7.1f | %6.1f %6.1f %6.1f\n", name, i, ours[i].db, xmp[i].db,
-                  mpt[i].db, ours[i].hz, xmp[i].hz, mpt[i].hz);
-    }
-  }
-  auto edge = [&](size_t i) {
-    const double before = i > 0 ? xmp[i - 1].db : xmp[i].db;
-    const double after = i + 1 < xmp.size() ? xmp[i + 1].db : xmp[i].db;
-    return std::fabs(std::max(before, -60.0) - std::max(xmp[i].db, -60.0)) > 6.0 ||
-           std::fabs(std::max(after, -60.0) - std::max(xmp[i].db, -60.0)) > 6.0;
-  };
-  for (size_t i = 0; i < ours.size(); ++i) {
-    const bool clear = Comparable(ours[i]) && Comparable(xmp[i]) && Comparable(mpt[i]) && !edge(i);
-    if (!clear) continue;
-    if (SameLevel(xmp[i], mpt[i])) {
-      ++levels;
-      EXPECT_TRUE(SameLevel(ours[i], xmp[i]) || SameLevel(ours[i], mpt[i]))
-          << name << ": window " << i << " (" << i * 20 << " ms) level " << ours[i].db
-          << " dB, peers " << xmp[i].db << " and " << mpt[i].db << " dB";
-    }
-    if (xmp[i].hz != 0.0 && SamePitch(xmp[i], mpt[i])) {
-      ++pitches;
-      EXPECT_TRUE(SamePitch(ours[i], xmp[i]) || SamePitch(ours[i], mpt[i]))
-          << name << ": window " << i << " (" << i * 20 << " ms) " << ours[i].hz << " Hz, peers "
-          << xmp[i].hz << " and " << mpt[i].hz << " Hz";
-    }
-  }
-  std::printf("%s: level compared in %zu of %zu windows, pitch in %zu\n", name, levels, ours.size(),
-              pitches);
-  EXPECT_GE(double(levels), minShare * double(ours.size())) << name;
-}
-
-// A one-channel song on the linear table: a 16-bit sine instrument, speed 6 (120 ms rows).
-XmModule RuleSong(const std::vector<std::pair<int, XmCell>>& cells, int rows = 24) {
-  XmModule desc;
-  desc.Flags = 1;
-  XmInstrument ins;
-  XmSample s;
-  s.SixteenBit = true;
-  s.Frames = SineCycle(64, 20000);
-  s.Loop = 1;
-  s.LoopLength = 64;
-  ins.Samples.push_back(s);
-  desc.Instruments.push_back(ins);
-  XmPattern p;
-  p.Rows = rows;
-  for (const auto& [row, cell] : cells) p.At(row, 0, 1) = cell;
-  desc.Patterns.push_back(p);
-  return desc;
-}
-
-}  // namespace
-
-// The replay rules that real-world files depend on, each beside its neighbours, against both
-// peers: a tone portamento in the volume column, a delayed key-off, ED0, E5y for one row, a
-// key-off next to an instrument number, a pattern header longer than nine bytes and envelope
-// values above 64.
-TEST(ModulePeer, ReplayRulesAgreeWherePeersAgree) {
-  // Mx slides from C-4 to G-4 at 0x40 a tick over rows 4..7; a set-volume byte next to a note
-  // (row 10) starts it at once.
-  ExpectAgreementWherePeersAgree("volume-column portamento",
-                                 RuleSong({{0, Cell(49, 1)},
-                                           {4, Cell(56, 1, 0xF4)},
-                                           {5, Cell(0, 0, 0xF0)},
-                                           {6, Cell(0, 0, 0xF0)},
-                                           {10, Cell(61, 1, 0x30)},
-                                           {14, Cell(97)}}),
-                                 3);
-  // A key-off delayed to tick 3 silences the note then, without restarting it; a note delayed
-  // by ED3 starts on tick 3.
-  ExpectAgreementWherePeersAgree("delayed key-off",
-                                 RuleSong({{0, Cell(49, 1)},
-                                           {4, Cell(97, 0, 0, 0x0E, 0xD3)},
-                                           {8, Cell(56, 1, 0, 0x0E, 0xD3)},
-                                           {12, Cell(97)}}),
-                                 3);
-  // ED0 plays on the row tick, beside a note without a delay.
-  ExpectAgreementWherePeersAgree(
-      "note delay 0",
-      RuleSong({{0, Cell(49, 1, 0, 0x0E, 0xD0)}, {4, Cell(97)}, {8, Cell(56, 1)}, {12, Cell(97)}}),
-      3);
-  // E5y tunes its own row only: -128 (E50), then the plain note, then +112 (E5F).
-  ExpectAgreementWherePeersAgree("set finetune",
-                                 RuleSong({{0, Cell(49, 1, 0, 0x0E, 0x50)},
-                                           {4, Cell(49, 1)},
-                                           {8, Cell(49, 1, 0, 0x0E, 0x5F)},
-                                           {12, Cell(49, 1)},
-                                           {16, Cell(97)}}),
-                                 3);
-  // A key-off next to the instrument number with a sustained volume envelope and a fadeout: the
-  // note fades instead of being cut (where the peers agree).
-  XmModule fade = RuleSong({{0, Cell(49, 1)}, {4, Cell(97, 1)}, {12, Cell(56, 1)}, {16, Cell(97)}});
-  XmInstrument& ins = fade.Instruments[0];
-  ins.VolumeEnvelope.Points = {{0, 64}, {10, 48}, {40, 0}};
-  ins.VolumeEnvelope.Type = EnvelopeOn | EnvelopeSustain;
-  ins.VolumeEnvelope.Sustain = 1;
-  ins.Fadeout = 0x0400;
-  ExpectAgreementWherePeersAgree("key-off beside an instrument", fade, 3, 0.5);
-  // Envelope values above 64 are taken as 64.
-  XmModule loud = RuleSong({{0, Cell(49, 1)}, {8, Cell(97)}});
-  loud.Instruments[0].VolumeEnvelope.Points = {{0, 90}, {20, 64}, {40, 32}};
-  loud.Instruments[0].VolumeEnvelope.Type = EnvelopeOn;
-  ExpectAgreementWherePeersAgree("envelope above 64", loud, 2);
-}
-
 // A pattern header of 13 bytes (four unknown bytes before the packed data) plays as the same
 // pattern with the usual 9-byte header, in ours and in both peers.
 TEST(ModulePeer, LongPatternHeaderPlaysLikeTheUsualOne) {
-  const XmModule desc = RuleSong({{0, Cell(49, 1)}, {4, Cell(56, 1)}, {8, Cell(97)}}, 12);
+  const XmModule desc = OneChannelSong({{0, Cell(49, 1)}, {4, Cell(56, 1)}, {8, Cell(97)}}, 12);
   std::vector<uint8_t> image = WriteXm(desc);
   const size_t header = 60 + 276;  // the header, then the first pattern's header
   ASSERT_EQ(image[header], 9);

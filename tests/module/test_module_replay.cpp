@@ -219,84 +219,6 @@ TEST(ModuleReplay, PanningFollowsTheFormat) {
   }
 }
 
-TEST(ModuleReplay, NoteDelayZeroPlaysOnTheRowTick) {
-  // ED0 next to a note with a volume slide of 3 (0x63): the note starts on the row tick as if
-  // there were no delay, and the slide reaches the voice on every tick: 61 on the row tick, then
-  // 58, 55, 52, 49, 46.
-  XmModule desc = OneChannelSong({{0, Cell(49, 1, 0x63, 0x0E, 0xD0)}});
-  TestSong t(desc);
-  t.Tick();
-  EXPECT_NE(t.Voice(0).Sample, nullptr);
-  EXPECT_EQ(t.Channel(0).Period, 4608);
-  EXPECT_EQ(t.Channel(0).Volume, 61);
-  int32_t voiceVolume = t.Voice(0).Volume;
-  t.Ticks(5);
-  EXPECT_EQ(t.Channel(0).Volume, 46);
-  EXPECT_LT(t.Voice(0).Volume, voiceVolume);
-
-  // ED0 next to a key-off releases at once: without an envelope the note is silent on the row.
-  XmModule off = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97, 0, 0, 0x0E, 0xD0)}});
-  TestSong k(off);
-  k.Ticks(7);
-  EXPECT_EQ(k.Channel(0).KeyOff, 1);
-  EXPECT_EQ(k.Voice(0).Volume, 0);
-}
-
-TEST(ModuleReplay, DelayedKeyOffReleasesOnItsTick) {
-  // Without a volume envelope: row 1 holds a key-off with ED3. The note plays on through ticks
-  // 6..8 and falls silent on tick 9 (tick 3 of row 1) on the same voice, never restarted.
-  XmModule plain = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97, 0, 0, 0x0E, 0xD3)}});
-  TestSong t(plain);
-  t.Ticks(6);
-  MixVoice* voice = &t.Voice(0);
-  int32_t sounding = voice->Volume;
-  ASSERT_GT(sounding, 0);
-  for (int tick = 0; tick < 3; ++tick) {
-    t.Tick();
-    EXPECT_EQ(t.Channel(0).KeyOff, 0) << tick;
-    EXPECT_EQ(voice->Volume, sounding) << tick;
-  }
-  voice->Position = 11;
-  t.Tick();
-  EXPECT_EQ(t.Channel(0).KeyOff, 1);
-  EXPECT_EQ(&t.Voice(0), voice);
-  EXPECT_EQ(voice->Volume, 0);
-  EXPECT_EQ(voice->Position, 11u);  // no new start
-  t.Ticks(2);
-  EXPECT_EQ(voice->Volume, 0);
-
-  // With a volume envelope 64 -> 32 (sustain at point 1, tick 4) -> 0 at tick 8 and fadeout
-  // 0x800 (0x1000 a tick): the envelope holds 32 until tick 9, where the key-off lands after
-  // that tick's envelope step. From tick 10 it leaves the sustain point (32, 24, 16) and the
-  // fadeout runs (61,440, 57,344, 53,248), all carried to the same voice.
-  XmModule env = plain;
-  XmInstrument& ins = env.Instruments[0];
-  ins.VolumeEnvelope.Points = {{0, 64}, {4, 32}, {8, 0}};
-  ins.VolumeEnvelope.Type = EnvelopeOn | EnvelopeSustain;
-  ins.VolumeEnvelope.Sustain = 1;
-  ins.Fadeout = 0x0800;
-  TestSong e(env);
-  e.Ticks(9);
-  voice = &e.Voice(0);
-  e.Tick();
-  ModuleChannel& c = e.Channel(0);
-  EXPECT_EQ(c.KeyOff, 1);
-  EXPECT_EQ(c.VolumeEnvelope.Output, 32);
-  EXPECT_EQ(c.FadeoutVolume, 65536);
-  std::vector<int32_t> outputs, fades, volumes;
-  for (int i = 0; i < 3; ++i) {
-    e.Tick();
-    outputs.push_back(c.VolumeEnvelope.Output);
-    fades.push_back(c.FadeoutVolume);
-    volumes.push_back(voice->Volume);
-  }
-  EXPECT_EQ(outputs, (std::vector<int32_t>{32, 24, 16}));
-  EXPECT_EQ(fades, (std::vector<int32_t>{61440, 57344, 53248}));
-  EXPECT_EQ(&e.Voice(0), voice);
-  EXPECT_GT(volumes[0], volumes[1]);
-  EXPECT_GT(volumes[1], volumes[2]);
-}
-
 TEST(ModuleReplay, SetFinetuneAppliesToItsRowOnly) {
   // Linear table, real note 48 (period 4608 at finetune 0). E5y plays the row's note with
   // finetune (y - 8) x 16: E50 gives -128, period 4608 + 64; E5F gives 112, period 4608 - 56.
@@ -359,37 +281,10 @@ TEST(ModuleReplay, VolumeColumnTonePortamentoSlidesToTheNote) {
   EXPECT_EQ(s.Channel(0).Volume, 32);
 }
 
-TEST(ModuleReplay, KeyOffNextToInstrumentOrVolumeReleases) {
-  // Volume envelope 64 -> 32 (sustain at point 1) -> 0 over ticks 0..8, fadeout 0x1000 a tick.
-  // Row 0 plays the note at volume 32; row 1 (tick 6) keys it off next to the instrument
-  // number, next to a volume byte 0x20 (volume 16), or alone. In every case the envelope leaves
-  // its sustain point from where it is (32, then 24) and the fadeout runs (61,440, 57,344); the
-  // instrument number restores the sample's volume 64 and the volume byte sets 16.
-  auto run = [](XmCell offCell) {
-    XmModule desc = OneChannelSong({{0, Cell(49, 1, 0x30)}, {1, offCell}});
-    XmInstrument& ins = desc.Instruments[0];
-    ins.VolumeEnvelope.Points = {{0, 64}, {4, 32}, {8, 0}};
-    ins.VolumeEnvelope.Type = EnvelopeOn | EnvelopeSustain;
-    ins.VolumeEnvelope.Sustain = 1;
-    ins.Fadeout = 0x0800;
-    TestSong t(desc);
-    t.Ticks(6);
-    std::vector<int32_t> trace;
-    for (int i = 0; i < 2; ++i) {
-      t.Tick();
-      const ModuleChannel& c = t.Channel(0);
-      trace.insert(trace.end(), {c.Volume, c.KeyOff, c.VolumeEnvelope.Output, c.FadeoutVolume});
-    }
-    return trace;
-  };
-  EXPECT_EQ(run(Cell(97, 1)), (std::vector<int32_t>{64, 1, 32, 61440, 64, 1, 24, 57344}));
-  EXPECT_EQ(run(Cell(97, 0, 0x20)), (std::vector<int32_t>{16, 1, 32, 61440, 16, 1, 24, 57344}));
-  EXPECT_EQ(run(Cell(97)), (std::vector<int32_t>{32, 1, 32, 61440, 32, 1, 24, 57344}));
-  EXPECT_EQ(run(Cell(0, 1, 0, 0x14, 0)),
-            (std::vector<int32_t>{64, 1, 32, 61440, 64, 1, 24, 57344}));
-
-  // An envelope that has died away (64 -> 0 over 4 ticks, no sustain) stays silent when a
-  // key-off next to the instrument number follows: the note does not come back.
+// A key-off next to the instrument number releases the note without starting its envelope again:
+// an envelope that has died away (64 -> 0 over 4 ticks, no sustain) stays silent. (The key-off
+// cells against the peers: test_module_matrix.cpp.)
+TEST(ModuleReplay, KeyOffNextToInstrumentKeepsADiedAwayNoteSilent) {
   XmModule died = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97, 1)}});
   died.Instruments[0].VolumeEnvelope.Points = {{0, 64}, {4, 0}};
   died.Instruments[0].VolumeEnvelope.Type = EnvelopeOn;
@@ -397,14 +292,4 @@ TEST(ModuleReplay, KeyOffNextToInstrumentOrVolumeReleases) {
   d.Ticks(7);
   EXPECT_EQ(d.Channel(0).VolumeEnvelope.Output, 0);
   EXPECT_EQ(d.Voice(0).Volume, 0);
-
-  // Without a volume envelope a key-off, alone or next to the instrument number, silences the
-  // note at once.
-  for (const XmCell& off : {Cell(97), Cell(97, 1)}) {
-    XmModule plain = OneChannelSong({{0, Cell(49, 1)}, {1, off}});
-    TestSong p(plain);
-    p.Ticks(7);
-    EXPECT_EQ(p.Channel(0).VolumeEnvelope.Output, 0);
-    EXPECT_EQ(p.Voice(0).Volume, 0);
-  }
 }
