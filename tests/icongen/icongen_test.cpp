@@ -1,5 +1,6 @@
-// The desktop icons: drawn again from the committed skin and big font they must equal the
-// committed PNG files pixel for pixel, in every size, with see-through corners around the plate.
+// The desktop icons: drawn again from the skin's metal and the committed big font they must equal
+// the committed PNG files pixel for pixel, in every size, with see-through corners around the
+// plate.
 
 #include <gtest/gtest.h>
 
@@ -7,17 +8,17 @@
 #include <vector>
 
 #include "tools/icongen/icongen.h"
+#include "tools/skingen/skingen.h"
 
 namespace {
 
 // Paths relative to tests/, the working directory of every test.
 IconPicture Master() {
-  std::vector<uint8_t> skin, font;
-  EXPECT_TRUE(ReadWholeFile("../assets/skins/skin1.bin", skin));
+  std::vector<uint8_t> font;
   EXPECT_TRUE(ReadWholeFile("../assets/fonts/bigfont.bin", font));
   IconPicture master;
   std::string error;
-  EXPECT_TRUE(DrawIconMaster(skin, font, master, error)) << error;
+  EXPECT_TRUE(DrawIconMaster(GrungePlateSquare(IconPlateSide), font, master, error)) << error;
   return master;
 }
 
@@ -35,7 +36,7 @@ TEST(Icon, RegeneratingReproducesEveryCommittedSize) {
     std::string error;
     ASSERT_TRUE(ReadIconPng(CommittedPath(size), committed, error)) << error;
     ASSERT_EQ(committed.Size, size);
-    const IconPicture built = ShrinkIcon(master, size);
+    const IconPicture built = IconAtSize(master, size);
     int differing = 0, first = -1;
     for (size_t i = 0; i < built.Pixels.size(); ++i) {
       if (built.Pixels[i] == committed.Pixels[i]) continue;
@@ -54,7 +55,7 @@ TEST(Icon, CornersAreClearAndTheMiddleIsSolid) {
   const IconPicture master = Master();
   for (int size : IconSizes) {
     SCOPED_TRACE(size);
-    const IconPicture icon = ShrinkIcon(master, size);
+    const IconPicture icon = IconAtSize(master, size);
     for (int corner : {0, size - 1}) {
       EXPECT_EQ(icon.Pixels[corner], 0u);
       EXPECT_EQ(icon.Pixels[static_cast<size_t>(size - 1) * size + corner], 0u);
@@ -64,18 +65,16 @@ TEST(Icon, CornersAreClearAndTheMiddleIsSolid) {
 }
 
 TEST(Icon, InputsOfTheWrongSizeAreRefused) {
-  std::vector<uint8_t> skin, font;
-  ASSERT_TRUE(ReadWholeFile("../assets/skins/skin1.bin", skin));
+  std::vector<uint8_t> font;
   ASSERT_TRUE(ReadWholeFile("../assets/fonts/bigfont.bin", font));
+  std::vector<uint32_t> plate(static_cast<size_t>(IconPlateSide) * IconPlateSide - 1, 0);
   IconPicture master;
   std::string error;
-  EXPECT_FALSE(DrawIconMaster(font, font, master, error));
-  EXPECT_NE(error.find("skin"), std::string::npos);
-  skin.pop_back();
-  EXPECT_FALSE(DrawIconMaster(skin, font, master, error));
-  skin.push_back(0);
+  EXPECT_FALSE(DrawIconMaster(plate, font, master, error));
+  EXPECT_NE(error.find("plate"), std::string::npos);
+  plate.push_back(0);
   font.resize(100);
-  EXPECT_FALSE(DrawIconMaster(skin, font, master, error));
+  EXPECT_FALSE(DrawIconMaster(plate, font, master, error));
   EXPECT_NE(error.find("font"), std::string::npos);
 }
 

@@ -6,24 +6,12 @@
 
 namespace {
 
-// assets/skins/skin*.bin: a 256-colour palette (red, green, blue bytes) then 800 x 600 indices.
-constexpr int SkinWidth = 800;
-constexpr int SkinHeight = 600;
-constexpr size_t SkinPaletteBytes = 768;
-constexpr size_t SkinFileBytes = SkinPaletteBytes + SkinWidth * SkinHeight;
-
 // assets/fonts/bigfont.bin: 1888 x 32 indices (32 x 32 cells for the codes 32 to 90, ink 255)
 // then the palette.
 constexpr int FontSheetWidth = 1888;
 constexpr int FontCell = 32;
 constexpr size_t FontFileBytes = FontSheetWidth * FontCell + 768;
 constexpr int GlyphCode = 'Q';
-
-// The plate's texture: the riveted bar along the skin's top edge left of the title, inside its
-// bevel, repeated mirror-wise so the seams do not show. One skin pixel is three master pixels,
-// so the 256-pixel icon shows the skin at its own scale.
-constexpr int BarX = 0, BarY = 2, BarWidth = 240, BarHeight = 34;
-constexpr int TexelSize = 3;
 
 // The plate: a rounded square with a dark rim and a bevel lit from the top left.
 constexpr int PlateMargin = 24;
@@ -55,11 +43,6 @@ Rgb Mix(Rgb a, Rgb b, int weight, int of) {
 Rgb Scale(Rgb c, int percent) {
   return {std::min(255, c.R * percent / 100), std::min(255, c.G * percent / 100),
           std::min(255, c.B * percent / 100)};
-}
-
-int Mirror(int v, int period) {
-  const int m = v % (2 * period);
-  return m < period ? m : 2 * period - 1 - m;
 }
 
 bool InsidePlate(int x, int y) {
@@ -103,12 +86,123 @@ Glyph PlaceGlyph(const uint8_t* sheet) {
   return g;
 }
 
+// The two smallest sizes are drawn by hand, one character a pixel, with the master's look: the
+// rounded plate in its dark rim, lit at the top left; rusty metal with a rivet in each corner
+// (at 32) bleeding rust downwards; the copper "Q" with its lit and shaded edges and its shadow.
+//   .  transparent     k  rim       L d  the plate's bevel, lit and shaded
+//   1 2 3  bare metal, dark to light              5 6 7  rust, deep to light
+//   h r R  rivet: highlight, dome, dark side      9  the letter's shadow
+//   W w  the letter's lit edge, upper and lower half; E D  its shaded edge likewise
+//   Y y C c F  the letter's copper from the top down to the foot
+struct ArtColour {
+  char Key;
+  uint32_t Argb;
+};
+
+constexpr ArtColour ArtColours[] = {
+    {'.', 0x00000000}, {'k', 0xFF24160E}, {'L', 0xFFB09676}, {'d', 0xFF362A20}, {'1', 0xFF544232},
+    {'2', 0xFF685542}, {'3', 0xFF7E6A54}, {'5', 0xFF682E12}, {'6', 0xFF92481C}, {'7', 0xFFBA6E32},
+    {'9', 0xFF281E16}, {'h', 0xFFFADEA0}, {'r', 0xFFAA7846}, {'R', 0xFF462814}, {'W', 0xFFFFF0B4},
+    {'w', 0xFFECA256}, {'E', 0xFF8C6030}, {'D', 0xFF48240E}, {'Y', 0xFFF6D28A}, {'y', 0xFFE2AA62},
+    {'C', 0xFFCC843E}, {'c', 0xFFA6622C}, {'F', 0xFF7C421A},
+};
+
+// clang-format off
+constexpr const char* Art16[] = {
+    "..kkkkkkkkkkkk..",
+    ".kLLLLLLLLLLLLk.",
+    "kL223322223322dk",
+    "kL22WWWWWWWW23dk",
+    "kL6WYYYYYYYYE9dk",
+    "kL7Wy999999WE9dk",
+    "kL6Wy911221WE9dk",
+    "kL5wC911112wD9dk",
+    "kL6wC91ww11wD9dk",
+    "kL6wc911ww1wD9dk",
+    "kL5wc9112wwcD9dk",
+    "kL6wFwwwwFFDD9dk",
+    "kL66DDDDDDD9D9dk",
+    "kL656999999929dk",
+    ".kddddddddddddk.",
+    "..kkkkkkkkkkkk..",
+};
+
+constexpr const char* Art32[] = {
+    "...kkkkkkkkkkkkkkkkkkkkkkkkkk...",
+    ".kkLLLLLLLLLLLLLLLLLLLLLLLLLLkk.",
+    ".kL23332222233322222233776672Lk.",
+    "kL2hr3322222223322222227656hr2Lk",
+    "kL2rR2222222222222222222665rR2dk",
+    "kL2662WWWWWWWWWWWWWWWWWW322662dk",
+    "kL265WYYYYYYYYYYYYYYYYYYE22652dk",
+    "kL256WYYYYYYYYYYYYYYYYYYE92562dk",
+    "kL765WYYYEEEEEEEEEEEEWYYE92661dk",
+    "kL766WyyE999999999999WyyE91612dk",
+    "kL656WyyE911111222111WyyE91622dk",
+    "kL665WyyE911112222111WyyE92122dk",
+    "kL655WyyE911111221111WyyE92223dk",
+    "kL166WCCE921111111112WCCE92232dk",
+    "kL216WCCE922111111122WCCE92222dk",
+    "kL221wCCD922211111222wCCD91222dk",
+    "kL772wccD9222wwww1111wccD91122dk",
+    "kL667wccD92222DCCw111wccD92112dk",
+    "kL656wccD912222DCCw11wccD92277dk",
+    "kL556wccD9112222DCCw2wccD92766dk",
+    "kL656wccD91111222DccccccD92656dk",
+    "kL665wFFFwwwwwwwwFFFFFFFD91665dk",
+    "kL666wFFFFFFFFFFFFFFFFFFD91656dk",
+    "kL566DFFFFFFFFFFFFFFFDFFD92166dk",
+    "kL6566DDDDDDDDDDDDDDD9DDD92216dk",
+    "kL6656299999999999999929992221dk",
+    "kL6566655666612222111222262222dk",
+    "kL6hr6556666712221112222222hr2dk",
+    "kd6rR5665566612222112222222rR2dk",
+    ".kd66666666652221122221112116dk.",
+    ".kkddddddddddddddddddddddddddkk.",
+    "...kkkkkkkkkkkkkkkkkkkkkkkkkk...",
+};
+// clang-format on
+
+constexpr bool KnownColour(char key) {
+  for (const ArtColour& c : ArtColours) {
+    if (c.Key == key) return true;
+  }
+  return false;
+}
+
+// Every row as long as the picture is tall, every character a colour of ArtColours.
+template <size_t N>
+constexpr bool ArtIsSquare(const char* const (&rows)[N]) {
+  for (const char* row : rows) {
+    size_t length = 0;
+    for (; row[length] != 0; ++length) {
+      if (!KnownColour(row[length])) return false;
+    }
+    if (length != N) return false;
+  }
+  return true;
+}
+static_assert(ArtIsSquare(Art16) && ArtIsSquare(Art32));
+
+template <size_t N>
+IconPicture FromArt(const char* const (&rows)[N]) {
+  IconPicture icon{static_cast<int>(N), std::vector<uint32_t>(N * N, 0)};
+  for (size_t y = 0; y < N; ++y) {
+    for (size_t x = 0; x < N; ++x) {
+      for (const ArtColour& c : ArtColours) {
+        if (c.Key == rows[y][x]) icon.Pixels[y * N + x] = c.Argb;
+      }
+    }
+  }
+  return icon;
+}
+
 }  // namespace
 
-bool DrawIconMaster(const std::vector<uint8_t>& skinFile, const std::vector<uint8_t>& bigFontFile,
+bool DrawIconMaster(const std::vector<uint32_t>& plate, const std::vector<uint8_t>& bigFontFile,
                     IconPicture& master, std::string& error) {
-  if (skinFile.size() != SkinFileBytes) {
-    error = "the skin file is not " + std::to_string(SkinFileBytes) + " bytes";
+  if (plate.size() != static_cast<size_t>(IconPlateSide) * IconPlateSide) {
+    error = "the plate metal is not " + std::to_string(IconPlateSide) + " pixels square";
     return false;
   }
   if (bigFontFile.size() != FontFileBytes) {
@@ -136,10 +230,10 @@ bool DrawIconMaster(const std::vector<uint8_t>& skinFile, const std::vector<uint
         if (!glyph.Ink(x - GlyphBevel, y - GlyphBevel)) c = Scale(c, 135);
         if (!glyph.Ink(x + GlyphBevel, y + GlyphBevel)) c = Scale(c, 55);
       } else {
-        const int sx = BarX + Mirror(x / TexelSize, BarWidth);
-        const int sy = BarY + Mirror(y / TexelSize, BarHeight);
-        const uint8_t* rgb = &skinFile[skinFile[SkinPaletteBytes + sy * SkinWidth + sx] * 3];
-        c = {rgb[0], rgb[1], rgb[2]};
+        const uint32_t rgb =
+            plate[static_cast<size_t>(y / IconPlateTexel) * IconPlateSide + x / IconPlateTexel];
+        c = {static_cast<int>(rgb >> 16 & 255), static_cast<int>(rgb >> 8 & 255),
+             static_cast<int>(rgb & 255)};
         if (glyph.Ink(x - ShadowOffset, y - ShadowOffset)) c = Scale(c, 40);
         if (!InsidePlate(x - PlateBevel, y - PlateBevel)) c = Scale(c, 140);
         if (!InsidePlate(x + PlateBevel, y + PlateBevel)) c = Scale(c, 60);
@@ -179,6 +273,12 @@ IconPicture ShrinkIcon(const IconPicture& master, int size) {
     }
   }
   return out;
+}
+
+IconPicture IconAtSize(const IconPicture& master, int size) {
+  if (size == 16) return FromArt(Art16);
+  if (size == 32) return FromArt(Art32);
+  return ShrinkIcon(master, size);
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {

@@ -1,11 +1,12 @@
-// icongen ASSET_DIR ICON_DIR: draws the desktop icon from ASSET_DIR/skins/skin1.bin and
-// ASSET_DIR/fonts/bigfont.bin and writes ICON_DIR/NxN/quellmark.png for every size.
+// icongen ASSET_DIR ICON_DIR: draws the desktop icon on the 'Grunge' skin's plate metal with the
+// "Q" of ASSET_DIR/fonts/bigfont.bin and writes ICON_DIR/NxN/quellmark.png for every size.
 
 #include <cstdio>
 #include <filesystem>
 
 #include "display/png_file.h"
 #include "tools/icongen/icongen.h"
+#include "tools/skingen/skingen.h"
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -13,15 +14,14 @@ int main(int argc, char** argv) {
     return 2;
   }
   const std::string assets = argv[1];
-  std::vector<uint8_t> skin, font;
-  if (!ReadWholeFile(assets + "/skins/skin1.bin", skin) ||
-      !ReadWholeFile(assets + "/fonts/bigfont.bin", font)) {
-    std::fprintf(stderr, "icongen: cannot read the skin or the big font under %s\n", argv[1]);
+  std::vector<uint8_t> font;
+  if (!ReadWholeFile(assets + "/fonts/bigfont.bin", font)) {
+    std::fprintf(stderr, "icongen: cannot read the big font under %s\n", argv[1]);
     return 1;
   }
   IconPicture master;
   std::string error;
-  if (!DrawIconMaster(skin, font, master, error)) {
+  if (!DrawIconMaster(GrungePlateSquare(IconPlateSide), font, master, error)) {
     std::fprintf(stderr, "icongen: %s\n", error.c_str());
     return 1;
   }
@@ -30,7 +30,7 @@ int main(int argc, char** argv) {
         std::string(argv[2]) + "/" + std::to_string(size) + "x" + std::to_string(size);
     std::error_code ec;
     std::filesystem::create_directories(dir, ec);
-    const IconPicture icon = ShrinkIcon(master, size);
+    const IconPicture icon = IconAtSize(master, size);
     const std::string path = dir + "/quellmark.png";
     if (!WritePng(path, icon.Pixels.data(), icon.Size, icon.Size, &error, PngLayout::Rgba, 9)) {
       std::fprintf(stderr, "icongen: cannot write %s: %s\n", path.c_str(), error.c_str());

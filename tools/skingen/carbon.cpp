@@ -149,12 +149,14 @@ void PageFrame(Canvas& canvas) {
     Mix(canvas, 778, y, SteelDark, 0.6);
     Mix(canvas, 779, y, SteelDark, 0.6);
     Mix(canvas, 778, y + 1, SteelLight, 0.3);
+    Mix(canvas, 779, y + 1, SteelLight, 0.3);
   }
 }
 
-std::array<Rgb, LabelInkLevels> Ramp(Rgb top, Rgb bottom) {
-  std::array<Rgb, LabelInkLevels> ramp;
-  for (int i = 0; i < LabelInkLevels; ++i) ramp[i] = Lerp(top, bottom, i / (LabelInkLevels - 1.0));
+template <size_t N>
+std::array<Rgb, N> Ramp(Rgb top, Rgb bottom) {
+  std::array<Rgb, N> ramp;
+  for (size_t i = 0; i < N; ++i) ramp[i] = Lerp(top, bottom, i / (N - 1.0));
   return ramp;
 }
 
@@ -192,7 +194,7 @@ void Key(Canvas& canvas, const SkinButton& b, const char* label) {
 
 // Chrome letters: a sky-to-ground reflection split at the horizon, a blue rim and a halo.
 void Logotype(Canvas& canvas, const std::string& text, int centreX, int top) {
-  const Mask mask = Scale2x(Scale2x(TextMask(text, Letters::Tall5x7, false, 1)));
+  const Mask mask = Tidy(Scale2x(Scale2x(TextMask(text, Letters::Tall5x7, false, 1))));
   const int left = centreX - mask.w / 2;
   for (int y = -6; y < mask.h + 6; ++y) {
     for (int x = -6; x < mask.w + 6; ++x) {
@@ -240,25 +242,37 @@ void Screw(Canvas& canvas, int cx, int cy) {
   Mix(canvas, cx, cy - 1, Rgb{10, 12, 18}, 0.5);
 }
 
-// A small caption lit from behind in blue, centred on centreX.
-void Caption(Canvas& canvas, const char* text, int centreX, int top) {
+// A plaque of black glass in a thin steel rim, its caption lit from behind in blue.
+void Plaque(Canvas& canvas, const char* text, int centreX, int top, int padX, int padY) {
   const Mask mask = TextMask(text, Letters::Small3x5, false, 1);
-  const int left = centreX - mask.w / 2;
-  for (int y = -1; y <= mask.h; ++y) {
-    for (int x = -1; x <= mask.w; ++x) {
-      if (mask.At(x, y)) {
-        Mix(canvas, left + x, top + y, Rgb{120, 190, 255}, 0.8);
-      } else if (mask.At(x - 1, y) || mask.At(x + 1, y) || mask.At(x, y - 1) || mask.At(x, y + 1)) {
-        Mix(canvas, left + x, top + y, Glow, 0.2);
-      }
+  const int x0 = centreX - mask.w / 2 - padX - 1, x1 = x0 + mask.w + 2 * padX + 1;
+  const int y0 = top, y1 = top + mask.h + 2 * padY + 1;
+  for (int y = y0; y <= y1; ++y) {
+    for (int x = x0; x <= x1; ++x) {
+      // The glass: a faint reflection in its upper half.
+      const double t = static_cast<double>(y - y0) / (y1 - y0);
+      At(canvas, x, y) = t < 0.45 ? Lerp(Rgb{26, 30, 42}, Rgb{10, 12, 18}, t / 0.45)
+                                  : Lerp(Rgb{6, 7, 11}, Rgb{12, 15, 24}, (t - 0.45) / 0.55);
     }
   }
+  Bevel(canvas, x0, y0, x1, y1, SteelLight, SteelDark, {0.7});
+  Bevel(canvas, x0 - 1, y0 - 1, x1 + 1, y1 + 1, SteelDark, SteelLight, {0.5});
+  const int left = x0 + 1 + padX, textTop = y0 + 1 + padY;
+  for (int y = -1; y <= mask.h; ++y) {
+    for (int x = -1; x <= mask.w; ++x) {
+      if (mask.At(x, y)) continue;
+      if (mask.At(x - 1, y) || mask.At(x + 1, y) || mask.At(x, y - 1) || mask.At(x, y + 1))
+        Mix(canvas, left + x, textTop + y, Glow, 0.3);
+    }
+  }
+  PaintCaption(canvas, mask, left, textTop);
 }
 
 }  // namespace
 
-std::array<Rgb, LabelInkLevels> CarbonInk() {
-  return Ramp(Rgb{250, 253, 255}, Rgb{150, 200, 245});
+SkinInk CarbonInk() {
+  return {Ramp<LabelInkLevels>(Rgb{250, 253, 255}, Rgb{150, 200, 245}),
+          Ramp<CaptionInkLevels>(Rgb{214, 240, 255}, Rgb{120, 196, 255})};
 }
 
 void PaintCarbon(Canvas& canvas) {
@@ -293,10 +307,9 @@ void PaintCarbon(Canvas& canvas) {
   Lamp(canvas, 723, 141);
   Lamp(canvas, 788, 141);
 
-  Caption(canvas, "TUNES", 70, 128);
-  Caption(canvas, "TUNES", 722, 128);
-  const Mask maker = TextMask("QUELLMARK COMPOSITES - SKIN 2 CARBON", Letters::Small3x5, false, 1);
-  Engrave(canvas, maker, 400 - maker.w / 2, 589, 0.8);
+  Plaque(canvas, "TUNES", 70, 121, 4, 2);
+  Plaque(canvas, "TUNES", 722, 121, 4, 2);
+  Plaque(canvas, "QUELLMARK COMPOSITES - SKIN 2 CARBON", 400, 583, 7, 2);
 
   Logotype(canvas, "THE QUELLMARK", 400, 4);
 

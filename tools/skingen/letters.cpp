@@ -75,7 +75,7 @@ constexpr Glyph Small[] = {
     {'N', {"##.", "#.#", "#.#", "#.#", "#.#"}},
     {'O', {"###", "#.#", "#.#", "#.#", "###"}},
     {'P', {"###", "#.#", "###", "#..", "#.."}},
-    {'Q', {"###", "#.#", "#.#", "###", "..#"}},
+    {'Q', {"###", "#.#", "#.#", "##.", ".##"}},
     {'R', {"##.", "#.#", "##.", "#.#", "#.#"}},
     {'S', {"###", "#..", "###", "..#", "###"}},
     {'T', {"###", ".#.", ".#.", ".#.", ".#."}},
@@ -182,11 +182,34 @@ Mask Scale2x(const Mask& mask) {
   return out;
 }
 
+Mask Tidy(const Mask& mask) {
+  Mask out = mask;
+  for (int y = 0; y < mask.h; ++y) {
+    for (int x = 0; x < mask.w; ++x) {
+      const int sides =
+          mask.At(x - 1, y) + mask.At(x + 1, y) + mask.At(x, y - 1) + mask.At(x, y + 1);
+      if (mask.At(x, y) && sides == 0) out.on[y * mask.w + x] = 0;
+      if (!mask.At(x, y) && sides >= 3) out.on[y * mask.w + x] = 1;
+    }
+  }
+  return out;
+}
+
 void CentreOn(const Mask& mask, const SkinButton& button, int& left, int& top) {
   // Centre of the rectangle x..x+w is x + w/2; the mask's centre is left + (mask.w - 1)/2.
   left = static_cast<int>(std::floor(button.x + button.w / 2.0 - (mask.w - 1) / 2.0 + 0.5));
   top = static_cast<int>(std::floor(button.y + button.h / 2.0 - (mask.h - 1) / 2.0 + 0.5));
 }
+
+namespace {
+
+// Ramp level 1..levels of row y of a mask h rows tall: the top row 1, the foot `levels`.
+int RowLevel(int y, int h, int levels) {
+  if (h == 1) return 1;
+  return 1 + static_cast<int>(std::floor(y * (levels - 1.0) / (h - 1) + 0.5));
+}
+
+}  // namespace
 
 void PaintLabel(Canvas& canvas, const Mask& mask, int left, int top, double shadowAlpha) {
   for (int y = 0; y <= mask.h; ++y) {
@@ -197,10 +220,7 @@ void PaintLabel(Canvas& canvas, const Mask& mask, int left, int top, double shad
     }
   }
   for (int y = 0; y < mask.h; ++y) {
-    const int level =
-        mask.h == 1
-            ? 1
-            : 1 + static_cast<int>(std::floor(y * (LabelInkLevels - 1.0) / (mask.h - 1) + 0.5));
+    const int level = RowLevel(y, mask.h, LabelInkLevels);
     for (int x = 0; x < mask.w; ++x) {
       if (mask.At(x, y) && Inside(left + x, top + y)) {
         canvas.ink[(top + y) * SkinWidth + left + x] = static_cast<uint8_t>(level);
@@ -209,13 +229,12 @@ void PaintLabel(Canvas& canvas, const Mask& mask, int left, int top, double shad
   }
 }
 
-void Engrave(Canvas& canvas, const Mask& mask, int left, int top, double depth) {
-  for (int y = 0; y <= mask.h; ++y) {
-    for (int x = 0; x <= mask.w; ++x) {
-      if (mask.At(x, y)) {
-        Darken(canvas, left + x, top + y, 1 - 0.55 * depth);
-      } else if (mask.At(x - 1, y - 1) || mask.At(x, y - 1)) {
-        Mix(canvas, left + x, top + y, Rgb{255, 235, 200}, 0.22 * depth);
+void PaintCaption(Canvas& canvas, const Mask& mask, int left, int top) {
+  for (int y = 0; y < mask.h; ++y) {
+    const int level = CaptionInkBase + RowLevel(y, mask.h, CaptionInkLevels);
+    for (int x = 0; x < mask.w; ++x) {
+      if (mask.At(x, y) && Inside(left + x, top + y)) {
+        canvas.ink[(top + y) * SkinWidth + left + x] = static_cast<uint8_t>(level);
       }
     }
   }

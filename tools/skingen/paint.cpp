@@ -167,3 +167,44 @@ void Rivet(Canvas& canvas, double cx, double cy, double radius, Rgb base, Rgb li
     }
   }
 }
+
+namespace {
+
+double Luma(const Rgb& c) {
+  return 0.299 * c.r + 0.587 * c.g + 0.114 * c.b;
+}
+
+}  // namespace
+
+void JoinSpecks(Canvas& canvas, double margin) {
+  // Joining one speck can leave its neighbour alone in turn: repeat until none is left.
+  for (bool changed = true; changed;) {
+    changed = false;
+    const std::vector<Rgb> before = canvas.pixels;
+    for (int y = 1; y < SkinHeight - 1; ++y) {
+      for (int x = 1; x < SkinWidth - 1; ++x) {
+        const double self = Luma(before[y * SkinWidth + x]);
+        bool lighter = true, darker = true, lettering = false;
+        int nearest = -1;
+        double nearestGap = 1e9;
+        for (int dy = -1; dy <= 1; ++dy) {
+          for (int dx = -1; dx <= 1; ++dx) {
+            const int i = (y + dy) * SkinWidth + x + dx;
+            lettering = lettering || canvas.ink[i] != 0;
+            if (dx == 0 && dy == 0) continue;
+            const double other = Luma(before[i]);
+            lighter = lighter && self - other > margin;
+            darker = darker && other - self > margin;
+            if (std::abs(other - self) < nearestGap) {
+              nearestGap = std::abs(other - self);
+              nearest = i;
+            }
+          }
+        }
+        if (lettering || !(lighter || darker)) continue;
+        canvas.pixels[y * SkinWidth + x] = before[nearest];
+        changed = true;
+      }
+    }
+  }
+}

@@ -14,9 +14,20 @@ struct Rgb {
   double r = 0, g = 0, b = 0;
 };
 
+// Ink layer values: 0 artwork; 1..LabelInkLevels button-label ink of that ramp level; after them
+// CaptionInkLevels levels of caption ink.
+inline constexpr int CaptionInkBase = LabelInkLevels;
+
 struct Canvas {
   std::vector<Rgb> pixels;   // SkinWidth x SkinHeight, channels 0..255
-  std::vector<uint8_t> ink;  // 0: artwork; 1..LabelInkLevels: label ink of that ramp level
+  std::vector<uint8_t> ink;  // see CaptionInkBase
+};
+
+// The fixed colours of a skin's lettering: the button labels' ramp from the top row of a letter
+// to its foot, and the captions' ramp likewise.
+struct SkinInk {
+  std::array<Rgb, LabelInkLevels> label;
+  std::array<Rgb, CaptionInkLevels> caption;
 };
 
 Canvas NewCanvas();
@@ -67,6 +78,9 @@ Mask TextMask(const std::string& text, Letters letters, bool bold, int gap);
 // Doubles a mask in both directions, rounding the steps of diagonals off (the classic 2x
 // pixel-art scaler), so large lettering keeps smooth slants.
 Mask Scale2x(const Mask& mask);
+// Scale2x leaves single dots and pinholes where two diagonals meet: drops every pixel with no
+// side neighbour and fills every gap closed on three sides or more.
+Mask Tidy(const Mask& mask);
 
 // Where a mask lands when centred on a button: its top-left corner.
 void CentreOn(const Mask& mask, const SkinButton& button, int& left, int& top);
@@ -75,14 +89,21 @@ void CentreOn(const Mask& mask, const SkinButton& button, int& left, int& top);
 // bottom (LabelInkLevels), and a drop shadow of weight shadowAlpha one pixel down and right.
 void PaintLabel(Canvas& canvas, const Mask& mask, int left, int top, double shadowAlpha);
 
-// Engraved lettering in the artwork: dark strokes with a lit lower-right lip.
-void Engrave(Canvas& canvas, const Mask& mask, int left, int top, double depth);
+// Paints caption ink for `mask` at (left, top), ramp level by row like PaintLabel; the artwork
+// around the strokes is the caller's.
+void PaintCaption(Canvas& canvas, const Mask& mask, int left, int top);
+
+// The last pass over a finished canvas: a pixel lighter or darker than all eight neighbours by
+// more than `margin` luma levels (of 255) takes the colour of the neighbour nearest it in luma,
+// so no detail is a lone speck. Lettering is left alone: its counters are single pixels.
+void JoinSpecks(Canvas& canvas, double margin);
 
 // Reduces the canvas to a skin file: entry 0 is black (every pixel exactly black uses it),
-// entries 1..223 the artwork's colours by median cut and k-means, entries 224..255 the ink ramp.
-std::vector<uint8_t> Quantise(const Canvas& canvas, const std::array<Rgb, LabelInkLevels>& ink);
+// entries 1..215 the artwork's colours by median cut and k-means, 216..223 the caption ramp and
+// 224..255 the label ramp.
+std::vector<uint8_t> Quantise(const Canvas& canvas, const SkinInk& ink);
 
 void PaintGrunge(Canvas& canvas);
 void PaintCarbon(Canvas& canvas);
-std::array<Rgb, LabelInkLevels> GrungeInk();
-std::array<Rgb, LabelInkLevels> CarbonInk();
+SkinInk GrungeInk();
+SkinInk CarbonInk();

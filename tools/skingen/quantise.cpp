@@ -9,7 +9,7 @@
 
 namespace {
 
-constexpr int ArtworkEntries = LabelInkFirst - 1;  // entries 1..223
+constexpr int ArtworkEntries = CaptionInkFirst - 1;  // entries 1..215
 
 struct Colour {
   int r, g, b;
@@ -130,7 +130,7 @@ int Nearest(const std::vector<Colour>& centres, const Colour& c) {
 
 }  // namespace
 
-std::vector<uint8_t> Quantise(const Canvas& canvas, const std::array<Rgb, LabelInkLevels>& ink) {
+std::vector<uint8_t> Quantise(const Canvas& canvas, const SkinInk& ink) {
   const size_t count = canvas.pixels.size();
   std::vector<uint32_t> packed(count);
   std::vector<uint32_t> artwork;
@@ -182,14 +182,18 @@ std::vector<uint8_t> Quantise(const Canvas& canvas, const std::array<Rgb, LabelI
     file[(k + 1) * 3 + 1] = static_cast<uint8_t>(centres[k].g);
     file[(k + 1) * 3 + 2] = static_cast<uint8_t>(centres[k].b);
   }
-  for (int i = 0; i < LabelInkLevels; ++i) {
-    file[(LabelInkFirst + i) * 3] = static_cast<uint8_t>(Channel(ink[i].r));
-    file[(LabelInkFirst + i) * 3 + 1] = static_cast<uint8_t>(Channel(ink[i].g));
-    file[(LabelInkFirst + i) * 3 + 2] = static_cast<uint8_t>(Channel(ink[i].b));
-  }
+  const auto setEntry = [&file](int entry, const Rgb& c) {
+    file[entry * 3] = static_cast<uint8_t>(Channel(c.r));
+    file[entry * 3 + 1] = static_cast<uint8_t>(Channel(c.g));
+    file[entry * 3 + 2] = static_cast<uint8_t>(Channel(c.b));
+  };
+  for (int i = 0; i < LabelInkLevels; ++i) setEntry(LabelInkFirst + i, ink.label[i]);
+  for (int i = 0; i < CaptionInkLevels; ++i) setEntry(CaptionInkFirst + i, ink.caption[i]);
   for (size_t i = 0; i < count; ++i) {
     uint8_t index = 0;
-    if (canvas.ink[i] != 0) {
+    if (canvas.ink[i] > CaptionInkBase) {
+      index = static_cast<uint8_t>(CaptionInkFirst - 1 + canvas.ink[i] - CaptionInkBase);
+    } else if (canvas.ink[i] != 0) {
       index = static_cast<uint8_t>(LabelInkFirst - 1 + canvas.ink[i]);
     } else if (packed[i] != 0) {
       const Colour key = {static_cast<int>(packed[i] >> 16), static_cast<int>(packed[i] >> 8 & 255),

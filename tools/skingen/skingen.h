@@ -18,6 +18,12 @@ inline constexpr int LabelInkFirst = 224;
 inline constexpr int LabelInkLast = 255;
 inline constexpr int LabelInkLevels = LabelInkLast - LabelInkFirst + 1;
 
+// Palette entries used only by the ink of the other lettering painted in a skin (the "TUNES"
+// plates and the maker's plate at the foot), so that every label in a picture can be found.
+inline constexpr int CaptionInkFirst = 216;
+inline constexpr int CaptionInkLast = 223;
+inline constexpr int CaptionInkLevels = CaptionInkLast - CaptionInkFirst + 1;
+
 // A button rectangle as the program highlights it: columns x..x+w and rows y..y+h, both ends
 // included.
 struct SkinButton {
@@ -61,6 +67,11 @@ inline constexpr const char* SkinLabels[SkinButtonCount + 1] = {
 // Paints skin 1 or 2 and returns its file bytes (SkinFileBytes of them). The result depends on
 // nothing but this code: the same bytes on every run.
 std::vector<uint8_t> BuildSkinFile(int skin);
+
+// A square of the 'Grunge' skin's riveted plate metal, `side` pixels with a rivet near each
+// corner: the ground of the desktop icon. 0x00RRGGBB words, row by row, in full colour (not
+// reduced to a palette); empty unless 1 <= side <= SkinHeight.
+std::vector<uint32_t> GrungePlateSquare(int side);
 
 // The picture of a skin file as 0x00RRGGBB words, row by row; empty if the file has the wrong
 // size.
