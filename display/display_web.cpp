@@ -126,7 +126,10 @@ EM_JS(int, WebOpenCanvas, (const char* title), {
 });
 
 // The canvas's size in device pixels as the page lays it out (800 x 600 when the page says none).
+// A pixel ratio that changed without a resize (the window moved to another screen) makes the page
+// lay out again first.
 EM_JS(void, WebShownSize, (int32_t* size), {
+  if (Module['layOut'] && Module['layoutRatio'] !== devicePixelRatio) Module['layOut']();
   var shown = Module['screenSize'] || [800, 600];
   HEAP32[size >> 2] = Math.max(1, shown[0] | 0);
   HEAP32[(size >> 2) + 1] = Math.max(1, shown[1] | 0);
