@@ -80,7 +80,7 @@ def main():
             time.sleep(args.seconds)
             frames1, work1 = browser.evaluate("[quellmarkDisplay.frames, quellmarkDisplay.workMs]")
             cpu1, wall1 = sum(cpu_seconds(p) for p in pids), time.time()
-            shown = browser.evaluate("Module.screenSize")
+            shown = browser.evaluate("Module.screenSize || [800, 600]")
             frames = frames1 - frames0
             print(f"{size} (picture {shown[0]} x {shown[1]}): renderer {100 * (cpu1 - cpu0) / (wall1 - wall0):.1f} % "
                   f"of a core, {frames / (wall1 - wall0):.1f} frames a second, "
