@@ -19,7 +19,8 @@ DevTools protocol and checks what a reader sees and hears:
     gives the keys back to the picture; Escape ends the program and its sound;
   * without Web Audio a dismissible notice beside the picture says so; without quellmark.wasm the
     page says what failed; nothing is reported on the console as an error;
-  * the server sends the compressed copies; after one visit the magazine starts offline.
+  * the server sends the compressed copies; the browser can install the magazine; after one
+    visit it starts offline.
 
     web_test.py --site build-web --shot build/tools/shot/quellmark-shot \
                 --render build/tools/render/quellmark-render --out DIR
@@ -514,6 +515,8 @@ def offline(browser, url, server):
     browser.send("Page.navigate", url=url)
     browser.wait_for("!document.getElementById('start').disabled", 60)
     browser.evaluate("navigator.serviceWorker.ready.then(() => true)")
+    errors = browser.send("Page.getInstallabilityErrors")["installabilityErrors"]
+    check(not errors, f"the browser can install the magazine as an app {errors or ''}")
     server.terminate()
     server.wait(timeout=20)
     browser.send("Network.enable")
