@@ -381,12 +381,15 @@ def run(browser, url, render, out):
           "in the intro the touch bar offers the tunes, and the phone is asked to turn sideways")
     browser.touch([box_of(browser, "tune-7")])
     time.sleep(1.5)
-    block = np.array(browser.evaluate("heard[heard.length - 1]"), np.int16).tobytes()
+    # The last three blocks (0.28 s) all came after the tap; one that a stall of the page left
+    # silent is no evidence either way.
+    blocks = [np.array(b, np.int16) for b in browser.evaluate("heard.slice(-3)")]
     wav = os.path.join(out, "tune7.wav")
     subprocess.run([render, "sid", "--embedded", "7", "--song", "1", "--seconds", "30", wav],
                    check=True, stdout=subprocess.DEVNULL)
     with open(wav, "rb") as f:
-        check(f.read().find(block) > 0, "the touch bar's tune 7 plays tune 7")
+        tune = f.read()
+    check(any(b.any() and tune.find(b.tobytes()) > 0 for b in blocks), "the touch bar's tune 7 plays tune 7")
     browser.send("Page.removeScriptToEvaluateOnNewDocument", identifier=tap_script["identifier"])
     browser.touch([css_point(browser, 400, 300)])
     check(browser.wait_for("document.getElementById('bar').dataset.offer === 'skins'", 10),
