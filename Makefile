@@ -4,8 +4,9 @@
 #   make install      the magazine, its tools, menu entry, icons and manual pages under PREFIX
 #                     (default /usr/local; DESTDIR is honoured)
 #   make package      build/quellmark_VERSION_ARCH.deb
-#   make web          the magazine in a web browser: build-web/ with index.html, quellmark.js and
-#                     quellmark.wasm, served as static files
+#   make web          the magazine in a web browser: build-web/ with index.html, quellmark.js,
+#                     quellmark.wasm, the manifest, service worker and icons, each text file
+#                     also compressed (.gz, and .br where brotli is installed), served as static files
 #   make web-serve    serves build-web on http://127.0.0.1:WEB_PORT/ for a quick look
 BUILD ?= build
 JOBS ?= $(shell nproc)
@@ -126,10 +127,10 @@ package: deps build
 
 # The WebAssembly build. Debian's emscripten needs node-acorn, which a node that is not Debian's
 # finds only through NODE_PATH. contentc compiles the documents during the build, so it is built
-# for this machine first, in $(BUILD). The build folder is $(WEB_BUILD); build-web/ gets only the
-# three files a server needs.
+# for this machine first, in $(BUILD). The build folder is $(WEB_BUILD); build-web/ gets what a
+# server offers (web/assemble.sh).
 WEB_PKGS = emscripten node-acorn
-WEB_TEST_PKGS = chromium python3-websocket
+WEB_TEST_PKGS = chromium python3-websocket python3-numpy imagemagick brotli
 WEB_BUILD = build-wasm
 WEB_PORT ?= 8020
 WEB_ENV = NODE_PATH=$${NODE_PATH:-/usr/share/nodejs}
@@ -140,10 +141,7 @@ web:
 	@$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DQM_WERROR=$(WERROR) \
 	  -DQM_CONTENTC=$(abspath $(BUILD))/tools/contentc/contentc >/dev/null
 	@$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS) --target quellmark
-	@rm -rf build-web && mkdir build-web
-	@cp web/index.html $(WEB_BUILD)/app/quellmark.js $(WEB_BUILD)/app/quellmark.wasm build-web/
-	@echo "build-web: $$(cat build-web/* | wc -c) bytes to download," \
-	  "$$(for f in build-web/*; do gzip -9c $$f; done | wc -c) with gzip"
+	@web/assemble.sh $(WEB_BUILD)/app build-web
 
 web-serve: web
 	@echo "Serving the magazine (Ctrl+C stops):"
@@ -155,9 +153,9 @@ web-test-deps:
 # The web build in Debian's headless Chromium, checked against the desktop's headless frames.
 web-test: WERROR = ON
 web-test: web-test-deps web
-	@cmake --build $(BUILD) -j $(JOBS) --target quellmark-shot
+	@cmake --build $(BUILD) -j $(JOBS) --target quellmark-shot quellmark-render
 	tests/web/web_test.py --site build-web --shot $(BUILD)/tools/shot/quellmark-shot \
-	  --out $(BUILD)/web-test
+	  --render $(BUILD)/tools/render/quellmark-render --out $(BUILD)/web-test
 
 # make test runs the web test where its packages are installed (CI installs them).
 web-test-if-present:

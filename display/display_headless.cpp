@@ -13,6 +13,7 @@
 #include "display/headless.h"
 #include "display/key_board.h"
 #include "display/png_file.h"
+#include "display/sharp_scale.h"
 
 HeadlessState Headless;
 
@@ -76,7 +77,17 @@ void ApplyEvent(const HeadlessEvent& e) {
   } else if (e.command == "shot") {
     const std::string path = h.OutputDir + "/" + e.name + ".png";
     std::string reason = "no frame to save yet";
-    if (!h.LastFrame.empty() && WritePng(path, h.LastFrame.data(), h.Width, h.Height, &reason))
+    // A size given: the frame as the window shows it at that size, through the sharp scaler.
+    std::vector<uint32_t> scaled;
+    const int width = e.a > 0 ? e.a : h.Width, height = e.a > 0 ? e.b : h.Height;
+    if (e.a > 0 && !h.LastFrame.empty()) {
+      SharpScaler scaler;
+      SharpScaleSetUp(scaler, h.Width, h.Height, width, height);
+      scaled.resize(static_cast<size_t>(width) * height);
+      SharpScale(scaler, h.LastFrame.data(), scaled.data(), width);
+    }
+    const uint32_t* frame = e.a > 0 ? scaled.data() : h.LastFrame.data();
+    if (!h.LastFrame.empty() && WritePng(path, frame, width, height, &reason))
       h.ShotsWritten.push_back(path);
     else
       h.ShotsFailed.push_back(path + ": " + reason);
@@ -134,6 +145,11 @@ bool HeadlessLoadScript(const std::string& text, std::string* error) {
     } else if (c == "shot") {
       if (!(words >> e.name) || e.name.find('/') != std::string::npos)
         return fail("shot needs a plain name");
+      std::string size;
+      char by = 0;
+      if (words >> size && (!(std::istringstream(size) >> e.a >> by >> e.b) || by != 'x' ||
+                            e.a < 1 || e.b < 1 || e.a > 8192 || e.b > 8192))
+        return fail("shot size must be WIDTHxHEIGHT, 1 to 8192 each");
     } else if (c == "step") {
       double seconds = 0;
       if (!(words >> seconds) || !(seconds > 0 && seconds < 10)) return fail("bad step");

@@ -19,7 +19,8 @@
 //   click | rclick    left or right button down and up again before the next frame
 //   tap K             key K down and up again before the next frame
 //   close             the window's close button (or SIGINT, SIGTERM)
-//   shot NAME         save frame FRAME as NAME.png in the output folder
+//   shot NAME [WxH]   save frame FRAME as NAME.png in the output folder; with a size, scaled
+//                     to it as a window of that size shows it (display/sharp_scale.h)
 //   step SECONDS      the virtual time of each following frame (the refresh period)
 //   nosync            presents from now on do not wait for the refresh
 #include <cstdint>

@@ -76,6 +76,10 @@ TEST_F(HeadlessTest, MalformedScriptsAreRefusedWithTheLine) {
   for (int n = 1; n <= 12; ++n) {
     EXPECT_TRUE(HeadlessLoadScript("1 key F" + std::to_string(n) + "\n", &error)) << n;
   }
+  for (const char* size : {"0x5", "12x", "12y5", "9000x5", "x"}) {
+    EXPECT_FALSE(HeadlessLoadScript(std::string("1 shot a ") + size + "\n", &error)) << size;
+  }
+  EXPECT_TRUE(HeadlessLoadScript("1 shot a 1x8192\n", &error)) << error;
   EXPECT_FALSE(HeadlessLoadScript("1 key F13\n", &error));
   EXPECT_FALSE(HeadlessLoadScript("1 key F0\n", &error));
   EXPECT_FALSE(HeadlessLoadScript("x down\n", &error));
