@@ -67,9 +67,11 @@ check_arguments() {
 }
 
 # check_documents BINDIR MANDIR: every option a program's --help names, and every longest length
-# it offers ("0.02 to 48695"), is in its manual page; the tools print the project's version and
-# every page carries it.
+# it offers ("0.02 to 48695"), is in its manual page; the tools print the project's version, and
+# every page and the change log's latest entry carry it.
 check_documents() {
+  zcat "$2/../doc/quellmark/changelog.gz" | head -n 1 | grep -qF "quellmark ($version)" ||
+    fail "the change log's latest entry is not version $version"
   for tool in quellmark-render quellmark-export; do
     out=$("$1/$tool" --version)
     [ "$out" = "$tool $version" ] || fail "$tool --version printed '$out', not '$tool $version'"
