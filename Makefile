@@ -3,17 +3,24 @@
 #   make test   the same set-up, then every test
 #   make install      the magazine, its tools, menu entry, icons and manual pages under PREFIX
 #                     (default /usr/local; DESTDIR is honoured)
-#   make package      build/quellmark_VERSION_ARCH.deb
+#   make package      build-run/quellmark_VERSION_ARCH.deb
 #   make web          the magazine in a web browser: build-web/ with index.html, quellmark.js,
 #                     quellmark.wasm, the manifest, service worker and icons, each text file
 #                     also compressed (.gz, and .br where brotli is installed), served as static files
 #   make web-serve    serves build-web on http://127.0.0.1:WEB_PORT/ for a quick look
+#
+# Two build folders, so that neither undoes the other (switching between make run and make test
+# rebuilds nothing):
+#   $(RUN_BUILD), build-run/: what a user builds. make run builds the program alone, make install
+#       and make package the programs they install; no tests, no benchmarks, and warnings stay
+#       warnings, so a newer compiler's new warnings do not stop it.
+#   $(BUILD), build/: the developers' build of everything, tests and benchmarks included, with
+#       warnings as errors (the compilers here are known): make build, make test, make bench.
 BUILD ?= build
+RUN_BUILD ?= build-run
 JOBS ?= $(shell nproc)
 CMAKE_FLAGS ?= -DCMAKE_BUILD_TYPE=RelWithDebInfo
-# Warnings are errors for the tests and CI (the compilers here are known); a plain build leaves
-# them as warnings so a newer compiler's new warnings do not stop it.
-WERROR ?= OFF
+WERROR ?= ON
 # Seconds per fuzz target: a short run in make test, a long one in make fuzz.
 FUZZ_SECONDS ?= 20
 # Frames of the random-input soak in make soak (make sanitize runs the test's default 20,000).
@@ -24,7 +31,7 @@ PREFIX ?= /usr/local
 # screenshots, checks of the exported HTML) and to build the fuzzers.
 BUILD_PKGS = cmake g++ make pkg-config libsdl2-dev libpng-dev libgtest-dev libgmock-dev libbenchmark-dev
 # The Debian package and the checks of what is installed.
-PACKAGE_PKGS = dpkg-dev file desktop-file-utils appstream man-db groff-base
+PACKAGE_PKGS = dpkg-dev file desktop-file-utils appstream man-db groff-base lintian
 TEST_PKGS = xvfb xauth xdotool x11-apps x11-utils imagemagick jwm cc65 sidplayfp xmp openmpt123 \
             clang libclang-rt-14-dev clang-format tidy python3 $(PACKAGE_PKGS)
 
@@ -39,7 +46,7 @@ TSAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_
 FORMAT_SOURCES = $(shell find app bench cmake common content display module render sid tests tools \
                    -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 
-.PHONY: all deps test-deps configure build run test format-check sanitize bench clean \
+.PHONY: all deps test-deps configure configure-run build run test format-check sanitize bench clean \
         release-build fuzz-build install package fuzz-short fuzz soak check-builds \
         web web-serve web-test-deps web-test web-test-if-present
 
@@ -57,8 +64,13 @@ configure:
 build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
-run: deps build
-	$(BUILD)/app/quellmark
+configure-run:
+	@cmake -S . -B $(RUN_BUILD) $(CMAKE_FLAGS) -DQM_WERROR=OFF -DQM_TESTS=OFF -DQM_BENCH=OFF \
+	  >/dev/null
+
+run: deps configure-run
+	@cmake --build $(RUN_BUILD) -j $(JOBS) --target quellmark
+	$(RUN_BUILD)/app/quellmark
 
 test: WERROR = ON
 test: test-deps format-check build release-build sanitize fuzz-short
@@ -118,12 +130,14 @@ bench: deps build
 	@for b in $(BUILD)/bench/*/bench_*; do [ -x "$$b" ] && "$$b"; done
 	@python3 bench/bench_table.py $(BUILD)
 
-install: deps build
-	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix $(PREFIX)
+INSTALLED_PROGRAMS = quellmark quellmark-render quellmark-export
+install: deps configure-run
+	@cmake --build $(RUN_BUILD) -j $(JOBS) --target $(INSTALLED_PROGRAMS)
+	DESTDIR="$(DESTDIR)" cmake --install $(RUN_BUILD) --prefix $(PREFIX)
 
-package: deps build
+package: deps configure-run
 	@tools/install-packages.sh $(PACKAGE_PKGS)
-	cd $(BUILD) && cpack -G DEB
+	cd $(RUN_BUILD) && cpack -G DEB
 
 # The WebAssembly build. Debian's emscripten needs node-acorn, which a node that is not Debian's
 # finds only through NODE_PATH. contentc compiles the documents during the build, so it is built
@@ -165,4 +179,4 @@ web-test-if-present:
 	done; $(MAKE) --no-print-directory web-test
 
 clean:
-	rm -rf $(BUILD) build-asan build-tsan build-release build-fuzz build-check $(WEB_BUILD) build-web
+	rm -rf $(BUILD) $(RUN_BUILD) build-asan build-tsan build-release build-fuzz build-check $(WEB_BUILD) build-web

@@ -3,7 +3,10 @@
 #   tree:    installs into a DESTDIR and checks the file list, the desktop entry and AppStream
 #            data with their validators, the manual pages for groff warnings, and the installed
 #            magazine's arguments (an argument it does not know must never open a window).
-#   package: makes the Debian package and checks its file list and dependencies; under CI as
+#            Both: the manual pages and --help name the same options and render lengths, and
+#            every program and page carries the project's version.
+#   package: makes the Debian package and checks its file list and dependencies, and that lintian
+#            finds no error and no warning in it; under CI as
 #            root it also installs it with apt-get, runs the installed programs, finds the
 #            magazine's window under Xvfb with a window manager, checks its class, and removes
 #            the package again.
@@ -27,15 +30,17 @@ bin/quellmark
 bin/quellmark-export
 bin/quellmark-render
 share/applications/org.quellmark.quellmark.desktop
+share/doc/quellmark/changelog.gz
+share/doc/quellmark/copyright
 share/icons/hicolor/128x128/apps/quellmark.png
 share/icons/hicolor/16x16/apps/quellmark.png
 share/icons/hicolor/256x256/apps/quellmark.png
 share/icons/hicolor/32x32/apps/quellmark.png
 share/icons/hicolor/48x48/apps/quellmark.png
 share/icons/hicolor/64x64/apps/quellmark.png
-share/man/man1/quellmark-export.1
-share/man/man1/quellmark-render.1
-share/man/man6/quellmark.6
+share/man/man1/quellmark-export.1.gz
+share/man/man1/quellmark-render.1.gz
+share/man/man6/quellmark.6.gz
 share/metainfo/org.quellmark.quellmark.metainfo.xml
 LIST
 
@@ -59,6 +64,28 @@ check_arguments() {
   if [ -w /dev/full ]; then
     "$1/quellmark" --help >/dev/full 2>/dev/null && fail "--help into a full disk reported success"
   fi
+}
+
+# check_documents BINDIR MANDIR: every option a program's --help names, and every longest length
+# it offers ("0.02 to 48695"), is in its manual page; the tools print the project's version, and
+# every page and the change log's latest entry carry it.
+check_documents() {
+  zcat "$2/../doc/quellmark/changelog.gz" | head -n 1 | grep -qF "quellmark ($version)" ||
+    fail "the change log's latest entry is not version $version"
+  for tool in quellmark-render quellmark-export; do
+    out=$("$1/$tool" --version)
+    [ "$out" = "$tool $version" ] || fail "$tool --version printed '$out', not '$tool $version'"
+  done
+  for cmd in quellmark "quellmark-render sid" "quellmark-render xm" quellmark-export; do
+    zcat "$2"/man*/"${cmd%% *}".[16].gz | sed 's/\\-/-/g' >"$work/page"
+    head -n 1 "$work/page" | grep -qF "\"The Quellmark $version\"" ||
+      fail "the manual page of ${cmd%% *} does not carry version $version"
+    # shellcheck disable=SC2086
+    "$1"/$cmd --help >"$work/help" || fail "$cmd --help failed"
+    for word in $(grep -o -e '--[a-z][a-z-]*' -e ' to [0-9][0-9]*' "$work/help" | sed 's/^ to //'); do
+      grep -qwF -e "$word" "$work/page" || fail "$cmd --help names $word, its manual page does not"
+    done
+  done
 }
 
 case "$mode" in
@@ -87,7 +114,7 @@ tree)
   grep -q "<release version=\"$version\"" "$share/metainfo/org.quellmark.quellmark.metainfo.xml" ||
     fail "the AppStream data has no release $version"
   for page in "$share"/man/man*/*; do
-    LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z "$page" 2>"$work/warn"
+    zcat "$page" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>"$work/warn"
     [ ! -s "$work/warn" ] || { cat "$work/warn"; fail "groff warns about $page"; }
     if command -v man >/dev/null; then
       LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>"$work/warn" >"$work/page"
@@ -96,6 +123,7 @@ tree)
     fi
   done
   check_arguments "$work/root/opt/qm/bin"
+  check_documents "$work/root/opt/qm/bin" "$share/man"
   ;;
 package)
   (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/log" 2>&1) ||
@@ -112,6 +140,12 @@ package)
   [ "$(dpkg-deb -f "$deb" Package)" = quellmark ] || fail "package name"
   dpkg-deb -x "$deb" "$work/x"
   check_arguments "$work/x/usr/bin"
+  check_documents "$work/x/usr/bin" "$work/x/usr/share/man"
+  if command -v lintian >/dev/null; then
+    lintian --fail-on error,warning "$deb" || fail "lintian finds errors or warnings"
+  else
+    echo "lintian not installed: the package not checked against Debian policy"
+  fi
   if [ "${CI:-}" = true ] && [ "$(id -u)" = 0 ]; then
     apt-get install -y "$deb" >"$work/log" 2>&1 || { cat "$work/log"; fail "apt-get install"; }
     [ "$(command -v quellmark)" = /usr/bin/quellmark ] || fail "quellmark is not on the PATH"

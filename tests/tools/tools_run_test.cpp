@@ -126,11 +126,11 @@ TEST_P(ToolCommand, StatusMessagesAndFilesLeft) {
 const ToolCase Cases[] = {
     // --help and --version answer on standard output and succeed; nothing is created.
     {"RenderHelp", "$R --help", 0, "", "usage: quellmark-render sid", ""},
-    {"RenderVersion", "$R --version", 0, "", "quellmark-render 1.0", ""},
+    {"RenderVersion", "$R --version", 0, "", "quellmark-render " QM_VERSION "\n", ""},
     {"SidHelp", "$R sid --help", 0, "", "counted from 1", ""},
     {"XmHelp", "$R xm --help", 0, "", "usage: quellmark-render xm", ""},
     {"ExportHelp", "$E --help", 0, "", "usage: quellmark-export [--force] DIR", ""},
-    {"ExportVersion", "$E --version", 0, "", "quellmark-export 1.0", ""},
+    {"ExportVersion", "$E --version", 0, "", "quellmark-export " QM_VERSION "\n", ""},
     {"ShotHelp", "$S --help", 0, "", "usage: quellmark-shot", ""},
     // Usage errors name the program and the argument, and exit 2.
     {"RenderNothing", "$R", 2, "quellmark-render: missing subcommand", "", ""},
@@ -155,13 +155,38 @@ const ToolCase Cases[] = {
      "", ""},
     {"SidSongPastTheTune", "$R sid --embedded 5 x.wav --song 6", 2,
      "--song: 6 is out of range: built-in tune 5 has 5 songs", "", ""},
-    // Lengths whose samples cannot fit a WAV file are refused before anything is rendered.
-    {"XmTooLong", "$R xm --embedded 2 big.wav --seconds 30000", 2,
-     "quellmark-render xm: --seconds: 30000 s make 5292000000 bytes of samples, past the 4 GiB a "
-     "WAV file can hold (at most 24347 s)",
-     "", ""},
-    {"SidTooLong", "$R sid --embedded 1 big.wav --seconds 50000", 2,
-     "quellmark-render sid: --seconds: 50000 s make 4410000000 bytes", "", ""},
+    // The longest render --help offers is accepted (here it fails only at the output); past the
+    // most a WAV file can hold is refused before anything is rendered.
+    {"XmLongestOffered",
+     "$R xm --embedded 1 missing/x.wav --seconds $($R xm --help | sed -n 's/.*--seconds.* to "
+     "\\([0-9]*\\) .*/\\1/p')",
+     1, "quellmark-render xm: missing/x.wav: No such file or directory", "", ""},
+    {"SidLongestOffered",
+     "$R sid --embedded 1 missing/x.wav --seconds $($R sid --help | sed -n 's/.*--seconds.* to "
+     "\\([0-9]*\\) .*/\\1/p')",
+     1, "quellmark-render sid: missing/x.wav: No such file or directory", "", ""},
+    {"XmTooLong", "$R xm --embedded 2 big.wav --seconds 24347.01", 2,
+     "quellmark-render xm: --seconds: 24347.01 is out of range (0.02..24347)", "", ""},
+    {"SidTooLong", "$R sid --embedded 1 big.wav --seconds 48695.01", 2,
+     "quellmark-render sid: --seconds: 48695.01 is out of range (0.02..48695)", "", ""},
+    // Stopped by a signal once the output has been started, a tool removes its temporary file and
+    // ends by the signal (the shell reports 128 + its number and names it). A background job of a
+    // script
+    // ignores SIGINT unless env gives it back its default.
+    {"XmInterrupted",
+     "env --default-signal $R xm --embedded 1 x.wav --seconds 20000 & "
+     "until ! kill -0 $! || ls .x.wav.* >/dev/null 2>&1; do sleep 0.05; done; kill -INT $!; wait "
+     "$!",
+     130, "", "", ""},
+    {"SidTerminated",
+     "$R sid --embedded 1 x.wav --seconds 40000 & "
+     "until ! kill -0 $! || ls .x.wav.* >/dev/null 2>&1; do sleep 0.05; done; kill -TERM $!; "
+     "wait $!",
+     143, "Terminated", "", ""},
+    {"ShotHungUp",
+     "$S --script script.txt --out shots --max-frames 10000000 --audio-out a.raw & "
+     "until ! kill -0 $! || test -f shots/a.png; do sleep 0.05; done; kill -HUP $!; wait $!",
+     129, "Hangup", "", "shots/a.png"},
     // Inputs that are not what the subcommand plays are refused, naming the file.
     {"SidText", "$R sid notes.txt x.wav", 1,
      "quellmark-render sid: notes.txt: not a SID tune (it does not start with \"PSID\" or "

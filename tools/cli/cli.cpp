@@ -7,12 +7,100 @@
 #include <cerrno>
 #include <climits>
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
 
-constexpr char CliVersion[] = "1.0 (The Quellmark, issue 47)";
+// The temporary files open at this moment, for the signal handler to remove: an interrupted
+// render must not leave hundreds of megabytes behind under a hidden name. Used[i] is set only
+// while Path[i] holds a complete name; both change only with the signals blocked.
+constexpr int MaxPendingFiles = 4;
+struct PendingFiles {
+  volatile sig_atomic_t Used[MaxPendingFiles];
+  char Path[MaxPendingFiles][PATH_MAX];
+  bool HandlersSet;
+};
+PendingFiles Pending = {};
+
+constexpr int CleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// Async-signal-safe: unlink, then the signal's default action (the handler was installed with
+// SA_RESETHAND, and the raised signal is delivered when the handler returns), so the parent sees
+// the process ended by the signal.
+void RemovePendingFiles(int signal) {
+  for (int i = 0; i < MaxPendingFiles; ++i) {
+    if (Pending.Used[i]) unlink(Pending.Path[i]);
+  }
+  raise(signal);
+}
+
+// Signals that were ignored when the program started (nohup, a background job of a script) stay
+// ignored.
+void SetHandlers() {
+  if (Pending.HandlersSet) return;
+  Pending.HandlersSet = true;
+  for (int signal : CleanupSignals) {
+    struct sigaction old = {};
+    sigaction(signal, nullptr, &old);
+    if (old.sa_handler == SIG_IGN) continue;
+    struct sigaction action = {};
+    action.sa_handler = RemovePendingFiles;
+    action.sa_flags = SA_RESETHAND;
+    sigfillset(&action.sa_mask);
+    sigaction(signal, &action, nullptr);
+  }
+}
+
+// Holds the cleanup signals back while a temporary file is created, renamed or removed and the
+// table changes with it; a signal that comes meanwhile arrives at RestoreSignals.
+sigset_t BlockSignals() {
+  sigset_t set;
+  sigset_t old;
+  sigemptyset(&set);
+  for (int signal : CleanupSignals) sigaddset(&set, signal);
+  sigprocmask(SIG_BLOCK, &set, &old);
+  return old;
+}
+
+void RestoreSignals(const sigset_t& old) {
+  sigprocmask(SIG_SETMASK, &old, nullptr);
+}
+
+// Removes (or, after a rename, just forgets) a temporary file; call with the signals blocked.
+void DropPending(const std::string& path, bool remove) {
+  if (remove) unlink(path.c_str());
+  for (int i = 0; i < MaxPendingFiles; ++i) {
+    if (Pending.Used[i] && path == Pending.Path[i]) Pending.Used[i] = 0;
+  }
+}
+
+// Creates the temporary file from the template `temp` and enters it in the table. -1 with errno
+// set when it cannot.
+int CreatePending(std::string& temp) {
+  SetHandlers();
+  const sigset_t old = BlockSignals();
+  int slot = 0;
+  while (slot < MaxPendingFiles && Pending.Used[slot]) ++slot;
+  int fd = -1;
+  if (slot == MaxPendingFiles) {
+    errno = EMFILE;
+  } else if (temp.size() >= PATH_MAX) {
+    errno = ENAMETOOLONG;
+  } else {
+    fd = mkstemp(temp.data());
+    if (fd >= 0) {
+      std::memcpy(Pending.Path[slot], temp.c_str(), temp.size() + 1);
+      Pending.Used[slot] = 1;
+    }
+  }
+  RestoreSignals(old);
+  return fd;
+}
+
+// The project's version, from CMake, as every program of the project prints it.
+constexpr char CliVersion[] = QM_VERSION;
 
 const CliOptionDef* FindOption(const Cli& cli, std::string_view name) {
   for (const CliOptionDef& option : cli.Options) {
@@ -267,7 +355,7 @@ bool CliOutputOpen(CliOutput& out, const std::string& path, std::string* reason)
   const size_t slash = out.Path.rfind('/');
   const std::string name = slash == std::string::npos ? out.Path : out.Path.substr(slash + 1);
   std::string temp = FolderOf(out.Path) + "/." + name + ".XXXXXX";
-  const int fd = mkstemp(temp.data());
+  const int fd = CreatePending(temp);
   if (fd < 0) {
     *reason = Reason(errno) + " (cannot create a file in " + FolderOf(out.Path) + ")";
     return false;
@@ -278,7 +366,9 @@ bool CliOutputOpen(CliOutput& out, const std::string& path, std::string* reason)
   if (out.File == nullptr) {
     *reason = Reason(errno);
     close(fd);
-    unlink(temp.c_str());
+    const sigset_t old = BlockSignals();
+    DropPending(temp, true);
+    RestoreSignals(old);
     out.TempPath.clear();
     return false;
   }
@@ -301,13 +391,16 @@ bool CliOutputCommit(CliOutput& out, std::string* reason) {
   if (out.Error == 0 && !out.TempPath.empty() && fsync(fileno(out.File)) != 0) out.Error = errno;
   if (std::fclose(out.File) != 0 && out.Error == 0) out.Error = errno;
   out.File = nullptr;
-  if (out.Error == 0 && !out.TempPath.empty() &&
-      std::rename(out.TempPath.c_str(), out.Path.c_str()) != 0) {
-    out.Error = errno;
+  if (!out.TempPath.empty()) {
+    const sigset_t old = BlockSignals();
+    if (out.Error == 0 && std::rename(out.TempPath.c_str(), out.Path.c_str()) != 0) {
+      out.Error = errno;
+    }
+    DropPending(out.TempPath, out.Error != 0);
+    RestoreSignals(old);
   }
   if (out.Error != 0) {
     *reason = Reason(out.Error);
-    if (!out.TempPath.empty()) unlink(out.TempPath.c_str());
     return false;
   }
   return true;
@@ -316,7 +409,10 @@ bool CliOutputCommit(CliOutput& out, std::string* reason) {
 void CliOutputDiscard(CliOutput& out) {
   if (out.File != nullptr) std::fclose(out.File);
   out.File = nullptr;
-  if (!out.TempPath.empty()) unlink(out.TempPath.c_str());
+  if (out.TempPath.empty()) return;
+  const sigset_t old = BlockSignals();
+  DropPending(out.TempPath, true);
+  RestoreSignals(old);
 }
 
 bool CliWriteWholeFile(const std::string& path, std::string_view bytes, std::string* reason) {

@@ -18,15 +18,17 @@
 namespace {
 
 constexpr size_t MaxImageBytes = 1 << 20;  // far above any PSID image; guards against huge files
-constexpr double MaxSeconds = 24 * 3600;
 constexpr uint64_t BytesPerSecond = MixRate * 2;
+constexpr long MaxSeconds = WavMaxSeconds(BytesPerSecond);
 
-constexpr char Help[] =
+constexpr char HelpStart[] =
     "usage: quellmark-render sid FILE.sid OUT.wav [--seconds S] [--song N]\n"
     "       quellmark-render sid --embedded N OUT.wav [--seconds S] [--song N]\n"
     "Renders a PSID or RSID tune to a 44,100 Hz mono 16-bit WAV file through the magazine's\n"
     "SID player, and names the song it plays.\n"
-    "  --seconds S   length to render, 0.02 to 86400 (default 60)\n"
+    "  --seconds S   length to render, 0.02 to ";
+constexpr char HelpEnd[] =
+    " (the most a WAV file holds; default 60)\n"
     "  --song N      the song to play, counted from 1 (default: the start song that the tune's\n"
     "                header names; the magazine itself plays song 1 of its built-in tunes)\n"
     "  --embedded N  the magazine's built-in tune N (1..12) instead of a file\n"
@@ -101,7 +103,7 @@ bool CheckSidHeader(const std::vector<uint8_t>& image, SidHeader* header, std::s
 
 int RenderSidCommand(int argc, char** argv) {
   Cli cli{.Program = "quellmark-render sid",
-          .Help = Help,
+          .Help = std::string(HelpStart) + std::to_string(MaxSeconds) + HelpEnd,
           .Options = {{"--seconds", "S"}, {"--song", "N"}, {"--embedded", "N"}}};
   if (!CliParse(cli, argc, argv)) return cli.Status;
   double seconds = 60;
@@ -123,8 +125,6 @@ int RenderSidCommand(int argc, char** argv) {
   const std::string& output = cli.Positional.back();
   const long frames = std::lround(seconds * MixRate / FrameSamples);
   const uint64_t dataBytes = uint64_t(frames) * FrameSamples * 2;
-  const std::string tooLong = WavTooLong(seconds, dataBytes, BytesPerSecond);
-  if (!tooLong.empty()) return CliUsageError(cli, "--seconds", tooLong);
 
   std::vector<uint8_t> image;
   std::string name;

@@ -15,16 +15,18 @@
 namespace {
 
 constexpr size_t MaxModuleBytes = 64 << 20;  // the largest module the loader is given
-constexpr double MaxSeconds = 24 * 3600;
 constexpr uint64_t BytesPerSecond = MixRate * 4;
+constexpr long MaxSeconds = WavMaxSeconds(BytesPerSecond);
 constexpr char Signature[] = "Extended Module: ";
 
-constexpr char Help[] =
+constexpr char HelpStart[] =
     "usage: quellmark-render xm FILE.xm OUT.wav [--seconds S]\n"
     "       quellmark-render xm --embedded N OUT.wav [--seconds S]\n"
     "Renders an XM module to a 44,100 Hz stereo 16-bit WAV file through the magazine's module\n"
     "player.\n"
-    "  --seconds S   length to render, 0.02 to 86400 (default 60)\n"
+    "  --seconds S   length to render, 0.02 to ";
+constexpr char HelpEnd[] =
+    " (the most a WAV file holds; default 60)\n"
     "  --embedded N  the magazine's built-in module N (1..4) instead of a file\n"
     "  --help        this text;  --version  the version\n";
 
@@ -32,7 +34,7 @@ constexpr char Help[] =
 
 int RenderXmCommand(int argc, char** argv) {
   Cli cli{.Program = "quellmark-render xm",
-          .Help = Help,
+          .Help = std::string(HelpStart) + std::to_string(MaxSeconds) + HelpEnd,
           .Options = {{"--seconds", "S"}, {"--embedded", "N"}}};
   if (!CliParse(cli, argc, argv)) return cli.Status;
   double seconds = 60;
@@ -51,8 +53,6 @@ int RenderXmCommand(int argc, char** argv) {
   const std::string& output = cli.Positional.back();
   const uint64_t total = uint64_t(seconds * MixRate);  // stereo frames
   const uint64_t dataBytes = total * 4;
-  const std::string tooLong = WavTooLong(seconds, dataBytes, BytesPerSecond);
-  if (!tooLong.empty()) return CliUsageError(cli, "--seconds", tooLong);
 
   std::vector<uint8_t> image;
   std::string name;

@@ -1,7 +1,6 @@
 #include "tools/render/wav_writer.h"
 
 #include <bit>
-#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -21,17 +20,6 @@ void PutTag(std::vector<uint8_t>& b, const char* tag) {
 }
 
 }  // namespace
-
-std::string WavTooLong(double seconds, uint64_t dataBytes, uint64_t bytesPerSecond) {
-  if (dataBytes <= WavMaxDataBytes) return "";
-  char text[160];
-  std::snprintf(text, sizeof text,
-                "%.10g s make %llu bytes of samples, past the 4 GiB a WAV file can hold "
-                "(at most %llu s)",
-                seconds, static_cast<unsigned long long>(dataBytes),
-                static_cast<unsigned long long>(WavMaxDataBytes / bytesPerSecond));
-  return text;
-}
 
 bool WavOpen(WavWriter& w, const std::string& path, uint32_t channels, uint32_t rate,
              uint64_t dataBytes, std::string* reason) {

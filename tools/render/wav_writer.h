@@ -11,8 +11,11 @@
 // The most sample bytes a WAV file can hold: its RIFF size field (36 + data bytes) has 32 bits.
 constexpr uint64_t WavMaxDataBytes = 0xFFFFFFFFull - 36;
 
-// Empty when `dataBytes` of samples fit a WAV file, else why `seconds` of sound do not.
-std::string WavTooLong(double seconds, uint64_t dataBytes, uint64_t bytesPerSecond);
+// The most whole seconds of sound at `bytesPerSecond` that a WAV file can hold: the longest
+// render the subcommands accept and their --help offers.
+constexpr long WavMaxSeconds(uint64_t bytesPerSecond) {
+  return static_cast<long>(WavMaxDataBytes / bytesPerSecond);
+}
 
 struct WavWriter {
   CliOutput Out;
