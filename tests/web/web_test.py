@@ -407,6 +407,18 @@ def run(browser, url, shot, out):
     check(browser.wait_for("!document.getElementById('ended').hidden", 10),
           "Escape ends the program and the page says so")
 
+    # The browser closes the audio context under the intro's tune: the device is lost, so the SID
+    # player's requeue is refused and it says so on the page.
+    browser.send("Page.navigate", url=url)
+    browser.wait_for("!document.getElementById('start').disabled", 60)
+    browser.click(*box_of(browser, "start"))
+    browser.wait_for("window.quellmarkAudio && quellmarkAudio.level > 0", 10)
+    browser.evaluate("Module.audioContext.close()")
+    check(browser.wait_for("document.getElementById('error').textContent === "
+                           "'Error: the audio device was removed'", 10),
+          "a closed audio context is a lost device: "
+          + str(browser.evaluate("document.getElementById('error').textContent")))
+
     # A browser without Web Audio: the SID player's "Error" box is a line on the page and the
     # magazine runs on without sound.
     script = browser.send("Page.addScriptToEvaluateOnNewDocument",
