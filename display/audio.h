@@ -5,28 +5,34 @@
 //  * The buffer queue (mono). Buffers play gaplessly in the order queued, each sample copied to
 //    both output channels. The queue opens paused. When a buffer's last sample has been played it
 //    is handed, once, to the queue's completion procedure, which runs on the audio layer's own
-//    completion thread (never inside the device callback) and may render into the buffer and queue
-//    it again from there.
+//    completion thread (never inside the device callback; in a web browser, which has no threads,
+//    inside the device's pull) and may render into the buffer and queue it again from there.
 //  * The looping ring (stereo, interleaved left/right). One buffer played endlessly from its first
 //    byte; the count of bytes played since AudioRingPlay is published atomically.
 //
 // Backends, chosen before the first open:
-//  * Sdl: the real device (SDL_AUDIODRIVER=disk or dummy select SDL's file or silent drivers).
+//  * Sdl: the real device. On the desktop SDL's (SDL_AUDIODRIVER=disk or dummy select SDL's file or
+//    silent drivers); in a web browser Web Audio, on a page that made an AudioContext in answer to
+//    the reader's gesture and left it in Module.audioContext (without one, opens fail).
 //  * Null: there is no device; every open reports AudioErrNoDevice and nothing else changes.
 //  * Capture: no device; a test or tool pulls what would be heard with AudioCapturePull, and the
 //    queue's completions run inside that call, on the caller's thread, as soon as a buffer has
 //    played out (as if refilling took no time), so runs are deterministic.
 //
-// A device that goes away while open (SDL reports it removed; AudioFaultRemoveDevice does the
-// same in tests) is lost: nothing plays any more, the queued buffers are handed back to the
-// completion procedure at once, writes and AudioRingPlay answer AudioErrDeviceLost, and the ring's
-// position stands still. Both sinks stay open, so their owners stop and close them as usual. The
-// next AudioQueueOpen or AudioRingOpen opens the device anew, which plays if one is there again.
+// A device that goes away while open (SDL reports it removed, the browser closes the page's audio
+// context; AudioFaultRemoveDevice does the same in tests) is lost: nothing plays any more, the
+// queued buffers are handed back to the completion procedure at once, writes and AudioRingPlay
+// answer AudioErrDeviceLost, and the ring's position stands still. Both sinks stay open, so their
+// owners stop and close them as usual. The next AudioQueueOpen or AudioRingOpen opens the device
+// anew, which plays if one is there again.
 //
 // Threading contract: every procedure may be called from any thread. AudioQueueReset and
 // AudioQueueClose return only after every completion call that was running or pending has
 // finished, so a caller that clears its own completion bookkeeping first and then resets knows no
 // completion procedure is running and none will run for the buffers that were queued.
+//
+// audio_core.cpp implements all of this without the platform; the platform's device behind it
+// (audio_sdl.cpp, audio_web.cpp) is chosen at link time (see audio_core.h).
 #include <cstdint>
 #include <string>
 
@@ -81,6 +87,10 @@ int AudioRingPlay(const int16_t* frames, uint32_t bytes);
 uint64_t AudioRingPosition();
 // Call after writing into the ring, so that the device reads what was written.
 void AudioRingPublish();
+// The procedure run after every pull that took frames of the ring, on the pulling thread, to mix
+// the ring on behind the play cursor where no thread of the player's does (in a web browser); null
+// for none.
+void AudioRingSetFeeder(void (*feed)());
 // Stops at once and forgets the buffer; when it returns the device no longer reads it.
 void AudioRingReset();
 void AudioRingClose();
@@ -96,7 +106,8 @@ bool AudioDeviceLost();
 
 // ---- Fault injection (tests) ----------------------------------------------------------------
 // Sdl backend: posts SDL's removal event for the open device, so the loss takes the same path as
-// an unplugged device (SDL's own driver threads keep calling, but the device plays nothing).
+// an unplugged device (SDL's own driver threads keep calling, but the device plays nothing); in a
+// web browser, the loss of a closed audio context.
 // Capture backend: the device is gone: an open one is lost, with the returned buffers' completions
 // run on the caller's thread, and every open fails with AudioErrNoDevice until
 // AudioFaultRestoreDevice. Nothing happens with the Null backend.

@@ -2,7 +2,7 @@
 // threads: the audio device calls FeedRing from its own pull, right after it has taken a block of
 // the ring, on the page's one thread. Nothing else runs meanwhile, so no flag is needed to keep a
 // stop from overlapping a refill.
-#include "display/audio_web.h"
+#include "display/audio.h"
 #include "module/module_player.h"
 
 void StartOutputDrive() {

@@ -478,6 +478,18 @@ def run(browser, url, render, out):
           and browser.wait_for("Module.audioContext.state === 'closed'", 5),
           "Escape ends the program and its sound, and the page says so")
 
+    # The browser closes the audio context under the intro's tune: the device is lost, so the SID
+    # player's requeue is refused and a notice says so.
+    browser.send("Page.navigate", url=url)
+    browser.wait_for("!document.getElementById('start').disabled", 60)
+    browser.click(*box_of(browser, "start"))
+    browser.wait_for("window.quellmarkAudio && quellmarkAudio.level > 0", 10)
+    browser.evaluate("Module.audioContext.close()")
+    notice = "document.querySelector('#notices .notice:not([hidden])')"
+    check(browser.wait_for(f"{notice}.textContent.includes('The audio device was removed.')", 10),
+          "a closed audio context is a lost device: "
+          + str(browser.evaluate(f"{notice} && {notice}.textContent")))
+
     # A browser without Web Audio: the SID player's message is a notice beside the picture, and
     # the magazine runs on without sound.
     script = browser.send("Page.addScriptToEvaluateOnNewDocument",
