@@ -5,8 +5,10 @@ Serves the web build (build-web) on 127.0.0.1, drives Debian's headless Chromium
 DevTools protocol and checks what a reader sees and hears:
 
   * on a phone (375 x 667, 2 device pixels a CSS pixel, touch) the start button starts the
-    intro, which draws and plays its tune; the touch bar's tune 7 plays tune 7 (a block of what
-    reaches the output is found in the offline render of tune 7); a tap leaves the intro;
+    intro, which draws and plays its tune; the touch bar's tune 7 plays tune 7 at once: what
+    reaches the output is the offline render of tune 7 from its first sample, sample for sample,
+    also while the page is hidden and through stalls of the page of up to 200 ms (a longer one
+    leaves a gap, after which the tune goes on where it stopped); a tap leaves the intro;
   * at 800 x 600 the main-loop frame equals the desktop program's headless frame on every pixel
     that does not move with time; over 10 s one program frame is shown per animation frame;
     the wheel counts distance; the browser keeps the keys the program does not read;
@@ -40,6 +42,7 @@ import sys
 import tempfile
 import time
 import urllib.request
+import wave
 
 import numpy as np
 import websocket
@@ -62,6 +65,12 @@ CROP = (slice(193, 290), slice(32, 392))
 # The sharp scaler weighs neighbours in 1/256 steps and rounds each of its two passes down: its
 # pixels are within a few levels of the exact area average. A row or column dropped is far out.
 AREA_TOLERANCE = 8
+# Stalls of the page's thread while a tune plays: the output queue holds a quarter second, so
+# the first two pass unheard and the last may leave a gap, after which the tune goes on.
+STALLS_MS = (100, 200, 300)
+# A new tune is heard within a few frames of the tap; a quarter second would mean the old tune's
+# queued sound was played out first.
+SONG_CHANGE_SECONDS = 0.2
 PHONE = (375, 667, 2, True)
 MATRIX = [(800, 600, 1, False), (1280, 590, 1, False), (1366, 657, 1, False), (1920, 1080, 1, False),
           (800, 600, 2, False), (1280, 590, 2, False), (1366, 657, 2, False), (1920, 1080, 2, False),
@@ -84,21 +93,64 @@ DESKTOP_SCRIPT = (
     + ["1800 key Escape"])
 SCALED_SHOT_FRAME = {"main": 778, "swiped": 848, "skin2": 1700}
 
-# What reaches the output, recorded by a node put between every source and the destination.
+# What reaches the output, recorded by a worklet put between every source and the destination, on
+# the audio thread, so that a busy page loses none of it: heard.start() and heard.stop() record
+# the left channel, heard.take() gives the audio time of the first frame and the frames.
 AUDIO_TAP = """
-window.heard = [];
-const connect = AudioNode.prototype.connect;
-AudioNode.prototype.connect = function(target, ...rest) {
-  if (!(target instanceof AudioDestinationNode)) return connect.call(this, target, ...rest);
-  const tap = this.context.createScriptProcessor(4096, 2, 2);
-  tap.onaudioprocess = (e) => {
-    for (let c = 0; c < 2; ++c) e.outputBuffer.getChannelData(c).set(e.inputBuffer.getChannelData(c));
-    heard.push(Array.from(e.inputBuffer.getChannelData(0), (v) => Math.round(v * 32768)));
-    if (heard.length > 8) heard.shift();
+(() => {
+  const tap = `registerProcessor('quellmark-tap', class extends AudioWorkletProcessor {
+    constructor() {
+      super();
+      this.on = false;
+      this.port.onmessage = (e) => { this.on = e.data; };
+    }
+    process(inputs, outputs) {
+      const input = inputs[0], output = outputs[0];
+      for (let c = 0; c < output.length && c < input.length; ++c) output[c].set(input[c]);
+      if (this.on) {
+        const left = new Int16Array(output[0].length);
+        if (input.length) for (let i = 0; i < left.length; ++i) left[i] = Math.round(input[0][i] * 32768);
+        this.port.postMessage({at: currentTime, left}, [left.buffer]);
+      }
+      return true;
+    }
+  });`;
+  const module = URL.createObjectURL(new Blob([tap], {type: 'text/javascript'}));
+  const taps = [];
+  window.heard = {
+    blocks: [], at: null,
+    start() { this.blocks = []; this.at = null; taps.forEach((t) => t.port.postMessage(true)); },
+    stop() { taps.forEach((t) => t.port.postMessage(false)); },
+    take() {
+      const all = new Int16Array(this.blocks.reduce((n, b) => n + b.length, 0));
+      this.blocks.reduce((at, b) => { all.set(b, at); return at + b.length; }, 0);
+      const bytes = new Uint8Array(all.buffer);
+      let text = '';
+      for (let i = 0; i < bytes.length; i += 0x8000) text += String.fromCharCode(...bytes.subarray(i, i + 0x8000));
+      return {at: this.at, frames: btoa(text)};
+    },
   };
-  connect.call(this, tap);
-  return connect.call(tap, target);
-};
+  // Sound goes through a gain node at once and through the tap as soon as its module is loaded.
+  const connect = AudioNode.prototype.connect;
+  AudioNode.prototype.connect = function(target, ...rest) {
+    if (!(target instanceof AudioDestinationNode)) return connect.call(this, target, ...rest);
+    const through = this.context.createGain();
+    connect.call(this, through, ...rest);
+    connect.call(through, target);
+    this.context.audioWorklet.addModule(module).then(() => {
+      const node = new AudioWorkletNode(this.context, 'quellmark-tap', {outputChannelCount: [2]});
+      node.port.onmessage = (e) => {
+        if (heard.at === null) heard.at = e.data.at;
+        heard.blocks.push(e.data.left);
+      };
+      through.disconnect();
+      connect.call(through, node);
+      connect.call(node, target);
+      taps.push(node);
+    });
+    return target;
+  };
+})();
 """
 
 # The program on a page that has no canvas; the page keeps the exit status.
@@ -301,6 +353,65 @@ def audio(browser):
                             "[quellmarkAudio.samples, quellmarkAudio.level] : [0, 0]")
 
 
+def render_tune(render, kind, number, wav, seconds=10):
+    """The desktop's render of a built-in tune ("sid") or module ("xm") from its start: 16-bit
+    samples of the left channel."""
+    song = ["--song", "1"] if kind == "sid" else []
+    subprocess.run([render, kind, "--embedded", str(number), *song, "--seconds", str(seconds), wav],
+                   check=True, stdout=subprocess.DEVNULL)
+    with wave.open(wav) as w:
+        return np.frombuffer(w.readframes(w.getnframes()), np.int16)[::w.getnchannels()].copy()
+
+
+def take_heard(browser):
+    """What the tap recorded since heard.start(): the audio time of its first frame and the left
+    channel as 16-bit samples."""
+    browser.evaluate("heard.stop()")
+    time.sleep(0.3)  # the tap's last blocks are on their way to the page
+    taken = browser.evaluate("heard.take()")
+    return taken["at"], np.frombuffer(base64.b64decode(taken["frames"]), np.int16)
+
+
+def find_in(tune, window, near):
+    """Where the samples `window` occur in `tune`, the first place from a second before `near`."""
+    hay, needle = tune.tobytes(), window.tobytes()
+    at = hay.find(needle, 2 * max(0, near - 44100))
+    while at >= 0 and at % 2:
+        at = hay.find(needle, at + 1)
+    return at // 2 if at >= 0 else -1
+
+
+def breaks(heard, tune):
+    """Follows `heard` through the render `tune` from the tune's first sound on. Returns where in
+    `heard` the tune starts (None when it is not there) and its breaks: (index in `heard`,
+    silent samples put in, samples of the tune skipped there: negative when repeated, None when
+    the tune is not found again)."""
+    first = int(np.flatnonzero(tune)[0])
+    h = find_in(heard, tune[first:first + 256], 0)
+    if h < 0:
+        return None, []
+    start, p, found = h - first, first, []
+    while True:
+        n = min(len(heard) - h, len(tune) - p)
+        wrong = np.flatnonzero(heard[h:h + n] != tune[p:p + n])
+        if not len(wrong):
+            return start, found
+        h, p = h + wrong[0], p + wrong[0]
+        sound = np.flatnonzero(heard[h:])
+        quiet = h + sound[0] if len(sound) else len(heard)
+        if len(heard) - quiet < 256:  # the recording ends silent
+            return start, found + [(h, quiet - h, 0)]
+        # Where the tune goes on: a window that straddles two pieces of it is not found.
+        for h_next in range(quiet, len(heard) - 256, 128):
+            q = find_in(tune, heard[h_next:h_next + 256], p)
+            if q >= 0:
+                break
+        else:
+            return start, found + [(h, quiet - h, None)]
+        found.append((h, quiet - h, q - (h_next - quiet) - p))
+        h, p = h_next, q
+
+
 def box_of(browser, element):
     """The middle of a page element, for a click."""
     return browser.evaluate(f"(() => {{ const r = document.getElementById('{element}')"
@@ -379,17 +490,52 @@ def run(browser, url, render, out):
     check(browser.evaluate("document.getElementById('bar').dataset.offer === 'tunes' && "
                            "!document.getElementById('landscape').hidden"),
           "in the intro the touch bar offers the tunes, and the phone is asked to turn sideways")
+    # Tune 7 from the touch bar, heard from its first sample on (the tune before is dropped, not
+    # played out); then the page hidden behind another tab, where it gets no animation frames;
+    # then its thread stalled three times.
+    tune = render_tune(render, "sid", 7, os.path.join(out, "tune7.wav"))
+    browser.touch([box_of(browser, "tune-6")])  # the intro's tune is random: the key of it does nothing
+    time.sleep(0.2)
+    clock = "Module.audioContext.currentTime"
+    browser.evaluate(f"document.getElementById('tune-7').addEventListener('click', () => {{"
+                     f" window.tunePressed = {clock}; }}); heard.start()")
     browser.touch([box_of(browser, "tune-7")])
+    time.sleep(0.5)
+    other = browser.send("Target.createTarget", url="about:blank")["targetId"]
+    hidden = browser.wait_for("document.hidden", 5)
     time.sleep(1.5)
-    # The last three blocks (0.28 s) all came after the tap; one that a stall of the page left
-    # silent is no evidence either way.
-    blocks = [np.array(b, np.int16) for b in browser.evaluate("heard.slice(-3)")]
-    wav = os.path.join(out, "tune7.wav")
-    subprocess.run([render, "sid", "--embedded", "7", "--song", "1", "--seconds", "30", wav],
-                   check=True, stdout=subprocess.DEVNULL)
-    with open(wav, "rb") as f:
-        tune = f.read()
-    check(any(b.any() and tune.find(b.tobytes()) > 0 for b in blocks), "the touch bar's tune 7 plays tune 7")
+    browser.send("Target.closeTarget", targetId=other)
+    hidden = hidden and browser.wait_for("!document.hidden", 5)
+    stalls = []
+    for ms in STALLS_MS:
+        time.sleep(0.5)
+        stalls.append(browser.evaluate(f"""(() => {{ const at = {clock};
+            const end = performance.now() + {ms}; while (performance.now() < end); return at; }})()"""))
+    time.sleep(0.5)
+    at, heard = take_heard(browser)
+    with wave.open(os.path.join(out, "heard.wav"), "wb") as w:  # for a listen when this fails
+        w.setparams((1, 2, 44100, 0, "NONE", ""))
+        w.writeframes(heard.tobytes())
+    start, found = breaks(heard, tune)
+    pressed = browser.evaluate("window.tunePressed")
+    after = lambda index: at + index / 44100 - pressed  # noqa: E731  (seconds after the tap)
+    check(start is not None and after(start) < SONG_CHANGE_SECONDS,
+          "the touch bar's tune 7 plays tune 7 from its start"
+          + (f", {1000 * after(start):.0f} ms after the tap" if start is not None else ": not heard"))
+
+    def said(found):
+        return "; ".join(f"at {after(h):.2f} s {quiet / 44.1:.0f} ms of silence"
+                         + (", the tune lost" if skipped is None else
+                            f", {abs(skipped) / 44.1:.0f} ms {'skipped' if skipped >= 0 else 'repeated'}")
+                         for h, quiet, skipped in found) or "none"
+    stalled = [b for b in found if at + b[0] / 44100 >= stalls[0]]
+    unstalled = [b for b in found if b not in stalled]
+    check(start is not None and hidden and not unstalled,
+          f"the sound goes on without a break while the page is hidden for 1.5 s (breaks: {said(unstalled)})")
+    check(start is not None and all(at + h / 44100 >= stalls[-1] and skipped == 0 for h, _, skipped in stalled),
+          f"stalls of the page of {', '.join(map(str, STALLS_MS))} ms at "
+          f"{', '.join(f'{t - pressed:.2f}' for t in stalls)} s: the sound goes on without a gap or a repeat "
+          f"below {STALLS_MS[-1]} ms, and on from where it stopped after a gap (breaks: {said(stalled)})")
     browser.send("Page.removeScriptToEvaluateOnNewDocument", identifier=tap_script["identifier"])
     browser.touch([css_point(browser, 400, 300)])
     check(browser.wait_for("document.getElementById('bar').dataset.offer === 'skins'", 10),
