@@ -26,7 +26,7 @@ int32_t CursorBlock(uint64_t bytesPlayed) {
   return int32_t((frames % RingFrames) / BlockLength);
 }
 
-bool StopSong(ModuleSong* song) {
+bool StopSong(const ModuleSong* song) {
   if (!song) return false;
   ModulePlayerState& p = ModulePlayer;
   StopOutputDrive();
@@ -42,7 +42,7 @@ bool StopSong(ModuleSong* song) {
   return true;
 }
 
-bool PlaySong(ModuleSong* song) {
+bool PlaySong(const ModuleSong* song) {
   if (!song) return false;
   ModulePlayerState& p = ModulePlayer;
   StopSong(song);
@@ -82,6 +82,14 @@ void FeedRing() {
   }
 }
 
+bool FreeSong(const ModuleSong* song) {
+  if (!song) return false;
+  // Playback stops first, so no block is mixed from the records being released.
+  if (ModulePlayer.Machine.Song == song) StopSong(song);
+  ReleaseSong(song);
+  return true;
+}
+
 bool ModuleLoad(const uint8_t* image, int32_t length) {
   ModulePlayerState& p = ModulePlayer;
   // A song still loaded is replaced, not leaked: stop it if it plays and release it.
@@ -89,7 +97,7 @@ bool ModuleLoad(const uint8_t* image, int32_t length) {
     FreeSong(p.CurrentSong);
     p.CurrentSong = nullptr;
   }
-  p.CurrentSong = LoadSongFromImage(image, length);
+  p.CurrentSong = LoadSong(image, length > 0 ? size_t(length) : 0);
   return p.CurrentSong != nullptr;
 }
 
