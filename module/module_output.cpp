@@ -4,8 +4,6 @@
 #include "display/audio.h"
 #include "module/module_player.h"
 
-ModulePlayerState ModulePlayer;
-
 namespace {
 
 BlockInfo HeardBlock() {
@@ -20,11 +18,6 @@ bool Playing() {
 }
 
 }  // namespace
-
-int32_t CursorBlock(uint64_t bytesPlayed) {
-  uint64_t frames = bytesPlayed / 4;
-  return int32_t((frames % RingFrames) / BlockLength);
-}
 
 bool StopSong(const ModuleSong* song) {
   if (!song) return false;
@@ -67,19 +60,6 @@ bool PlaySong(const ModuleSong* song) {
   AudioRingPublish();
   StartOutputDrive();
   return true;
-}
-
-void FeedRing() {
-  ModulePlayerState& p = ModulePlayer;
-  ModuleMachine& m = p.Machine;
-  int32_t cursor = CursorBlock(AudioRingPosition());
-  // The queries follow the block under the cursor, whose record was written when it was mixed;
-  // the blocks refilled below are all behind it, so a query never reads a record being rewritten.
-  p.HeardBlockIndex.store(cursor, std::memory_order_release);
-  while (m.FillBlockIndex != cursor && !p.StopRequest.load()) {
-    FillBlock(m);
-    AudioRingPublish();
-  }
 }
 
 bool FreeSong(const ModuleSong* song) {

@@ -31,8 +31,8 @@ bool PlaySong(const ModuleSong* song);
 bool StopSong(const ModuleSong* song);
 // The block under the play cursor for a count of bytes played.
 int32_t CursorBlock(uint64_t bytesPlayed);
-// One pass of the drive: the heard block follows the play cursor and every block behind the
-// cursor is mixed again.
+// One pass of the drive (module_feed.cpp): the heard block follows the play cursor and every
+// block behind the cursor is mixed again.
 void FeedRing();
 // The platform's drive, which calls FeedRing while the song plays: started by PlaySong once the
 // ring is pre-filled and playing, stopped by StopSong before anything is released.
