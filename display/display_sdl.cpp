@@ -6,6 +6,7 @@
 // pixel bolder (nearest neighbour at 1.28 for 1024 x 768). Two passes on the renderer (enlarge
 // into a target, filter down) cost a third of the frame rate on software OpenGL.
 #include <SDL.h>
+#include <png.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -24,6 +25,7 @@
 #include "display/frame_pacing.h"
 #include "display/key_board.h"
 #include "display/sharp_scale.h"
+#include "window_icon.h"
 
 namespace {
 
@@ -317,10 +319,20 @@ bool StartVideo() {
     return true;
   }
   if (SDL_Init(0) != 0) return false;
+  // The reason given when no driver starts is the first one's: the X server's when DISPLAY
+  // names one, not that of the console driver tried last.
+  std::string firstError;
   for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
     const char* driver = SDL_GetVideoDriver(i);
     if (!std::strcmp(driver, "offscreen") || !std::strcmp(driver, "dummy") ||
         !std::strcmp(driver, "evdev"))
+      continue;
+    // A Wayland compositor's socket lives in XDG_RUNTIME_DIR unless WAYLAND_DISPLAY gives its
+    // full path: without either the driver cannot connect, and the Wayland library would print a
+    // complaint of its own trying.
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (!std::strcmp(driver, "wayland") && !std::getenv("XDG_RUNTIME_DIR") &&
+        !(wayland && wayland[0] == '/'))
       continue;
     SDL_setenv("SDL_VIDEODRIVER", driver, 1);
     const bool ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
@@ -329,8 +341,35 @@ bool StartVideo() {
       Sdl.videoStarted = true;
       return true;
     }
+    if (firstError.empty()) firstError = SDL_GetError();
   }
+  if (!firstError.empty()) SDL_SetError("%s", firstError.c_str());
   return false;
+}
+
+bool EnvironmentSet(const char* name) {
+  const char* value = std::getenv(name);
+  return value && *value;
+}
+
+// The window's icon, for window lists and task bars (X11's _NET_WM_ICON): the desktop icon's
+// 64-pixel picture, built into the program. A picture that cannot be read leaves SDL's default.
+void SetWindowIcon(SDL_Window* window) {
+  png_image image = {};
+  image.version = PNG_IMAGE_VERSION;
+  if (!png_image_begin_read_from_memory(&image, quellmark_png, quellmark_png_size)) return;
+  image.format = PNG_FORMAT_RGBA;
+  std::vector<uint8_t> pixels(PNG_IMAGE_SIZE(image));
+  if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) {
+    png_image_free(&image);
+    return;
+  }
+  SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
+      pixels.data(), static_cast<int>(image.width), static_cast<int>(image.height), 32,
+      static_cast<int>(PNG_IMAGE_ROW_STRIDE(image)), SDL_PIXELFORMAT_RGBA32);
+  if (!icon) return;
+  SDL_SetWindowIcon(window, icon);
+  SDL_FreeSurface(icon);
 }
 
 // DisplayOpen's failure: one line on standard error with SDL's own reason.
@@ -393,7 +432,13 @@ int32_t DisplayOpen(const char* title, int32_t width, int32_t height) {
   Sdl.width = width;
   Sdl.height = height;
   if (!StartVideo()) {
-    std::fprintf(stderr, "cannot open a display: %s\n", SDL_GetError());
+    // Nothing to show a window on: say which setting is missing rather than why the console
+    // driver, tried last, could not start either.
+    if (!EnvironmentSet("DISPLAY") && !EnvironmentSet("WAYLAND_DISPLAY") &&
+        !EnvironmentSet("SDL_VIDEODRIVER"))
+      std::fputs("no display: neither DISPLAY nor WAYLAND_DISPLAY is set\n", stderr);
+    else
+      std::fprintf(stderr, "cannot open a display: %s\n", SDL_GetError());
     return 0;
   }
 
@@ -410,6 +455,7 @@ int32_t DisplayOpen(const char* title, int32_t width, int32_t height) {
   Sdl.window =
       SDL_CreateWindow(title, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, width, height, flags);
   if (!Sdl.window) return Fail("cannot open a window");
+  SetWindowIcon(Sdl.window);
 
   Sdl.renderer = CreateRenderer(Sdl.window, Sdl.vsync ? SDL_RENDERER_PRESENTVSYNC : 0);
   if (!Sdl.renderer) return Fail("cannot draw into the window");
