@@ -6,7 +6,12 @@
 // pixel bolder (nearest neighbour at 1.28 for 1024 x 768). Two passes on the renderer (enlarge
 // into a target, filter down) cost a third of the frame rate on software OpenGL.
 #include <SDL.h>
+#include <fcntl.h>
 #include <png.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -53,6 +58,11 @@ struct SdlDisplay {
   RowConverter convert = nullptr;
   KeyBoard keys;
   FramePacer pacer;
+  // The desktop's reduced-motion setting: -1 until known; while gsettings is being asked, its
+  // process and the pipe its answer arrives on.
+  int32_t reducedMotion = -1;
+  pid_t motionQuery = -1;
+  int motionPipe = -1;
 };
 
 SdlDisplay Sdl;
@@ -352,6 +362,61 @@ bool EnvironmentSet(const char* name) {
   return value && *value;
 }
 
+// QUELLMARK_REDUCED_MOTION decides when set (1 reduced, anything else not); otherwise GNOME's
+// switch for animations, read by starting `gsettings` where it is installed. Its answer takes
+// some tens of milliseconds, so it is asked when the display opens and collected when wanted.
+void AskDesktopForMotion() {
+  if (Sdl.reducedMotion >= 0 || Sdl.motionQuery > 0) return;
+  if (const char* choice = std::getenv("QUELLMARK_REDUCED_MOTION"); choice && *choice) {
+    Sdl.reducedMotion = std::strcmp(choice, "1") == 0 ? 1 : 0;
+    return;
+  }
+  Sdl.reducedMotion = 0;  // unless the desktop says otherwise
+  int fds[2];
+  if (pipe2(fds, O_CLOEXEC) != 0) return;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+  posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+  char* argv[] = {const_cast<char*>("gsettings"), const_cast<char*>("get"),
+                  const_cast<char*>("org.gnome.desktop.interface"),
+                  const_cast<char*>("enable-animations"), nullptr};
+  pid_t pid = -1;
+  const bool started = posix_spawnp(&pid, "gsettings", &actions, nullptr, argv, environ) == 0;
+  posix_spawn_file_actions_destroy(&actions);
+  close(fds[1]);
+  if (!started) {  // not installed
+    close(fds[0]);
+    return;
+  }
+  Sdl.reducedMotion = -1;
+  Sdl.motionQuery = pid;
+  Sdl.motionPipe = fds[0];
+}
+
+// The answer of the gsettings started above, waiting for it up to a second: "false" means the
+// desktop's animations are off.
+void CollectDesktopMotion() {
+  if (Sdl.motionQuery <= 0) return;
+  std::string answer;
+  const double giveUp = TimerSeconds() + 1.0;
+  for (;;) {
+    pollfd ready = {Sdl.motionPipe, POLLIN, 0};
+    const int left = static_cast<int>((giveUp - TimerSeconds()) * 1000);
+    if (left <= 0 || poll(&ready, 1, left) <= 0) break;
+    char chunk[64];
+    const ssize_t got = read(Sdl.motionPipe, chunk, sizeof chunk);
+    if (got <= 0 || answer.size() > 256) break;
+    answer.append(chunk, static_cast<size_t>(got));
+  }
+  close(Sdl.motionPipe);
+  kill(Sdl.motionQuery, SIGKILL);  // gone already unless it hung
+  waitpid(Sdl.motionQuery, nullptr, 0);
+  Sdl.motionQuery = -1;
+  Sdl.motionPipe = -1;
+  Sdl.reducedMotion = answer.rfind("false", 0) == 0 ? 1 : 0;
+}
+
 // The window's icon, for window lists and task bars (X11's _NET_WM_ICON): the desktop icon's
 // 64-pixel picture, built into the program. A picture that cannot be read leaves SDL's default.
 void SetWindowIcon(SDL_Window* window) {
@@ -431,6 +496,7 @@ int32_t DisplayOpen(const char* title, int32_t width, int32_t height) {
   if (width <= 0 || height <= 0) return 0;
   Sdl.width = width;
   Sdl.height = height;
+  AskDesktopForMotion();
   if (!StartVideo()) {
     // Nothing to show a window on: say which setting is missing rather than why the console
     // driver, tried last, could not start either.
@@ -527,6 +593,11 @@ int32_t DisplayMouseWheel() {
 }
 void* DisplayWindow() {
   return Sdl.window;
+}
+int32_t DisplayReducedMotion() {
+  AskDesktopForMotion();
+  CollectDesktopMotion();
+  return Sdl.reducedMotion == 1 ? 1 : 0;
 }
 
 uint16_t KeyState(int key) {

@@ -113,6 +113,10 @@ EM_JS(void, WebToggleFullScreen, (), {
   }
 });
 
+EM_JS(int, WebReducedMotion, (), {
+  return window.matchMedia && window.matchMedia('(prefers-reduced-motion: reduce)').matches ? 1 : 0;
+});
+
 EM_JS(void, WebHideCursor, (), {
   if (Module['screen']) Module['screen'].canvas.style.cursor = 'none';
 });
@@ -335,6 +339,9 @@ int32_t DisplayMouseWheel() {
 }
 void* DisplayWindow() {
   return nullptr;  // a page has no window of its own
+}
+int32_t DisplayReducedMotion() {
+  return WebReducedMotion();
 }
 
 uint16_t KeyState(int key) {

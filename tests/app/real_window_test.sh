@@ -69,11 +69,11 @@ exit_ms=$(((ended - sent) / 1000000))
 [ "$exit_ms" -lt 500 ] || fail "the program took $exit_ms ms to end after Escape"
 pid=""
 
-# start PROGRAM and wait for its window; sets pid and wid.
-# A shell without job control starts background commands with SIGINT ignored, which SDL then
-# leaves alone; a program run from a terminal has it at its default, as here.
+# start [NAME=VALUE...]: starts the program (with those variables) and waits for its window; sets
+# pid and wid. A shell without job control starts background commands with SIGINT ignored, which
+# SDL then leaves alone; a program run from a terminal has it at its default, as here.
 start() {
-  SDL_AUDIODRIVER=dummy env --default-signal=INT "$program" >"$work/program.log" 2>&1 &
+  SDL_AUDIODRIVER=dummy env --default-signal=INT "$@" "$program" >"$work/program.log" 2>&1 &
   pid=$!
   wid=""
   for i in $(seq 100); do
@@ -103,6 +103,31 @@ kill -0 "$pid" 2>/dev/null || fail "a click ended the program instead of the int
 kill -TERM "$pid"
 expect_end 0 "SIGTERM in the main loop"
 
+# Reduced motion, asked for by the variable or by the desktop (a gsettings that answers "false"
+# for GNOME's enable-animations): screenshots from the start until the intro shows (thousands of
+# colours) are each of one colour, where the flashes' bands would show dozens, and one of them is
+# the fade's colour, not black.
+calm_flashes() {
+  start "$@"
+  for i in 1 2 3 4 5 6; do
+    sleep 0.4
+    xwd -id "$wid" -silent >"$work/flash$i.xwd" || fail "screenshot"
+  done
+  kill -INT "$pid"
+  expect_end 0 "SIGINT in the flashes"
+  seen=""
+  for i in 1 2 3 4 5 6; do
+    seen="$seen $(convert "xwd:$work/flash$i.xwd" -format '%k:%[fx:maxima]' info:)"
+  done
+  echo "$seen" | grep -Eq '^( [12]:[0-9.e-]+)* [0-9]{4,}:' || fail "no calm flashes with $*:$seen"
+  echo "$seen" | grep -Eq ' 1:0\.[1-9]' || fail "no fade to a colour with $*:$seen"
+}
+calm_flashes QUELLMARK_REDUCED_MOTION=1
+mkdir "$work/bin"
+printf '#!/bin/sh\necho false\n' >"$work/bin/gsettings"
+chmod +x "$work/bin/gsettings"
+calm_flashes PATH="$work/bin:$PATH"
+
 # Escape held from before the start until 3 s after it: the intro still plays, and after the
 # release one press ends the intro, not the program.
 xdotool keydown Escape
@@ -129,6 +154,6 @@ status=$?
 [ "$status" = "255" ] || fail "exit status $status with an unreachable display, expected 255"
 grep -q "^cannot open a display: ." "$work/program.log" || fail "no reason for an unreachable display"
 
-echo "real window: full screen $geometry with its icon, screenshot taken, Escape twice -> 0 in $exit_ms ms, SIGINT and SIGTERM -> 0, held Escape keeps the intro, no display -> 255 with a reason"
+echo "real window: full screen $geometry with its icon, screenshot taken, Escape twice -> 0 in $exit_ms ms, SIGINT and SIGTERM -> 0, held Escape keeps the intro, reduced motion fades calmly, no display -> 255 with a reason"
 cleanup
 exit 0
