@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/music_module.h"
@@ -44,6 +45,8 @@ void RunIntro() {
   PresentBlack();
   ScatterStars();
   SleepMs(150);
+  // Asked of the desktop since the display opened; usually answered by now.
+  Shared.ReducedMotion = DisplayReducedMotion();
   ColourBandFlash(10);
   ColourBandFlash(10);
   ColourBandFlash(2);
@@ -61,6 +64,8 @@ void RunIntro() {
   KeyState(KeyEscape);
   // The frame buffer still holds the last flash: the first frame's bars and text are drawn over
   // it, and from then on every frame starts from the backdrop painted after the previous one.
+  // With reduced motion the last picture shown is kept for the closing fade to start from.
+  std::vector<uint32_t> shown;
   while (!KeyNewlyPressed(KeyEscape) && DisplayMouseLeft() == 0 && DisplayCloseRequested() == 0) {
     const double frameStart = TimerSeconds();
     SwitchTuneKeys();
@@ -71,6 +76,7 @@ void RunIntro() {
     const double now = TimerSeconds();
     if (DrawIntroScroller(now, App.IntroStart)) App.IntroStart = now + ScrollerHoldSeconds;
     DisplayUpdate(FrameBuffer);
+    if (Shared.ReducedMotion) shown.assign(FrameBuffer, FrameBuffer + FrameWidth * FrameHeight);
     PaintIntroBackdrop();
     SleepMs(1);
     const double elapsed = TimerSeconds() - frameStart;
@@ -81,6 +87,7 @@ void RunIntro() {
   SidStopTune();
   // A close request ends the program here: no closing flashes, no module.
   if (DisplayCloseRequested()) return;
+  std::copy(shown.begin(), shown.end(), FrameBuffer);
   for (const int band : {10, 10, 2, 10, 2, 2}) ColourBandFlash(band);
   SleepMs(10);
   PlayModule1();

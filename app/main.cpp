@@ -30,6 +30,10 @@ constexpr char Help[] =
     "  F1, F2            the 'Grunge' and 'Carbon' skins\n"
     "  Escape            leave\n"
     "\n"
+    "Warning: the intro opens and closes with 1.5 s and 3 s of flashing colour bands.\n"
+    "QUELLMARK_REDUCED_MOTION=1, or the desktop's animations switched off (GNOME),\n"
+    "turns them into a calm fade; QUELLMARK_REDUCED_MOTION=0 keeps them.\n"
+    "\n"
     "  --help            show this text and exit\n"
     "  --version         show the version and exit\n";
 

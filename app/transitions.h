@@ -3,7 +3,8 @@
 // flashes around the intro and the page transitions around a page change. Each one loops, draws
 // with the renderer and presents; no input is read while it runs.
 
-// Half a second of random colour bands `band` rows high, at least one frame.
+// Half a second of random colour bands `band` rows high, at least one frame. With
+// Shared.ReducedMotion a calm fade of the picture on screen takes their place.
 void ColourBandFlash(int band);
 
 // 75 frames of the live page frame (no scrollbar, no pointer) with interleaved columns of the page

@@ -44,6 +44,18 @@ int32_t LastTopLine() {
   return std::max(0, App.LineCount - PageRows);
 }
 
+// The lines a page key moves by: the rows drawn whole inside the page's clip at the present
+// ScrollPixel, less one, so that the last whole line of the old page is the first whole line of
+// the new one (and the other way round going up). The top rows and the last one are only partly
+// inside the clip: moving by all 33 rows would skip the lines that lay under them.
+int32_t PageStep() {
+  const int32_t clipBottom = Shared.SkinNumber == 2 ? 570 : 569;
+  const int32_t top = PageTop + App.ScrollPixel;
+  const int32_t first = std::max(0, (PageClipTop - top + RowHeight - 1) / RowHeight);
+  const int32_t last = std::min(PageRows - 1, (clipBottom - top - (RowHeight - 1)) / RowHeight);
+  return std::max(1, last - first);
+}
+
 }  // namespace
 
 void ResetViewer() {
@@ -187,11 +199,11 @@ void ScrollByWheel() {
 void ScrollByPageKey(int key) {
   switch (key) {
     case KeyPageUp:
-      if (App.TopLine >= 1) App.TopLine = std::max(App.TopLine - PageRows, 0);
+      if (App.TopLine >= 1) App.TopLine = std::max(App.TopLine - PageStep(), 0);
       break;
     case KeyPageDown:
       if (App.TopLine < App.LineCount - PageRows) {
-        App.TopLine = std::min(App.TopLine + PageRows, App.LineCount - PageRows);
+        App.TopLine = std::min(App.TopLine + PageStep(), App.LineCount - PageRows);
       }
       break;
     case KeyEnd:

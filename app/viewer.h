@@ -40,5 +40,7 @@ void HandleScrollbarDrag();
 void ScrollByArrowKeys(bool downPressed, bool upPressed);
 // Whole lines by the change of App.WheelNow against App.WheelBefore: 4 lines per notch.
 void ScrollByWheel();
-// Page Up, Page Down, End or Home (display key codes), once per fresh press.
+// Page Up, Page Down, End or Home (display key codes), once per fresh press. Page Up and Page
+// Down move by the rows shown whole less one, so the last whole line of one page is the first of
+// the next; Home and End go to TopLine 0 and LineCount - 33.
 void ScrollByPageKey(int key);

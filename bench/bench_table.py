@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """One Markdown table of the magazine's performance beside its peers.
 
-usage: bench/bench_table.py BUILD_DIR [--runs N]
+usage: bench/bench_table.py BUILD_DIR [--runs N] [--screens]
 
 Collects, as medians of N runs (default 5):
   - the Google Benchmark figures of bench_render, bench_intro and bench_module (JSON output);
@@ -13,7 +13,10 @@ Collects, as medians of N runs (default 5):
   - start-up to the first presented frame, headless (SDL's dummy video driver) and under Xvfb,
     through the present probe (bench/present) preloaded into the program;
   - under Xvfb: resident memory, CPU share of one core and frames per second while the magazine
-    idles in the intro and in the main loop.
+    idles in the intro and in the main loop;
+  - under Xvfb with jwm, screens of 1024 x 768 and 1920 x 1080: the main loop in its 800 x 600
+    window against full screen (CPU share, frames per second, resident memory). --screens
+    measures only these.
 Progress goes to standard error; the table alone to standard output.
 """
 import json
@@ -151,20 +154,37 @@ def startup_ms(program, probe, workdir, extra, runs):
     return median(times)
 
 
-def start_xvfb():
+def start_xvfb(size="1024x768", window_manager=False):
+    """An X server of one screen of `size` pixels, and with `window_manager` jwm on it (full screen
+    needs one: without it the window stays 800 x 600). Returns (processes, display) or
+    (None, None)."""
     for number in range(90, 200):
         if not os.path.exists(f"/tmp/.X11-unix/X{number}") and \
                 not os.path.exists(f"/tmp/.X{number}-lock"):
-            server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", "1024x768x24",
+            server = subprocess.Popen(["Xvfb", f":{number}", "-screen", "0", f"{size}x24",
                                        "-nolisten", "tcp"],
                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             for _ in range(50):
                 if os.path.exists(f"/tmp/.X11-unix/X{number}"):
-                    return server, f":{number}"
+                    break
                 time.sleep(0.1)
-            server.kill()
-            server.wait()
+            else:
+                stop_processes([server])
+                continue
+            processes = [server]
+            if window_manager:
+                env = dict(os.environ, DISPLAY=f":{number}")
+                processes.insert(0, subprocess.Popen(["jwm"], env=env, stdout=subprocess.DEVNULL,
+                                                     stderr=subprocess.DEVNULL))
+                time.sleep(1)  # jwm announces itself on the root window within a second
+            return processes, f":{number}"
     return None, None
+
+
+def stop_processes(processes):
+    for p in processes or []:
+        p.terminate()
+        p.wait()
 
 
 def process_cpu_seconds(pid):
@@ -231,14 +251,89 @@ def running_figures(program, probe, workdir, runs):
                     app.kill()
                     app.wait()
     finally:
-        server.terminate()
-        server.wait()
+        stop_processes(server)
     if not intro:
         return None
     pick = lambda rows, i: median([r[i] for r in rows if r[i] is not None])
     return {"intro": [pick(intro, i) for i in range(3)],
             "main": [pick(main, i) for i in range(3)],
             "display": display}
+
+
+def alt_enter(env):
+    subprocess.run(["xdotool", "keydown", "Alt_L", "keydown", "Return"], env=env)
+    time.sleep(0.2)
+    subprocess.run(["xdotool", "keyup", "Return", "keyup", "Alt_L"], env=env)
+
+
+SCREENS = ("1024x768", "1920x1080")
+
+
+def screen_figures(program, probe, workdir, runs, seconds=10):
+    """The cost of full screen: medians over `runs` launches per screen size (Xvfb with jwm) of
+    the main loop in the 800 x 600 window and then full screen (Alt+Enter), each measured over
+    `seconds`: {size: {"window": (CPU %, fps, MB), "full": (...)}}."""
+    if not shutil.which("Xvfb") or not shutil.which("xdotool") or not shutil.which("jwm"):
+        return None
+    figures = {}
+    probe_file = os.path.join(workdir, "probe_screen")
+    for size in SCREENS:
+        server, display = start_xvfb(size, window_manager=True)
+        if not server:
+            continue
+        env = program_env(probe, probe_file, {"DISPLAY": display})
+        rows = {"window": [], "full": []}
+        try:
+            for _ in range(runs):
+                if os.path.exists(probe_file):
+                    os.remove(probe_file)
+                app = subprocess.Popen([program], env=env, stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+                try:
+                    time.sleep(3)
+                    press_escape(env)
+                    time.sleep(4.5)  # past the closing flashes: the main loop, full screen
+                    alt_enter(env)   # the window first, so its memory is not the full screen's
+                    time.sleep(1.5)
+                    rows["window"].append(idle_figures(app.pid, probe_file, seconds))
+                    alt_enter(env)
+                    time.sleep(1.5)
+                    rows["full"].append(idle_figures(app.pid, probe_file, seconds))
+                    note(f"  {size}: window {rows['window'][-1]}, full screen {rows['full'][-1]}"
+                         " (CPU %, frames/s, MB)")
+                finally:
+                    press_escape(env)
+                    try:
+                        app.wait(timeout=5)
+                    except subprocess.TimeoutExpired:
+                        app.kill()
+                        app.wait()
+        finally:
+            stop_processes(server)
+        pick = lambda got, i: median([r[i] for r in got if r[i] is not None])
+        figures[size] = {mode: [pick(got, i) for i in range(3)] for mode, got in rows.items()}
+    return figures
+
+
+def screen_rows(figures):
+    rows = []
+    for size in SCREENS:
+        got = (figures or {}).get(size)
+        for mode, label in (("window", "800 x 600 window"), ("full", "full screen")):
+            cpu, fps, mb = got[mode] if got else (None, None, None)
+            per_frame = 10 * cpu / fps if cpu and fps else None
+            rows.append((f"Main loop, {label} on a {size.replace('x', ' x ')} screen "
+                         "(Xvfb, jwm): CPU share of one core, CPU time per frame, resident memory",
+                         fmt(cpu, "{:.1f} %") + fmt(fps, " at {:.0f} frames/s") +
+                         fmt(per_frame, ", {:.2f} ms/frame") + fmt(mb, ", {:.0f} MB"),
+                         "", "", ""))
+        if got and got["window"][0] and got["full"][0] and got["window"][1] and got["full"][1]:
+            share = got["full"][0] / got["window"][0]
+            frame = share * got["window"][1] / got["full"][1]
+            rows.append((f"Full screen against the window, {size.replace('x', ' x ')}",
+                         f"{share:.2f}× the CPU share, {frame:.2f}× the CPU time per frame",
+                         "", "", ""))
+    return rows
 
 
 # ---- The table ----------------------------------------------------------------------------------
@@ -268,6 +363,15 @@ def main():
         return 2
     build = sys.argv[1]
     runs = int(sys.argv[sys.argv.index("--runs") + 1]) if "--runs" in sys.argv else RUNS
+    if "--screens" in sys.argv:  # only the window against full screen
+        with tempfile.TemporaryDirectory(prefix="qm_bench_") as work:
+            rows = screen_rows(screen_figures(os.path.join(build, "app", "quellmark"),
+                                              os.path.join(build, "bench", "present",
+                                                           "libqm_present_probe.so"), work, runs))
+        print("| Measure | The Quellmark |\n|---|---|")
+        for row in rows:
+            print(f"| {row[0]} | {row[1]} |")
+        return 0
     where = machine()
     exe = lambda *parts: os.path.join(build, *parts)
     program = exe("app", "quellmark")
@@ -300,8 +404,7 @@ def main():
                 try:
                     xvfb = startup_ms(program, probe, work, {"DISPLAY": display}, runs)
                 finally:
-                    server.terminate()
-                    server.wait()
+                    stop_processes(server)
             rows.append(("Start-up to first frame, Xvfb", fmt(xvfb, "{:.0f} ms"), "", "", ""))
 
         subprocess.run([exe("bench", "files", "write_bench_files"), work], check=True)
@@ -346,6 +449,10 @@ def main():
             rows.append((f"Resident memory, {label} (Xvfb)", fmt(mb, "{:.0f} MB"), "", "", ""))
             rows.append((f"CPU share of one core idling in the {label} (Xvfb)",
                          fmt(cpu, "{:.0f} %") + fmt(fps, " at {:.0f} frames/s"), "", "", ""))
+
+        note("window and full screen under Xvfb with jwm")
+        if os.path.exists(probe):
+            rows += screen_rows(screen_figures(program, probe, work, max(1, min(runs, 3))))
 
     print(f"\n### The Quellmark: performance (medians of {runs} runs)\n")
     print(f"Machine: {where}.\n")

@@ -20,6 +20,10 @@ struct SharedState {
   int32_t MouseDown = 0;
   int32_t ClickTaken = 0;
   int32_t PointerShape = 1;  // 1 arrow, 2 hand; reset by the button drawing every frame
+
+  // 1: the reader asked for less motion (the desktop's setting or QUELLMARK_REDUCED_MOTION=1, in a
+  // browser prefers-reduced-motion); the colour-band flashes are then calm fades instead.
+  int32_t ReducedMotion = 0;
 };
 
 extern SharedState Shared;

@@ -39,6 +39,11 @@ int32_t DisplayMouseRight();
 int32_t DisplayCloseRequested();
 // The platform window behind the surface (an SDL_Window* in the program), or null.
 void* DisplayWindow();
+// 1 when the reader has asked for reduced motion: QUELLMARK_REDUCED_MOTION=1 (=0 overrides the
+// desktop), else the desktop's own setting where it can be read cheaply (GNOME's animations
+// switched off, in a browser prefers-reduced-motion). The program's backend starts asking the
+// desktop when the display opens, so the answer is usually ready by the time it is wanted.
+int32_t DisplayReducedMotion();
 
 // ---- Keyboard state -------------------------------------------------------------------------
 // Key codes are the classic virtual-key numbers; the display layer maps physical keys to them.

@@ -250,6 +250,9 @@ int32_t DisplayMouseWheel() {
 void* DisplayWindow() {
   return nullptr;
 }
+int32_t DisplayReducedMotion() {
+  return Headless.ReducedMotion ? 1 : 0;
+}
 
 uint16_t KeyState(int key) {
   return KeyBoardQuery(Keys, key);

@@ -216,6 +216,10 @@ EM_JS(void, WebOffer, (int offer), {
   if (bar) bar.dataset.offer = ["", "tunes", "skins"][offer] || "";
 });
 
+EM_JS(int, WebReducedMotion, (), {
+  return window.matchMedia && window.matchMedia('(prefers-reduced-motion: reduce)').matches ? 1 : 0;
+});
+
 EM_JS(void, WebHideCursor, (), {
   if (Module['screen']) Module['screen'].canvas.style.cursor = 'none';
 });
@@ -584,6 +588,9 @@ int32_t DisplayMouseWheel() {
 }
 void* DisplayWindow() {
   return nullptr;  // a page has no window of its own
+}
+int32_t DisplayReducedMotion() {
+  return WebReducedMotion();
 }
 
 // A swipe's travel is paid out through the arrow keys, one step each time the program reads the

@@ -43,7 +43,8 @@ struct HeadlessMessage {
 
 struct HeadlessState {
   // Configuration.
-  bool OpenFails = false;  // DisplayOpen reports failure (a machine without a display)
+  bool OpenFails = false;      // DisplayOpen reports failure (a machine without a display)
+  bool ReducedMotion = false;  // what DisplayReducedMotion answers
   double FrameStep = 1.0 / 60.0;
   std::string OutputDir = ".";
   std::vector<HeadlessEvent> Script;

@@ -66,7 +66,6 @@ int32_t RetriggerVolume(int32_t volume, uint8_t action) {
 }
 
 void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, uint8_t x, uint8_t y) {
-  ModuleSong& song = *machine.Song;
   switch (x) {
     case ExtendedFinePortamentoUp:
       if (y) c.FinePortamentoUpMemory = y;
@@ -81,10 +80,10 @@ void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, uint8_t x, uint8_t y)
       break;
     case ExtendedPatternLoop:
       if (y == 0) {
-        c.PatternLoopRow = song.Row;
+        c.PatternLoopRow = machine.Row;
       } else {
         c.PatternLoopCount = c.PatternLoopCount == 0 ? y : c.PatternLoopCount - 1;
-        if (c.PatternLoopCount != 0) song.NextRow = c.PatternLoopRow;
+        if (c.PatternLoopCount != 0) machine.NextRow = c.PatternLoopRow;
       }
       break;
     case ExtendedTremoloControl:
@@ -109,7 +108,7 @@ void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, uint8_t x, uint8_t y)
         c.UpdateFlags &= ~(UpdateFrequency | UpdateVolume | UpdatePanning | UpdateStartNote);
       break;
     case ExtendedPatternDelay:
-      song.PatternDelayTicks = song.Speed * y;
+      machine.PatternDelayTicks = machine.Speed * y;
       break;
     default:
       break;
@@ -118,7 +117,7 @@ void ExtendedRow(ModuleMachine& machine, ModuleChannel& c, uint8_t x, uint8_t y)
 
 void ExtendedTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell, uint8_t x,
                   uint8_t y, const ModuleInstrument& instrument, const ModuleSample& sample) {
-  const int32_t tick = machine.Song->Tick;
+  const int32_t tick = machine.Tick;
   switch (x) {
     case ExtendedRetrigger:
       if (y != 0 && tick % y == 0)
@@ -351,7 +350,7 @@ void VolumeColumnTick(ModuleChannel& c, uint8_t v) {
 
 void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
                const ModuleInstrument& instrument, const ModuleSample& sample) {
-  ModuleSong& song = *machine.Song;
+  const ModuleSong& song = *machine.Song;
   const uint8_t p = cell.Parameter, x = p >> 4, y = p & 15;
   switch (cell.Effect) {
     case EffectPortamentoUp:
@@ -401,8 +400,8 @@ void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
       if (p) c.VolumeSlideMemory = p;
       break;
     case EffectPositionJump:
-      song.NextRow = 0;
-      song.NextOrder = p >= song.SongLength ? 0 : p;
+      machine.NextRow = 0;
+      machine.NextOrder = p >= song.SongLength ? 0 : p;
       machine.JumpSeen = true;
       break;
     case EffectSetVolume:
@@ -411,9 +410,9 @@ void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
       break;
     case EffectPatternBreak: {
       int32_t row = x * 10 + y;
-      song.NextRow = row > 63 ? 0 : row;
-      if (!machine.JumpSeen) song.NextOrder = song.OrderPosition + 1;
-      if (song.NextOrder >= song.SongLength) song.NextOrder = 0;
+      machine.NextRow = row > 63 ? 0 : row;
+      if (!machine.JumpSeen) machine.NextOrder = machine.OrderPosition + 1;
+      if (machine.NextOrder >= song.SongLength) machine.NextOrder = 0;
       break;
     }
     case EffectExtended:
@@ -421,17 +420,17 @@ void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
       break;
     case EffectSetSpeed:
       if (p < 32) {
-        song.Speed = p;
+        machine.Speed = p;
       } else {
-        SetBpm(song, p);
+        SetBpm(machine, p);
       }
       break;
     case EffectSetGlobalVolume:
-      song.GlobalVolume = std::min<int32_t>(p, 64);
+      machine.GlobalVolume = std::min<int32_t>(p, 64);
       c.UpdateFlags |= UpdateVolume;
       break;
     case EffectGlobalVolumeSlide:
-      if (p) song.GlobalVolumeSlideMemory = p;
+      if (p) machine.GlobalVolumeSlideMemory = p;
       break;
     case EffectSetEnvelopePosition:
       if (instrument.VolumeType & EnvelopeOn) SetEnvelopePosition(c, instrument, p);
@@ -471,9 +470,9 @@ void EffectRow(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
 
 void EffectTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell,
                 const ModuleInstrument& instrument, const ModuleSample& sample) {
-  ModuleSong& song = *machine.Song;
+  const ModuleSong& song = *machine.Song;
   const uint8_t p = cell.Parameter, x = p >> 4, y = p & 15;
-  const int32_t tick = song.Tick;
+  const int32_t tick = machine.Tick;
   switch (cell.Effect) {
     case EffectArpeggio:
       if (p) {
@@ -525,9 +524,9 @@ void EffectTick(ModuleMachine& machine, ModuleChannel& c, const ModuleCell& cell
       ExtendedTick(machine, c, cell, x, y, instrument, sample);
       break;
     case EffectGlobalVolumeSlide: {
-      int32_t mx = song.GlobalVolumeSlideMemory >> 4, my = song.GlobalVolumeSlideMemory & 15;
-      song.GlobalVolume =
-          mx != 0 ? std::min(song.GlobalVolume + mx, 64) : std::max(song.GlobalVolume - my, 0);
+      int32_t mx = machine.GlobalVolumeSlideMemory >> 4, my = machine.GlobalVolumeSlideMemory & 15;
+      machine.GlobalVolume = mx != 0 ? std::min(machine.GlobalVolume + mx, 64)
+                                     : std::max(machine.GlobalVolume - my, 0);
       break;
     }
     case EffectPanningSlide: {

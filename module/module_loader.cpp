@@ -1,16 +1,17 @@
-// XM loader: reads a module through the installed file operations into a ModuleSong.
+// XM loader: decodes the bytes of a module into a ModuleSong.
 //
 // Every read is checked: input that ends early, sizes that do not fit the file, and fields that
 // the replay would use to index past its tables make the load fail, and a failed load releases
 // everything built so far.
 #include <algorithm>
 #include <cstring>
+#include <limits>
 #include <new>
 
-#include "module/module_player.h"
+#include "module/module_machine.h"
 
-ModuleInstrument EmptyInstrument;
-ModuleSample EmptySample;
+const ModuleInstrument EmptyInstrument;
+const ModuleSample EmptySample;
 
 namespace {
 
@@ -31,26 +32,37 @@ uint32_t Le32(const uint8_t* p) {
   return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
 }
 
-// The loader's view of its input: the file plus its total size, for checks before allocating.
+// The loader's view of its input: the bytes, their count and the read position.
 struct Reader {
-  ModuleFile* file;
-  const FileOperations* ops;
+  const uint8_t* data;
   int64_t size;
+  int64_t position;
 };
 
-bool ReadExact(Reader& r, void* destination, uint32_t count) {
-  return r.ops->Read(destination, count, r.file->Handle) == count;
+// Takes the next `count` bytes; fails, reading nothing, when fewer are left.
+const uint8_t* Take(Reader& r, int64_t count) {
+  if (count > r.size - r.position) return nullptr;
+  const uint8_t* bytes = r.data + r.position;
+  r.position += count;
+  return bytes;
 }
 
-int64_t Tell(Reader& r) {
-  return r.ops->Tell(r.file->Handle);
+bool ReadExact(Reader& r, void* destination, uint32_t count) {
+  const uint8_t* bytes = Take(r, count);
+  if (!bytes) return false;
+  if (count != 0) std::memcpy(destination, bytes, count);
+  return true;
+}
+
+int64_t Tell(const Reader& r) {
+  return r.position;
 }
 
 // Seeks to an absolute offset; offsets past the end of the input fail.
 bool SeekTo(Reader& r, int64_t offset) {
   if (offset < 0 || offset > r.size) return false;
-  r.ops->Seek(r.file->Handle, int32_t(offset), 0);
-  return Tell(r) == offset;
+  r.position = offset;
+  return true;
 }
 
 bool ReadU8(Reader& r, uint8_t& value) {
@@ -72,11 +84,11 @@ bool ReadU32(Reader& r, uint32_t& value) {
 }
 
 // Decodes one pattern's packed cells; the data must hold exactly rows x channels cells.
-bool DecodePattern(Reader& r, ModulePattern& pattern, uint32_t cellCount, uint32_t packedSize) {
+bool DecodePattern(Reader& r, ModuleCell* cells, uint32_t cellCount, uint32_t packedSize) {
   int64_t start = Tell(r);
   if (start + packedSize > r.size) return false;
   for (uint32_t i = 0; i < cellCount; ++i) {
-    ModuleCell& cell = pattern.Cells[i];
+    ModuleCell& cell = cells[i];
     uint8_t b;
     if (!ReadU8(r, b)) return false;
     if (b & 0x80) {
@@ -125,7 +137,7 @@ bool ParseInstrumentHeader(Reader& r, ModuleInstrument& instrument, uint32_t& sa
   if (sampleCount > 16) return false;
   end = p + headerSize;
   if (sampleCount == 0) {
-    for (ModuleSample*& s : instrument.Samples) s = &EmptySample;
+    for (const ModuleSample*& s : instrument.Samples) s = &EmptySample;
     return end >= Tell(r) && SeekTo(r, end);
   }
   uint8_t block[4 + 96 + 48 + 48 + 16];
@@ -209,31 +221,19 @@ bool ParseSampleHeader(Reader& r, ModuleSample& sample) {
   return true;
 }
 
-// Reads and decodes one sample's data into a buffer of length + 8 frames.
+// Reads and decodes one sample's data into a buffer of length + 8 frames (the 8 past the end
+// zero but for the guard value).
 bool ReadSampleData(Reader& r, ModuleSample& sample) {
-  uint64_t bytes = uint64_t(sample.Length) * sample.Bits / 8;
+  const uint64_t bytes = uint64_t(sample.Length) * sample.Bits / 8;
   if (Tell(r) + int64_t(bytes) > r.size) return false;
-  size_t frames = size_t(sample.Length) + 8;
-  int16_t* data = new (std::nothrow) int16_t[frames]();
+  int16_t* data = new (std::nothrow) int16_t[size_t(sample.Length) + 8]();
   if (!data) return false;
+  const uint8_t* raw = Take(r, int64_t(bytes));
   if (sample.Bits == 8) {
-    // The bytes are read into the upper half of the buffer and widened from the front: frame i
-    // overwrites only bytes that were already widened, so no second buffer is needed.
-    auto* raw = reinterpret_cast<uint8_t*>(data) + sample.Length;
-    if (!ReadExact(r, raw, uint32_t(bytes))) {
-      delete[] data;
-      return false;
-    }
     for (uint32_t i = 0; i < sample.Length; ++i) data[i] = int16_t(uint16_t(raw[i] << 8));
-    std::memset(data + sample.Length, 0, 16);
   } else {
-    if (!ReadExact(r, data, uint32_t(bytes))) {
-      delete[] data;
-      return false;
-    }
     for (uint32_t i = 0; i < sample.Length; ++i) {
-      auto* b = reinterpret_cast<uint8_t*>(data + i);
-      data[i] = int16_t(uint16_t(b[0] | b[1] << 8));
+      data[i] = int16_t(uint16_t(raw[2 * i] | raw[2 * i + 1] << 8));
     }
   }
   sample.Bits = 16;
@@ -263,33 +263,19 @@ bool ParseInstrument(Reader& r, ModuleInstrument& instrument) {
       return false;
     }
   }
-  // From here the instrument owns its samples, so FreeSong releases them on a later failure.
+  // From here the instrument owns its samples, so ReleaseSong releases them on a later failure.
   instrument.SampleCount = count;
   for (int i = 0; i < 16; ++i) instrument.Samples[i] = i < int(count) ? samples[i] : &EmptySample;
   for (uint32_t i = 0; i < count; ++i) {
-    if (instrument.Samples[i]->Length != 0 && !ReadSampleData(r, *instrument.Samples[i])) {
-      return false;
-    }
+    if (samples[i]->Length != 0 && !ReadSampleData(r, *samples[i])) return false;
   }
   return true;
 }
 
-}  // namespace
-
-void InstallFileOperations(const FileOperations& operations) {
-  bool complete =
-      operations.Open && operations.Close && operations.Read && operations.Seek && operations.Tell;
-  ModulePlayer.FileOperations = complete ? operations : FileOperations{};
-}
-
-bool ParseSong(ModuleSong& song, ModuleFile& file) {
-  Reader r{&file, &ModulePlayer.FileOperations, 0};
-  r.ops->Seek(file.Handle, 0, 2);
-  r.size = Tell(r);
-  if (!SeekTo(r, 0)) return false;
+// Fills `song` from the reader; on failure what was built so far is left for ReleaseSong.
+bool ParseSong(ModuleSong& song, Reader& r) {
   char signature[17];
   if (!ReadExact(r, signature, 17) || std::memcmp(signature, Signature, 17) != 0) return false;
-  song.TickProcedure = UpdateSong;
   song.DefaultGlobalVolume = 64;
 
   uint8_t header[20];
@@ -325,11 +311,12 @@ bool ParseSong(ModuleSong& song, ModuleFile& file) {
   }
   song.PatternsUsed = used;
   song.PatternSlots = std::max<int32_t>(used, int32_t(patternCount));
-  song.Patterns = new (std::nothrow) ModulePattern[song.PatternSlots]();
-  if (!song.Patterns) return false;
+  auto* patterns = new (std::nothrow) ModulePattern[size_t(song.PatternSlots)]();
+  if (!patterns) return false;
+  song.Patterns = patterns;
 
   for (int32_t p = 0; p < song.PatternSlots; ++p) {
-    ModulePattern& pattern = song.Patterns[p];
+    ModulePattern& pattern = patterns[p];
     uint32_t rows = 64, packedSize = 0;
     if (p < int32_t(patternCount)) {
       // The header states its own length; the cells follow it (a length below 9 is read as 9).
@@ -342,49 +329,43 @@ bool ParseSong(ModuleSong& song, ModuleFile& file) {
       if (Le32(h) > 9 && !SeekTo(r, start + Le32(h))) return false;
     }
     uint32_t cellCount = rows * channels;
-    pattern.Cells = new (std::nothrow) ModuleCell[cellCount]();
-    if (!pattern.Cells) return false;
+    auto* cells = new (std::nothrow) ModuleCell[cellCount]();
+    if (!cells) return false;
+    pattern.Cells = cells;
     pattern.RowCount = rows;
-    if (packedSize != 0 && !DecodePattern(r, pattern, cellCount, packedSize)) return false;
+    if (packedSize != 0 && !DecodePattern(r, cells, cellCount, packedSize)) return false;
   }
 
   if (instrumentCount > 0) {
-    song.Instruments = new (std::nothrow) ModuleInstrument[instrumentCount]();
-    if (!song.Instruments) return false;
-  }
-  for (uint32_t i = 0; i < instrumentCount; ++i) {
-    if (!ParseInstrument(r, song.Instruments[i])) return false;
+    auto* instruments = new (std::nothrow) ModuleInstrument[instrumentCount]();
+    if (!instruments) return false;
+    song.Instruments = instruments;
+    for (uint32_t i = 0; i < instrumentCount; ++i) {
+      if (!ParseInstrument(r, instruments[i])) return false;
+    }
   }
   return true;
 }
 
-ModuleSong* LoadSong() {
-  const FileOperations& ops = ModulePlayer.FileOperations;
-  if (!ops.Open) return nullptr;
-  ModuleSong* song = new (std::nothrow) ModuleSong();
+}  // namespace
+
+const ModuleSong* LoadSong(const uint8_t* image, size_t size) {
+  auto* song = new (std::nothrow) ModuleSong();
   if (!song) return nullptr;
-  ModuleFile* file = new (std::nothrow) ModuleFile();
-  if (file) file->Handle = ops.Open(nullptr);
-  if (!file || !file->Handle) {
-    delete file;
-    delete song;
-    return nullptr;
-  }
-  bool ok = ParseSong(*song, *file);
-  ops.Close(file->Handle);
-  delete file;
-  if (!ok) {
+  const size_t largest = size_t(std::numeric_limits<int64_t>::max());
+  Reader r{image, image ? int64_t(std::min(size, largest)) : 0, 0};
+  if (!ParseSong(*song, r)) {
     ReleaseSong(song);
     return nullptr;
   }
   return song;
 }
 
-void ReleaseSong(ModuleSong* song) {
+void ReleaseSong(const ModuleSong* song) {
   if (!song) return;
   if (song->Instruments) {
     for (int i = 0; i < song->InstrumentCount; ++i) {
-      ModuleInstrument& instrument = song->Instruments[i];
+      const ModuleInstrument& instrument = song->Instruments[i];
       for (uint32_t s = 0; s < instrument.SampleCount; ++s) {
         delete[] instrument.Samples[s]->Data;
         delete instrument.Samples[s];
@@ -397,69 +378,4 @@ void ReleaseSong(ModuleSong* song) {
     delete[] song->Patterns;
   }
   delete song;
-}
-
-bool FreeSong(ModuleSong* song) {
-  if (!song) return false;
-  // Playback stops first, so no block is mixed from the records being released.
-  if (ModulePlayer.Machine.Song == song) StopSong(song);
-  ReleaseSong(song);
-  return true;
-}
-
-// ---- Memory file operations ------------------------------------------------------------------
-namespace {
-
-void* MemoryOpen(const char*) {
-  auto* image = new (std::nothrow) MemoryImage();
-  if (!image) return nullptr;
-  image->Image = ModulePlayer.Image;
-  image->Length = ModulePlayer.ImageLength;
-  return image;
-}
-
-void MemoryClose(void* handle) {
-  delete static_cast<MemoryImage*>(handle);
-}
-
-uint32_t MemoryRead(void* destination, uint32_t count, void* handle) {
-  auto* m = static_cast<MemoryImage*>(handle);
-  uint32_t available = uint32_t(m->Length - m->Position);
-  uint32_t n = count < available ? count : available;
-  if (n > 0) std::memcpy(destination, m->Image + m->Position, n);
-  m->Position += int32_t(n);
-  return n;
-}
-
-void MemorySeek(void* handle, int32_t offset, int mode) {
-  auto* m = static_cast<MemoryImage*>(handle);
-  int64_t base = mode == 1 ? m->Position : mode == 2 ? m->Length : 0;
-  int64_t position = base + offset;
-  if (position < 0) position = 0;
-  if (position > m->Length) position = m->Length;
-  m->Position = int32_t(position);
-}
-
-int32_t MemoryTell(void* handle) {
-  return static_cast<MemoryImage*>(handle)->Position;
-}
-
-}  // namespace
-
-FileOperations MemoryFileOperations() {
-  return FileOperations{MemoryOpen, MemoryClose, MemoryRead, MemorySeek, MemoryTell};
-}
-
-void ModuleSetImage(const uint8_t* image, int32_t length) {
-  ModulePlayer.Image = image;
-  ModulePlayer.ImageLength = image && length > 0 ? length : 0;
-}
-
-ModuleSong* LoadSongFromImage(const uint8_t* image, int32_t length) {
-  ModuleSetImage(image, length);
-  InstallFileOperations(MemoryFileOperations());
-  ModuleSong* song = LoadSong();
-  // The song holds copies of everything it needs; the caller's image is not kept.
-  ModuleSetImage(nullptr, 0);
-  return song;
 }

@@ -1,17 +1,19 @@
 #pragma once
 // The module player's engine: songs in memory and their XM loader, the tick-based replay and the
-// resampling mixer. Every engine procedure works on an explicit `ModuleMachine`, so tests and the
-// offline renderer can run machines of their own; the program's own machine sits inside
-// `ModulePlayer` (module_player.h).
+// resampling mixer. A loaded `ModuleSong` never changes; everything that changes while it plays
+// is in a `ModuleMachine`, and every engine procedure works on an explicit machine, so tests and
+// the offline renderer run machines of their own, several on one song if they like. The
+// program's own machine sits inside `ModulePlayer` (module_player.h).
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
 
 #include "display/audio.h"
 
 // ---- Songs in memory -------------------------------------------------------------------------
 struct ModuleSample {
-  int16_t* Data = nullptr;  // length + 8 frames; the frame past the loop holds a guard value
-  uint32_t Length = 0;      // frames
+  const int16_t* Data = nullptr;  // length + 8 frames; the frame past the loop holds a guard value
+  uint32_t Length = 0;            // frames
   uint32_t LoopStart = 0;
   uint32_t LoopLength = 0;
   uint8_t DefaultVolume = 0;
@@ -34,7 +36,7 @@ enum : uint8_t { EnvelopeOn = 1, EnvelopeSustain = 2, EnvelopeLoop = 4 };
 
 struct ModuleInstrument {
   uint32_t SampleCount = 0;
-  ModuleSample* Samples[16] = {};
+  const ModuleSample* Samples[16] = {};
   uint8_t Keymap[96] = {};
   ModuleEnvelopePoint VolumePoints[20] = {};
   ModuleEnvelopePoint PanningPoints[20] = {};
@@ -120,21 +122,17 @@ enum : uint8_t {
 
 struct ModulePattern {
   uint32_t RowCount = 0;
-  ModuleCell* Cells = nullptr;  // rowCount x channels, row-major
+  const ModuleCell* Cells = nullptr;  // rowCount x channels, row-major
 };
 
 enum : uint16_t { SongLinearFrequencies = 1 };
 
-struct ModuleMachine;
-using ModuleTickProc = void (*)(ModuleMachine& machine);
-
 constexpr int ModuleMaxChannels = 32;
 
+// What an XM file holds, decoded; built by LoadSong and not changed again until ReleaseSong.
 struct ModuleSong {
-  ModulePattern* Patterns = nullptr;
-  ModuleInstrument* Instruments = nullptr;
-  int32_t SamplesLeftInTick = 0;
-  int32_t SamplesPerTick = 0;
+  const ModulePattern* Patterns = nullptr;
+  const ModuleInstrument* Instruments = nullptr;
   int16_t SongLength = 0;
   int16_t RestartPosition = 0;
   int16_t Channels = 0;
@@ -146,58 +144,17 @@ struct ModuleSong {
   int16_t DefaultBpm = 0;
   uint8_t OrderTable[256] = {};
   uint8_t DefaultGlobalVolume = 0;
-  int32_t GlobalVolume = 0;
-  uint8_t GlobalVolumeSlideMemory = 0;
-  int32_t Tick = 0;
-  int32_t Speed = 0;
-  int32_t Bpm = 0;
-  int32_t Row = 0;
-  int32_t OrderPosition = 0;
-  int32_t PatternDelayTicks = 0;
-  int32_t NextRow = -1;
-  int32_t NextOrder = -1;
-  uint32_t ElapsedMilliseconds = 0;
-  ModuleTickProc TickProcedure = nullptr;
 };
 
 // Shared silent records; never owned by a song and never released.
-extern ModuleInstrument EmptyInstrument;
-extern ModuleSample EmptySample;
+extern const ModuleInstrument EmptyInstrument;
+extern const ModuleSample EmptySample;
 
-// ---- File operations (the loader reads only through these) ----------------------------------
-struct FileOperations {
-  void* (*Open)(const char* name) = nullptr;
-  void (*Close)(void* handle) = nullptr;
-  uint32_t (*Read)(void* destination, uint32_t count, void* handle) = nullptr;
-  void (*Seek)(void* handle, int32_t offset, int mode) = nullptr;  // 0 start, 1 current, 2 end
-  int32_t (*Tell)(void* handle) = nullptr;
-};
-// Installs a set of five; a set with any operation missing clears all five.
-void InstallFileOperations(const FileOperations& operations);
-
-struct ModuleFile {
-  void* Handle = nullptr;
-};
-
-// The record behind the memory file operations.
-struct MemoryImage {
-  int32_t Length = 0;
-  int32_t Position = 0;
-  const uint8_t* Image = nullptr;
-};
-// Operations that read the image given by ModuleSetImage.
-FileOperations MemoryFileOperations();
-void ModuleSetImage(const uint8_t* image, int32_t length);
-
-bool ParseSong(ModuleSong& song, ModuleFile& file);
-// Loads through the installed file operations; nullptr when the input is not a well-formed XM
-// module (nothing is leaked then).
-ModuleSong* LoadSong();
-// Loads a song from an XM image in memory: installs the memory file operations, loads through
-// them and forgets the image again. nullptr when the image is not a well-formed XM module.
-ModuleSong* LoadSongFromImage(const uint8_t* image, int32_t length);
-// Releases a song's memory only (no player involved).
-void ReleaseSong(ModuleSong* song);
+// Loads a song from the `size` bytes of an XM image; the song keeps copies of everything it needs,
+// not the image. nullptr when the bytes are not a well-formed XM module (nothing is leaked then).
+const ModuleSong* LoadSong(const uint8_t* image, size_t size);
+// Releases a song and everything it owns; no machine may play it any more.
+void ReleaseSong(const ModuleSong* song);
 
 // ---- Replay ----------------------------------------------------------------------------------
 enum : uint8_t {
@@ -291,10 +248,24 @@ struct BlockInfo {
 uint64_t PackBlockInfo(const BlockInfo& info);
 BlockInfo UnpackBlockInfo(uint64_t word);
 
-// One replay-and-mix engine: the song it plays, its channels and voices, and the output ring it
-// mixes into (float frames, 16-bit frames and one record per block).
+// One replay-and-mix engine: the song it plays and where it is in it, its channels and voices,
+// and the output ring it mixes into (float frames, 16-bit frames and one record per block).
 struct ModuleMachine {
-  ModuleSong* Song = nullptr;
+  const ModuleSong* Song = nullptr;
+  // Where the replay is, and the song-wide values that effects change as it goes.
+  int32_t OrderPosition = 0;
+  int32_t Row = 0;
+  int32_t Tick = 0;
+  int32_t NextRow = -1;
+  int32_t NextOrder = -1;
+  int32_t Speed = 0;
+  int32_t Bpm = 0;
+  int32_t PatternDelayTicks = 0;
+  int32_t GlobalVolume = 0;
+  uint8_t GlobalVolumeSlideMemory = 0;
+  int32_t SamplesPerTick = 0;
+  int32_t SamplesLeftInTick = 0;  // frames still to mix before the next tick
+  uint32_t ElapsedMilliseconds = 0;
   ModuleChannel Channels[ModuleMaxChannels];
   MixVoice Voices[MixVoiceCount];
   bool JumpSeen = false;  // B seen on an earlier channel of this row
@@ -307,15 +278,15 @@ struct ModuleMachine {
   int32_t FillBlockIndex = 0;
 };
 
-// Resets a machine for `song` (voices, channels, song play state), keeping its buffers.
-void ResetMachine(ModuleMachine& machine, ModuleSong* song);
+// Resets a machine to the start of `song` (position, voices, channels), keeping its buffers.
+void ResetMachine(ModuleMachine& machine, const ModuleSong* song);
 bool AllocateRing(ModuleMachine& machine);
 void ReleaseRing(ModuleMachine& machine);
 
 void UpdateSong(ModuleMachine& machine);
 void DoRow(ModuleMachine& machine);
 void DoTick(ModuleMachine& machine);
-void SetBpm(ModuleSong& song, int32_t bpm);
+void SetBpm(ModuleMachine& machine, int32_t bpm);
 void ResetChannel(ModuleChannel& channel, const ModuleSample& sample);
 void ProcessEnvelope(ModuleChannel& channel, ModuleEnvelopeState& state,
                      const ModuleEnvelopePoint* points, uint8_t count, uint8_t type,

@@ -288,26 +288,25 @@ BlockInfo UnpackBlockInfo(uint64_t word) {
 }
 
 void FillBlock(ModuleMachine& machine) {
-  ModuleSong& song = *machine.Song;
   const int32_t b = machine.FillBlockIndex;
   float* stretch = machine.FloatRing + size_t(b) * BlockLength * 2;
   std::memset(stretch, 0, sizeof(float) * BlockLength * 2);
-  int32_t left = song.SamplesLeftInTick;
+  int32_t left = machine.SamplesLeftInTick;
   int32_t done = 0;
   while (done < BlockLength) {
     if (left <= 0) {
-      song.TickProcedure(machine);
-      left = song.SamplesPerTick > 0 ? song.SamplesPerTick : 1;
+      UpdateSong(machine);
+      left = machine.SamplesPerTick > 0 ? machine.SamplesPerTick : 1;
     }
     int32_t n = left < BlockLength - done ? left : BlockLength - done;
     MixVoices(machine, stretch + done * 2, n);
-    song.ElapsedMilliseconds += uint32_t(float(n) * machine.RateReciprocal * 1000.0f);
+    machine.ElapsedMilliseconds += uint32_t(float(n) * machine.RateReciprocal * 1000.0f);
     done += n;
     left -= n;
   }
-  BlockInfo info{uint8_t(song.OrderPosition), uint8_t(song.Row), song.ElapsedMilliseconds};
+  BlockInfo info{uint8_t(machine.OrderPosition), uint8_t(machine.Row), machine.ElapsedMilliseconds};
   machine.BlockInfo[b].store(PackBlockInfo(info), std::memory_order_release);
-  song.SamplesLeftInTick = left;
+  machine.SamplesLeftInTick = left;
   ClipToPcm(machine.WaveRing + size_t(b) * BlockLength * 2, stretch, BlockLength);
   machine.FillBlockIndex = b + 1 == RingBlocks ? 0 : b + 1;
 }

@@ -4,8 +4,6 @@
 #include "display/audio.h"
 #include "module/module_player.h"
 
-ModulePlayerState ModulePlayer;
-
 namespace {
 
 BlockInfo HeardBlock() {
@@ -21,12 +19,7 @@ bool Playing() {
 
 }  // namespace
 
-int32_t CursorBlock(uint64_t bytesPlayed) {
-  uint64_t frames = bytesPlayed / 4;
-  return int32_t((frames % RingFrames) / BlockLength);
-}
-
-bool StopSong(ModuleSong* song) {
+bool StopSong(const ModuleSong* song) {
   if (!song) return false;
   ModulePlayerState& p = ModulePlayer;
   StopOutputDrive();
@@ -42,7 +35,7 @@ bool StopSong(ModuleSong* song) {
   return true;
 }
 
-bool PlaySong(ModuleSong* song) {
+bool PlaySong(const ModuleSong* song) {
   if (!song) return false;
   ModulePlayerState& p = ModulePlayer;
   StopSong(song);
@@ -69,17 +62,12 @@ bool PlaySong(ModuleSong* song) {
   return true;
 }
 
-void FeedRing() {
-  ModulePlayerState& p = ModulePlayer;
-  ModuleMachine& m = p.Machine;
-  int32_t cursor = CursorBlock(AudioRingPosition());
-  // The queries follow the block under the cursor, whose record was written when it was mixed;
-  // the blocks refilled below are all behind it, so a query never reads a record being rewritten.
-  p.HeardBlockIndex.store(cursor, std::memory_order_release);
-  while (m.FillBlockIndex != cursor && !p.StopRequest.load()) {
-    FillBlock(m);
-    AudioRingPublish();
-  }
+bool FreeSong(const ModuleSong* song) {
+  if (!song) return false;
+  // Playback stops first, so no block is mixed from the records being released.
+  if (ModulePlayer.Machine.Song == song) StopSong(song);
+  ReleaseSong(song);
+  return true;
 }
 
 bool ModuleLoad(const uint8_t* image, int32_t length) {
@@ -89,7 +77,7 @@ bool ModuleLoad(const uint8_t* image, int32_t length) {
     FreeSong(p.CurrentSong);
     p.CurrentSong = nullptr;
   }
-  p.CurrentSong = LoadSongFromImage(image, length);
+  p.CurrentSong = LoadSong(image, length > 0 ? size_t(length) : 0);
   return p.CurrentSong != nullptr;
 }
 

@@ -17,10 +17,7 @@
 // thread works.
 struct ModulePlayerState {
   ModuleMachine Machine;
-  ModuleSong* CurrentSong = nullptr;
-  const uint8_t* Image = nullptr;
-  int32_t ImageLength = 0;
-  ::FileOperations FileOperations;
+  const ModuleSong* CurrentSong = nullptr;
   std::atomic<int32_t> HeardBlockIndex{0};
   std::atomic<bool> StopRequest{false};
   std::thread Thread;
@@ -29,13 +26,13 @@ struct ModulePlayerState {
 extern ModulePlayerState ModulePlayer;
 
 // Releases a song and everything it owns. Stops the global player first when it plays this song.
-bool FreeSong(ModuleSong* song);
+bool FreeSong(const ModuleSong* song);
+bool PlaySong(const ModuleSong* song);
+bool StopSong(const ModuleSong* song);
 // The block under the play cursor for a count of bytes played.
 int32_t CursorBlock(uint64_t bytesPlayed);
-bool PlaySong(ModuleSong* song);
-bool StopSong(ModuleSong* song);
-// One pass of the drive: the heard block follows the play cursor and every block behind the
-// cursor is mixed again.
+// One pass of the drive (module_feed.cpp): the heard block follows the play cursor and every
+// block behind the cursor is mixed again.
 void FeedRing();
 // The platform's drive, which calls FeedRing while the song plays: started by PlaySong once the
 // ring is pre-filled and playing, stopped by StopSong before anything is released.

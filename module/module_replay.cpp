@@ -19,8 +19,8 @@ constexpr int64_t MaxFrequency = int64_t(255) * MixRate;
 // volume (at most 64 x 64 x 65,536 x 64 = 2^34) to a voice volume of at most 127.
 constexpr float VolumeScale = 7.4214767664670944e-9f;
 
-void LookUp(const ModuleSong& song, const ModuleChannel& channel, ModuleInstrument*& instrument,
-            ModuleSample*& sample) {
+void LookUp(const ModuleSong& song, const ModuleChannel& channel,
+            const ModuleInstrument*& instrument, const ModuleSample*& sample) {
   if (channel.Instrument < song.InstrumentCount) {
     instrument = &song.Instruments[channel.Instrument];
     uint8_t k = instrument->Keymap[channel.Note];
@@ -64,19 +64,20 @@ int32_t DelayTick(const ModuleCell& cell) {
   return delay ? cell.Parameter & 15 : 0;
 }
 
-const ModuleCell* RowCells(const ModuleSong& song) {
-  const ModulePattern& pattern = song.Patterns[song.OrderTable[song.OrderPosition]];
-  return pattern.Cells + size_t(song.Row) * song.Channels;
+const ModuleCell* RowCells(const ModuleMachine& machine) {
+  const ModuleSong& song = *machine.Song;
+  const ModulePattern& pattern = song.Patterns[song.OrderTable[machine.OrderPosition]];
+  return pattern.Cells + size_t(machine.Row) * song.Channels;
 }
 
 }  // namespace
 
-void SetBpm(ModuleSong& song, int32_t bpm) {
+void SetBpm(ModuleMachine& machine, int32_t bpm) {
   if (bpm < 1) bpm = 1;
-  song.Bpm = bpm;
+  machine.Bpm = bpm;
   // A tick lasts 2.5 / BPM seconds. 0.4 and 0.001 stay single-precision: the truncated count
   // depends on their rounding (floor(110,250 / BPM) frames at 44,100 Hz).
-  song.SamplesPerTick = int32_t(1000.0 / (bpm * double(0.4f)) * MixRate * double(0.001f));
+  machine.SamplesPerTick = int32_t(1000.0 / (bpm * double(0.4f)) * MixRate * double(0.001f));
 }
 
 int32_t AmigaPeriod(int32_t realNote, int32_t finetune) {
@@ -206,7 +207,7 @@ void UpdateVoice(ModuleMachine& machine, ModuleChannel& channel, const ModuleSam
   }
   if (flags & UpdateVolume) {
     int64_t product = int64_t(channel.Volume + channel.VolumeDelta) *
-                      channel.VolumeEnvelope.Output * channel.FadeoutVolume * song.GlobalVolume;
+                      channel.VolumeEnvelope.Output * channel.FadeoutVolume * machine.GlobalVolume;
     v->Volume = int32_t(double(product) * double(VolumeScale));
     ChannelVolumes(*v);
   }
@@ -229,11 +230,11 @@ void UpdateVoice(ModuleMachine& machine, ModuleChannel& channel, const ModuleSam
 }
 
 void DoRow(ModuleMachine& machine) {
-  ModuleSong& song = *machine.Song;
-  song.NextRow = -1;
-  song.NextOrder = -1;
+  const ModuleSong& song = *machine.Song;
+  machine.NextRow = -1;
+  machine.NextOrder = -1;
   machine.JumpSeen = false;
-  const ModuleCell* cells = RowCells(song);
+  const ModuleCell* cells = RowCells(machine);
   for (int i = 0; i < song.Channels; ++i) {
     ModuleChannel& c = machine.Channels[i];
     const ModuleCell& cell = cells[i];
@@ -253,8 +254,8 @@ void DoRow(ModuleMachine& machine) {
     if (cell.Instrument != 0 && !tonePortamento && !keyOffCell)
       c.Instrument = uint8_t(cell.Instrument - 1);
     if (hasNote && !tonePortamento) c.Note = uint8_t(cell.Note - 1);
-    ModuleInstrument* instrument;
-    ModuleSample* sample;
+    const ModuleInstrument* instrument;
+    const ModuleSample* sample;
     LookUp(song, c, instrument, sample);
 
     const int32_t oldPeriod = c.Period, oldVolume = c.Volume, oldPanning = c.Panning;
@@ -305,13 +306,13 @@ void DoRow(ModuleMachine& machine) {
 }
 
 void DoTick(ModuleMachine& machine) {
-  ModuleSong& song = *machine.Song;
-  const ModuleCell* cells = RowCells(song);
+  const ModuleSong& song = *machine.Song;
+  const ModuleCell* cells = RowCells(machine);
   for (int i = 0; i < song.Channels; ++i) {
     ModuleChannel& c = machine.Channels[i];
     const ModuleCell& cell = cells[i];
-    ModuleInstrument* instrument;
-    ModuleSample* sample;
+    const ModuleInstrument* instrument;
+    const ModuleSample* sample;
     LookUp(song, c, instrument, sample);
     c.VolumeDelta = 0;
     c.PeriodDelta = 0;
@@ -319,7 +320,7 @@ void DoTick(ModuleMachine& machine) {
     Envelopes(c, *instrument);
     Fadeout(c, *instrument);
     // A delayed cell's volume byte starts on the cell's tick, as on a row tick.
-    if (song.Tick > DelayTick(cell)) VolumeColumnTick(c, cell.Volume);
+    if (machine.Tick > DelayTick(cell)) VolumeColumnTick(c, cell.Volume);
     EffectTick(machine, c, cell, *instrument, *sample);
     DoAutoVibrato(c, *instrument);
     UpdateVoice(machine, c, *sample);
@@ -327,29 +328,29 @@ void DoTick(ModuleMachine& machine) {
 }
 
 void UpdateSong(ModuleMachine& machine) {
-  ModuleSong& song = *machine.Song;
-  if (song.Tick == 0) {
-    if (song.NextOrder >= 0) song.OrderPosition = song.NextOrder;
-    if (song.NextRow >= 0) song.Row = song.NextRow;
+  const ModuleSong& song = *machine.Song;
+  if (machine.Tick == 0) {
+    if (machine.NextOrder >= 0) machine.OrderPosition = machine.NextOrder;
+    if (machine.NextRow >= 0) machine.Row = machine.NextRow;
     // A break may name a row past the end of a shorter pattern: play its first row instead.
-    uint32_t rows = song.Patterns[song.OrderTable[song.OrderPosition]].RowCount;
-    if (uint32_t(song.Row) >= rows) song.Row = 0;
+    uint32_t rows = song.Patterns[song.OrderTable[machine.OrderPosition]].RowCount;
+    if (uint32_t(machine.Row) >= rows) machine.Row = 0;
     DoRow(machine);
-    if (song.NextRow == -1) {
-      song.NextRow = song.Row + 1;
-      if (uint32_t(song.NextRow) >= rows) {
-        song.NextOrder = song.OrderPosition + 1;
-        if (song.NextOrder >= song.SongLength) song.NextOrder = song.RestartPosition;
-        song.NextRow = 0;
+    if (machine.NextRow == -1) {
+      machine.NextRow = machine.Row + 1;
+      if (uint32_t(machine.NextRow) >= rows) {
+        machine.NextOrder = machine.OrderPosition + 1;
+        if (machine.NextOrder >= song.SongLength) machine.NextOrder = song.RestartPosition;
+        machine.NextRow = 0;
       }
     }
   } else {
     DoTick(machine);
   }
-  song.Tick += 1;
-  if (song.Tick >= song.Speed + song.PatternDelayTicks) {
-    song.Tick = 0;
-    song.PatternDelayTicks = 0;
+  machine.Tick += 1;
+  if (machine.Tick >= machine.Speed + machine.PatternDelayTicks) {
+    machine.Tick = 0;
+    machine.PatternDelayTicks = 0;
   }
 }
 
@@ -357,7 +358,7 @@ int32_t ClampPeriod(int32_t period) {
   return period < -PeriodBound ? -PeriodBound : period > PeriodBound ? PeriodBound : period;
 }
 
-void ResetMachine(ModuleMachine& machine, ModuleSong* song) {
+void ResetMachine(ModuleMachine& machine, const ModuleSong* song) {
   machine.Song = song;
   for (int k = 0; k < MixVoiceCount; ++k) {
     machine.Voices[k] = MixVoice{};
@@ -373,12 +374,13 @@ void ResetMachine(ModuleMachine& machine, ModuleSong* song) {
   machine.RampReciprocal = 1.0f / float(machine.RampLength);
   machine.RateReciprocal = 1.0f / float(MixRate);
   machine.FillBlockIndex = 0;
+  machine.NextOrder = machine.NextRow = -1;
+  machine.Row = machine.OrderPosition = machine.Tick = machine.PatternDelayTicks = 0;
+  machine.SamplesLeftInTick = 0;
+  machine.ElapsedMilliseconds = 0;
+  machine.GlobalVolumeSlideMemory = 0;
   if (!song) return;
-  song->GlobalVolume = song->DefaultGlobalVolume;
-  song->NextOrder = song->NextRow = -1;
-  song->Speed = song->DefaultSpeed;
-  song->Row = song->OrderPosition = song->Tick = song->PatternDelayTicks = 0;
-  song->SamplesLeftInTick = 0;
-  song->ElapsedMilliseconds = 0;
-  SetBpm(*song, song->DefaultBpm);
+  machine.GlobalVolume = song->DefaultGlobalVolume;
+  machine.Speed = song->DefaultSpeed;
+  SetBpm(machine, song->DefaultBpm);
 }

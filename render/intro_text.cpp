@@ -99,6 +99,17 @@ void PaintColourBands(int band) {
   }
 }
 
+void PaintColourFade(const uint32_t* from, uint32_t to, double amount) {
+  const auto w = static_cast<uint32_t>(std::clamp(amount, 0.0, 1.0) * 256.0 + 0.5);
+  const uint32_t toRb = (to & 0xFF00FF) * w, toG = (to & 0x00FF00) * w;
+  for (int i = 0; i < FrameWidth * FrameHeight; ++i) {
+    const uint32_t p = from[i];
+    const uint32_t rb = ((p & 0xFF00FF) * (256 - w) + toRb) >> 8;
+    const uint32_t g = ((p & 0x00FF00) * (256 - w) + toG) >> 8;
+    FrameBuffer[i] = (rb & 0xFF00FF) | (g & 0x00FF00);
+  }
+}
+
 void BuildBigFont() {
   // The sheet is our own asset of fixed size; the bounds only guard against a wrong build.
   constexpr size_t SheetBytes = BigFontWidth * BigFontHeight;

@@ -15,6 +15,9 @@ extern const std::string_view IntroScrollText;
 // One frame of random colour bands `band` rows high (red, green, blue drawn in that order per
 // band), over the whole frame. A band below 1 row draws nothing.
 void PaintColourBands(int band);
+// The calm stand-in for the bands when motion is reduced: the picture `from` (FrameWidth x
+// FrameHeight words) mixed with the colour `to` by `amount`, 0 (the picture) to 1 (the colour).
+void PaintColourFade(const uint32_t* from, uint32_t to, double amount);
 // Unpacks the built-in big font sheet and its palette into `Intro`.
 void BuildBigFont();
 // The nine title lines, centred, at rows 93, 126, ..., 357.

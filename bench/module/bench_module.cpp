@@ -28,7 +28,7 @@ std::string WriteFile(const std::string& name, const std::vector<uint8_t>& image
 
 void MixSong(benchmark::State& state, const XmModule& desc) {
   std::vector<uint8_t> image = WriteXm(desc);
-  ModuleSong* song = LoadSongFromImage(image.data(), int32_t(image.size()));
+  const ModuleSong* song = LoadSong(image.data(), image.size());
   auto machine = std::make_unique<ModuleMachine>();
   if (!song || !AllocateRing(*machine)) {
     state.SkipWithError("module did not load");

@@ -1,5 +1,6 @@
 // A probe preloaded into the running magazine by bench/bench_table.py (LD_PRELOAD): it wraps
-// SDL_RenderPresent, the one call through which every frame reaches the screen, and publishes
+// the calls through which frames reach the screen (SDL_RenderPresent with a GPU renderer,
+// SDL_UpdateWindowSurface and SDL_UpdateWindowSurfaceRects on the window surface), and publishes
 // the number of frames presented and the monotonic time of the latest one in a 16-byte file
 // named by QM_PROBE_FILE, so the script can read the frame rate while it measures CPU and memory.
 // With QM_PROBE_EXIT=1 the process ends right after its first frame, for start-up timing.
@@ -35,12 +36,8 @@ ProbeCounters* Counters() {
   return counters;
 }
 
-}  // namespace
-
-extern "C" void SDL_RenderPresent(void* renderer) {
-  using Present = void (*)(void*);
-  static const Present real = reinterpret_cast<Present>(dlsym(RTLD_NEXT, "SDL_RenderPresent"));
-  real(renderer);
+// Counts one presented frame; with QM_PROBE_EXIT=1 ends the process after the first.
+void Presented() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
   if (ProbeCounters* c = Counters()) {
@@ -50,4 +47,31 @@ extern "C" void SDL_RenderPresent(void* renderer) {
   }
   const char* exitNow = std::getenv("QM_PROBE_EXIT");
   if (exitNow && std::strcmp(exitNow, "1") == 0) _exit(0);
+}
+
+template <typename Function>
+Function Real(const char* name) {
+  return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+}  // namespace
+
+extern "C" void SDL_RenderPresent(void* renderer) {
+  static const auto real = Real<void (*)(void*)>("SDL_RenderPresent");
+  real(renderer);
+  Presented();
+}
+
+extern "C" int SDL_UpdateWindowSurface(void* window) {
+  static const auto real = Real<int (*)(void*)>("SDL_UpdateWindowSurface");
+  const int result = real(window);
+  Presented();
+  return result;
+}
+
+extern "C" int SDL_UpdateWindowSurfaceRects(void* window, const void* rects, int count) {
+  static const auto real = Real<int (*)(void*, const void*, int)>("SDL_UpdateWindowSurfaceRects");
+  const int result = real(window, rects, count);
+  Presented();
+  return result;
 }

@@ -3,7 +3,8 @@
 # finds the window by its title, takes a screenshot, presses Escape for the intro and again for
 # the main loop, and expects exit status 0 within half a second; SIGINT in the intro and SIGTERM
 # in the main loop end it in order with 0; Escape held across start-up does not skip the intro;
-# then runs it with no display at all and expects -1 and one line naming the reason.
+# then runs it with no display at all and expects -1 and one line naming what is missing, and
+# with an unreachable display -1 and SDL's reason. The window must carry its icon.
 set -u
 program="$1"
 work=$(mktemp -d)
@@ -34,6 +35,9 @@ for i in $(seq 30); do
 done
 [ -n "$wid" ] || fail "the window went away"
 [ "$geometry" = "1024x768" ] || fail "expected a full-screen window of 1024x768, got $geometry"
+# The window carries the 64-pixel icon for window lists.
+xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (64 x 64)' ||
+  fail "no 64 x 64 _NET_WM_ICON on the window: $(xprop -id "$wid" _NET_WM_ICON | head -n 1)"
 import -window "$wid" "$work/shot.png" || fail "screenshot failed"
 size=$(identify -format '%wx%h' "$work/shot.png")
 [ "$size" = "1024x768" ] || fail "screenshot is $size"
@@ -65,11 +69,11 @@ exit_ms=$(((ended - sent) / 1000000))
 [ "$exit_ms" -lt 500 ] || fail "the program took $exit_ms ms to end after Escape"
 pid=""
 
-# start PROGRAM and wait for its window; sets pid and wid.
-# A shell without job control starts background commands with SIGINT ignored, which SDL then
-# leaves alone; a program run from a terminal has it at its default, as here.
+# start [NAME=VALUE...]: starts the program (with those variables) and waits for its window; sets
+# pid and wid. A shell without job control starts background commands with SIGINT ignored, which
+# SDL then leaves alone; a program run from a terminal has it at its default, as here.
 start() {
-  SDL_AUDIODRIVER=dummy env --default-signal=INT "$program" >"$work/program.log" 2>&1 &
+  SDL_AUDIODRIVER=dummy env --default-signal=INT "$@" "$program" >"$work/program.log" 2>&1 &
   pid=$!
   wid=""
   for i in $(seq 100); do
@@ -99,6 +103,31 @@ kill -0 "$pid" 2>/dev/null || fail "a click ended the program instead of the int
 kill -TERM "$pid"
 expect_end 0 "SIGTERM in the main loop"
 
+# Reduced motion, asked for by the variable or by the desktop (a gsettings that answers "false"
+# for GNOME's enable-animations): screenshots from the start until the intro shows (thousands of
+# colours) are each of one colour, where the flashes' bands would show dozens, and one of them is
+# the fade's colour, not black.
+calm_flashes() {
+  start "$@"
+  for i in 1 2 3 4 5 6; do
+    sleep 0.4
+    xwd -id "$wid" -silent >"$work/flash$i.xwd" || fail "screenshot"
+  done
+  kill -INT "$pid"
+  expect_end 0 "SIGINT in the flashes"
+  seen=""
+  for i in 1 2 3 4 5 6; do
+    seen="$seen $(convert "xwd:$work/flash$i.xwd" -format '%k:%[fx:maxima]' info:)"
+  done
+  echo "$seen" | grep -Eq '^( [12]:[0-9.e-]+)* [0-9]{4,}:' || fail "no calm flashes with $*:$seen"
+  echo "$seen" | grep -Eq ' 1:0\.[1-9]' || fail "no fade to a colour with $*:$seen"
+}
+calm_flashes QUELLMARK_REDUCED_MOTION=1
+mkdir "$work/bin"
+printf '#!/bin/sh\necho false\n' >"$work/bin/gsettings"
+chmod +x "$work/bin/gsettings"
+calm_flashes PATH="$work/bin:$PATH"
+
 # Escape held from before the start until 3 s after it: the intro still plays, and after the
 # release one press ends the intro, not the program.
 xdotool keydown Escape
@@ -113,12 +142,18 @@ kill -0 "$pid" 2>/dev/null || fail "one Escape after the held one ended the prog
 kill -TERM "$pid"
 expect_end 0 "SIGTERM after the held Escape"
 
-# Without any display the program ends at once with -1 (255 to the shell).
+# Without any display the program ends at once with -1 (255 to the shell) and says what is
+# missing; with a display that cannot be reached it gives SDL's reason.
 env -u DISPLAY -u WAYLAND_DISPLAY SDL_AUDIODRIVER=dummy timeout 20 "$program" >"$work/program.log" 2>&1
 status=$?
 [ "$status" = "255" ] || fail "exit status $status without a display, expected 255"
-grep -q "^cannot open a display: ." "$work/program.log" || fail "no reason given without a display"
+[ "$(cat "$work/program.log")" = "no display: neither DISPLAY nor WAYLAND_DISPLAY is set" ] ||
+  fail "without a display, expected only 'no display: neither DISPLAY nor WAYLAND_DISPLAY is set'"
+env -u WAYLAND_DISPLAY DISPLAY=:189.0 SDL_AUDIODRIVER=dummy timeout 20 "$program" >"$work/program.log" 2>&1
+status=$?
+[ "$status" = "255" ] || fail "exit status $status with an unreachable display, expected 255"
+grep -q "^cannot open a display: ." "$work/program.log" || fail "no reason for an unreachable display"
 
-echo "real window: full screen $geometry, screenshot taken, Escape twice -> 0 in $exit_ms ms, SIGINT and SIGTERM -> 0, held Escape keeps the intro, no display -> 255 with a reason"
+echo "real window: full screen $geometry with its icon, screenshot taken, Escape twice -> 0 in $exit_ms ms, SIGINT and SIGTERM -> 0, held Escape keeps the intro, reduced motion fades calmly, no display -> 255 with a reason"
 cleanup
 exit 0

@@ -2,6 +2,8 @@
 // which does not, the tune keys, and the flashes around it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -69,6 +71,24 @@ int LeadingBlackFrames() {
 // flash shows 29 frames.
 constexpr int FlashFrames = 29;
 
+// How much each flash frame (2..88 and 151..324 in a run whose intro ends after frame 150)
+// differs from the frame before: the mean over pixels and channels, as a share of full brightness.
+std::vector<double> Changes;
+std::vector<uint32_t> Previous;
+
+void NoteChange() {
+  const std::vector<uint32_t>& f = Headless.LastFrame;
+  const auto flash = [](int n) { return (n >= 2 && n <= 88) || (n >= 151 && n <= 324); };
+  int sum = 0;
+  for (size_t i = 0; i < f.size() && flash(Headless.Frame); ++i) {
+    for (int shift : {0, 8, 16})
+      sum += std::abs(static_cast<int>(f[i] >> shift & 255) -
+                      static_cast<int>(Previous[i] >> shift & 255));
+  }
+  Changes.push_back(sum / (f.size() * 3 * 255.0));
+  if (flash(Headless.Frame + 1)) Previous = f;
+}
+
 }  // namespace
 
 TEST(IntroRun, OpensWithBlackThenThreeFlashesThenTheLoop) {
@@ -84,6 +104,27 @@ TEST(IntroRun, OpensWithBlackThenThreeFlashesThenTheLoop) {
   EXPECT_EQ(IntroLoopFrames(), 200 - (1 + 3 * FlashFrames));
   EXPECT_FALSE(Notes[199 + 1].introBackdrop);  // closing flashes follow at once
   EXPECT_EQ(Headless.Frame, 500);
+}
+
+TEST(IntroRun, ReducedMotionFadesWhereTheBandsWouldFlash) {
+  // The flashes are frames 2..88 and 151..324 (after the intro's last frame, 150). As bands they
+  // change by up to half of full brightness from one frame to the next; faded, by at most 10 %,
+  // and the first flash still carries the picture to its colour.
+  HeadlessReset();
+  AudioSetBackend(AudioBackend::Null);
+  Headless.MaxFrames = 5000;
+  Headless.ReducedMotion = true;
+  Headless.FrameHook = NoteChange;
+  Changes.clear();
+  std::string error;
+  ASSERT_TRUE(HeadlessLoadScript("150 key Escape\n325 key Escape\n", &error)) << error;
+  ASSERT_EQ(RunQuellmark(), 0);
+  double worst = 0, firstFlash = 0;
+  for (int f = 1; f < 1 + 3 * FlashFrames; ++f) worst = std::max(worst, Changes[f]);
+  for (int f = 150; f < 150 + 6 * FlashFrames; ++f) worst = std::max(worst, Changes[f]);
+  for (int f = 1; f <= FlashFrames; ++f) firstFlash += Changes[f];
+  EXPECT_LE(worst, 0.10);
+  EXPECT_GT(firstFlash, 0.15);
 }
 
 TEST(IntroRun, ClosingFlashesLastThreeSeconds) {

@@ -102,7 +102,7 @@ TEST(Magazine, RulesHelpAndTheCurrentEntry) {
   Click(SlotX(1), SlotY(1));
   Check([] {
     EXPECT_EQ(Reader.pageChangeFrames, 0);
-    EXPECT_EQ(App.TopLine, 33);
+    EXPECT_EQ(App.TopLine, 29);
   });
   ClickPage(RulesX, RulesY);
   ExpectShown(12);

@@ -36,12 +36,12 @@ inline XmCell Cell(uint8_t note, uint8_t instrument = 0, uint8_t volume = 0, uin
 }
 
 // Loads an image built by the XM writer (without touching the player's song).
-inline ModuleSong* LoadImage(const std::vector<uint8_t>& image) {
-  return LoadSongFromImage(image.data(), int32_t(image.size()));
+inline const ModuleSong* LoadImage(const std::vector<uint8_t>& image) {
+  return LoadSong(image.data(), image.size());
 }
 
 struct TestSong {
-  ModuleSong* song = nullptr;
+  const ModuleSong* song = nullptr;
   std::unique_ptr<ModuleMachine> machine = std::make_unique<ModuleMachine>();
 
   explicit TestSong(const XmModule& desc, bool withRing = false)
@@ -93,9 +93,9 @@ inline std::vector<int> RowTrace(const XmModule& desc, int ticks) {
   TestSong t(desc);
   std::vector<int> rows;
   for (int i = 0; i < ticks; ++i) {
-    const bool rowTick = t.song->Tick == 0;
+    const bool rowTick = t.machine->Tick == 0;
     t.Tick();
-    if (rowTick) rows.push_back(t.song->OrderPosition * 100 + t.song->Row);
+    if (rowTick) rows.push_back(t.machine->OrderPosition * 100 + t.machine->Row);
   }
   return rows;
 }

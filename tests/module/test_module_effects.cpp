@@ -35,7 +35,7 @@ int32_t Read(TestSong& t, Field field) {
     case Field::Panning:
       return c.Panning;
     default:
-      return t.song->GlobalVolume;
+      return t.machine->GlobalVolume;
   }
 }
 

@@ -181,7 +181,7 @@ TEST_F(ModuleOutput, ASongLoadedAfterAnotherStartsClean) {
                                     b.FadeoutVolume, b.PortamentoSpeed}))
         << "channel " << i;
   }
-  EXPECT_EQ(ModulePlayer.CurrentSong->Row, fresh.song->Row);
+  EXPECT_EQ(ModulePlayer.Machine.Row, fresh.machine->Row);
 }
 
 TEST_F(ModuleOutput, NoDeviceChangesNothing) {

@@ -8,13 +8,13 @@
 #include "tests/module/module_test_util.h"
 
 TEST(ModuleReplay, SamplesPerTickFromBpm) {
-  ModuleSong song;
+  auto machine = std::make_unique<ModuleMachine>();
   for (int bpm = 1; bpm <= 255; ++bpm) {
-    SetBpm(song, bpm);
-    EXPECT_EQ(song.SamplesPerTick, 110250 / bpm) << "BPM " << bpm;
+    SetBpm(*machine, bpm);
+    EXPECT_EQ(machine->SamplesPerTick, 110250 / bpm) << "BPM " << bpm;
   }
-  SetBpm(song, 125);
-  EXPECT_EQ(song.SamplesPerTick, 882);
+  SetBpm(*machine, 125);
+  EXPECT_EQ(machine->SamplesPerTick, 882);
 }
 
 TEST(ModuleReplay, FrequencyTables) {
@@ -292,4 +292,28 @@ TEST(ModuleReplay, KeyOffNextToInstrumentKeepsADiedAwayNoteSilent) {
   d.Ticks(7);
   EXPECT_EQ(d.Channel(0).VolumeEnvelope.Output, 0);
   EXPECT_EQ(d.Voice(0).Volume, 0);
+}
+
+// A loaded song is only read: two machines on one song, mixed block by block in turn, each play
+// it as a machine on a copy of its own does. A machine reset for a song starts afresh: H00 on the
+// first row finds no global volume slide (H04 on row 1) remembered from the run before.
+TEST(ModuleReplay, MachinesSideBySideOnOneSong) {
+  const XmModule desc =
+      OneChannelSong({{0, Cell(49, 1, 0, 0x11, 0x00)}, {1, Cell(0, 0, 0, 0x11, 0x04)}}, 4);
+  const int blocks = 40;  // 4 rows of 6 ticks are 24 x 882 frames: the song plays about 1.5 times
+  TestSong own(desc, true);
+  const std::vector<int16_t> expected = own.Render(blocks * BlockLength);
+  TestSong a(desc, true), b(desc, true);
+  ResetMachine(*b.machine, a.song);
+  std::vector<int16_t> heardA, heardB;
+  for (int k = 0; k < blocks; ++k) {
+    const std::vector<int16_t> blockA = a.Render(BlockLength), blockB = b.Render(BlockLength);
+    heardA.insert(heardA.end(), blockA.begin(), blockA.end());
+    heardB.insert(heardB.end(), blockB.begin(), blockB.end());
+  }
+  EXPECT_EQ(heardA, expected);
+  EXPECT_EQ(heardB, expected);
+  ResetMachine(*a.machine, a.song);
+  EXPECT_EQ(a.Render(blocks * BlockLength), expected);
+  b.machine->Song = b.song;  // b releases its own song, not a's
 }

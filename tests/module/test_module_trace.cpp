@@ -24,10 +24,10 @@ std::string Trace(const XmModule& desc, int ticks) {
       "envelope-volume envelope-panning fadeout position\n";
   char line[160];
   for (int i = 0; i < ticks; ++i) {
-    const int tick = t.song->Tick;
+    const int tick = t.machine->Tick;
     t.Tick();
-    std::snprintf(line, sizeof line, "%02d %02d %2d %3d", t.song->OrderPosition, t.song->Row, tick,
-                  t.song->GlobalVolume);
+    std::snprintf(line, sizeof line, "%02d %02d %2d %3d", t.machine->OrderPosition, t.machine->Row,
+                  tick, t.machine->GlobalVolume);
     out += line;
     for (int c = 0; c < desc.Channels; ++c) {
       const ModuleChannel& ch = t.Channel(c);

@@ -70,9 +70,9 @@ TEST_F(ViewerGolden, ScrollbarMidDragThroughTheMainLoop) {
   // Events at frame N are seen from the poll after frame N on.
   std::string error;
   ASSERT_TRUE(HeadlessLoadScript(
-      "1 key PageDown\n"  // 0 -> 33
-      "2 wheel -1\n"      // one notch toward the reader in frame 3: 37
-      "4 keydown Down\n"  // frames 5 and 6: line 38 at 6 pixels, line 39 at 12
+      "1 key PageDown\n"  // 0 -> 29 (rows 2..31 are whole)
+      "2 wheel -1\n"      // one notch toward the reader in frame 3: 33
+      "4 keydown Down\n"  // frames 5 and 6: line 34 at 6 pixels, line 35 at 12
       "6 keyup Down\n"
       "8 move 783 400\n"   // hover from frame 9: the glow rises 5 a frame
       "9 down\n"           // frame 10: jump to round(200 x 86 / 352) = 49

@@ -2,8 +2,10 @@
 // scrolling, the scrollbar, and what is drawn at the end of a document.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "app/app_state.h"
 #include "app/viewer.h"
@@ -116,7 +118,7 @@ TEST_F(ViewerTest, EveryWayOfScrollingStopsAtTheEnd) {
   LoadDocument(1);
   ScrollByPageKey(KeyPageDown);
   ScrollByPageKey(KeyPageDown);
-  EXPECT_EQ(App.TopLine, 66);
+  EXPECT_EQ(App.TopLine, 58);  // 29 lines a page: rows 2..31 are whole at ScrollPixel 0
   ScrollByPageKey(KeyPageDown);
   EXPECT_EQ(App.TopLine, 67);
   ScrollByPageKey(KeyPageDown);
@@ -127,7 +129,7 @@ TEST_F(ViewerTest, EveryWayOfScrollingStopsAtTheEnd) {
   Frame(false, false, -5.0);
   EXPECT_EQ(App.TopLine, 67);
   ScrollByPageKey(KeyPageUp);
-  EXPECT_EQ(App.TopLine, 34);
+  EXPECT_EQ(App.TopLine, 38);
   ScrollByPageKey(KeyPageUp);
   ScrollByPageKey(KeyPageUp);
   EXPECT_EQ(App.TopLine, 0);
@@ -141,6 +143,42 @@ TEST_F(ViewerTest, EveryWayOfScrollingStopsAtTheEnd) {
   EXPECT_EQ(App.TopLine, 67);
   Frame(false, false, -24.5);  // half a notch back: floor(0.5 x 4) = 2 lines
   EXPECT_EQ(App.TopLine, 65);
+}
+
+// On every document of the issue, with both skins and every ScrollPixel the arrows leave: Page
+// Down from Home to End shows every line whole at one stop at least, and so does Page Up from End
+// back to Home, each line from the first shown whole at Home to the last shown whole at End. Row
+// r spans y = ScrollPixel + 175 + 12 r to y + 11; the page rows are 193..569 (skin 1) or 193..570.
+TEST_F(ViewerTest, PagingShowsEveryLineWhole) {
+  FillContent();
+  for (int document = 1; document <= MaxDocument; ++document) {
+    for (const int32_t skin : {1, 2}) {
+      for (const int32_t scroll : {0, 6, 12}) {
+        Shared.SkinNumber = skin;
+        LoadDocument(document);
+        App.ScrollPixel = scroll;
+        for (const int key : {KeyPageDown, KeyPageUp}) {
+          std::vector<int> shown(App.LineCount + 1, 0);
+          int first = App.LineCount, last = -1;
+          for (int32_t before = -1; before != App.TopLine;) {
+            for (int r = 0; r < 33 && App.TopLine + r < App.LineCount; ++r) {
+              const int y = App.ScrollPixel + 175 + 12 * r;
+              if (y < 193 || y + 11 > (skin == 1 ? 569 : 570)) continue;
+              shown[App.TopLine + r] = 1;
+              first = std::min(first, App.TopLine + r);
+              last = std::max(last, App.TopLine + r);
+            }
+            before = App.TopLine;
+            ScrollByPageKey(key);
+          }
+          ASSERT_LE(first, last) << "document " << document;
+          const auto hidden = std::count(shown.begin() + first, shown.begin() + last, 0);
+          EXPECT_EQ(hidden, 0) << "document " << document << ", skin " << skin << ", ScrollPixel "
+                               << scroll << (key == KeyPageDown ? ", down" : ", up");
+        }
+      }
+    }
+  }
 }
 
 TEST_F(ViewerTest, ArrowsMoveSixPixelsAFrameAndBothTogetherCancel) {

@@ -252,7 +252,7 @@ TEST(Music, AllSixteenPiecesAreEquallyLoudAndNeverClip) {
     } else {
       size_t end = 0;
       const uint64_t frames = uint64_t(PlaySeconds(d, DecodePatterns(d, end)) * MixRate);
-      ModuleSong* song = LoadSongFromImage(d.data(), int32_t(d.size()));
+      const ModuleSong* song = LoadSong(d.data(), d.size());
       ASSERT_NE(song, nullptr) << piece.file;
       auto machine = std::make_unique<ModuleMachine>();
       ASSERT_TRUE(AllocateRing(*machine));

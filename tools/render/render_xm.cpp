@@ -69,7 +69,7 @@ int RenderXmCommand(int argc, char** argv) {
       std::memcmp(image.data(), Signature, std::strlen(Signature)) != 0) {
     return CliFailure(cli, name, "not an XM module (it does not start with \"Extended Module: \")");
   }
-  ModuleSong* song = LoadSongFromImage(image.data(), int32_t(image.size()));
+  const ModuleSong* song = LoadSong(image.data(), image.size());
   if (!song) return CliFailure(cli, name, "a damaged XM module that the player cannot load");
   auto machine = std::make_unique<ModuleMachine>();
   if (!AllocateRing(*machine)) {
@@ -98,8 +98,8 @@ int RenderXmCommand(int argc, char** argv) {
       shown = done / MixRate;
       char text[96];
       std::snprintf(text, sizeof text, "rendering %llu / %.0f s  order %d row %d",
-                    static_cast<unsigned long long>(shown), seconds, song->OrderPosition,
-                    song->Row);
+                    static_cast<unsigned long long>(shown), seconds, machine->OrderPosition,
+                    machine->Row);
       CliProgress(text);
     }
   }
