@@ -8,7 +8,8 @@ DevTools protocol and checks what a reader sees and hears:
     intro, which draws and plays its tune; the touch bar's tune 7 plays tune 7 at once: what
     reaches the output is the offline render of tune 7 from its first sample, sample for sample,
     also while the page is hidden and through stalls of the page of up to 200 ms (a longer one
-    leaves a gap, after which the tune goes on where it stopped); a tap leaves the intro;
+    leaves a gap, after which the tune goes on where it stopped); a tap leaves the intro, whose
+    closing flash is a calm fade when the reader prefers reduced motion;
   * at 800 x 600 the main-loop frame equals the desktop program's headless frame on every pixel
     that does not move with time; over 10 s one program frame is shown per animation frame;
     the wheel counts distance; the browser keeps the keys the program does not read;
@@ -152,6 +153,29 @@ AUDIO_TAP = """
   };
 })();
 """
+
+# Every frame put on the canvas while frameChanges.on: the time and how far it is from the one
+# before, as the mean of |difference| over every channel of every pixel (0..1).
+FRAME_CHANGES = """
+window.frameChanges = {on: false, seen: [], last: null};
+(() => {
+  const put = CanvasRenderingContext2D.prototype.putImageData;
+  CanvasRenderingContext2D.prototype.putImageData = function(image, ...rest) {
+    const watch = frameChanges, d = image.data, last = watch.last;
+    if (watch.on && last && last.length === d.length) {
+      let sum = 0;
+      for (let i = 0; i < d.length; i += 4)
+        sum += Math.abs(d[i] - last[i]) + Math.abs(d[i + 1] - last[i + 1]) + Math.abs(d[i + 2] - last[i + 2]);
+      watch.seen.push([performance.now(), sum / (d.length / 4 * 3 * 255)]);
+    }
+    watch.last = watch.on ? new Uint8ClampedArray(d) : null;
+    return put.call(this, image, ...rest);
+  };
+})();
+"""
+# With reduced motion the flashes are fades: no frame may change the picture by more than this
+# (the colour bands change it by 30 % a frame).
+FLASH_CHANGE = 0.10
 
 # The program on a page that has no canvas; the page keeps the exit status.
 NO_CANVAS_PAGE = """<!DOCTYPE html><html><head><meta charset="utf-8"><link rel="icon" href="data:,">
@@ -464,7 +488,8 @@ def run(browser, url, render, out):
     captured = {}
     for domain in ("Runtime", "Log", "Page"):
         browser.send(f"{domain}.enable")
-    tap_script = browser.send("Page.addScriptToEvaluateOnNewDocument", source=AUDIO_TAP)
+    tap_script = browser.send("Page.addScriptToEvaluateOnNewDocument", source=AUDIO_TAP + FRAME_CHANGES)
+    browser.send("Emulation.setEmulatedMedia", features=[{"name": "prefers-reduced-motion", "value": "reduce"}])
     # The smallest phone; quellmark.wasm arrives at 1 MB a second, so its progress shows.
     browser.viewport(320, 568, 2, True)
     browser.send("Network.enable")
@@ -537,9 +562,18 @@ def run(browser, url, render, out):
           f"{', '.join(f'{t - pressed:.2f}' for t in stalls)} s: the sound goes on without a gap or a repeat "
           f"below {STALLS_MS[-1]} ms, and on from where it stopped after a gap (breaks: {said(stalled)})")
     browser.send("Page.removeScriptToEvaluateOnNewDocument", identifier=tap_script["identifier"])
+    # The intro's closing flashes last 3 s from the tap that leaves it; the magazine comes after.
+    left = browser.evaluate("frameChanges.on = true; performance.now()")
     browser.touch([css_point(browser, 400, 300)])
     check(browser.wait_for("document.getElementById('bar').dataset.offer === 'skins'", 10),
           "a tap leaves the intro, and the touch bar offers the skins")
+    flash = [change for at, change in browser.evaluate("frameChanges.on = false; frameChanges.seen")
+             if at - left < 2900]
+    check(len(flash) > 20 and max(flash) <= FLASH_CHANGE,
+          f"with reduced motion no frame of the intro's flash differs from the one before by more than "
+          f"{100 * FLASH_CHANGE:.0f} % of full brightness on average ({len(flash)} frames, the most "
+          f"{100 * max(flash, default=1):.1f} %)")
+    browser.send("Emulation.setEmulatedMedia", features=[])
 
     browser.viewport(800, 600, 1, False)
     browser.mouse("mouseMoved", *PARK)
