@@ -721,8 +721,8 @@ def offline(browser, url, server):
     started = browser.wait_for("!document.getElementById('start').disabled", 30)
     if started:
         browser.click(*box_of(browser, "start"))
-        started = browser.wait_for("quellmarkDisplay.frames > 30", 10)
-    check(started, "with the network off a reload starts the magazine")
+        started = browser.wait_for("quellmarkDisplay.frames > 30 && quellmarkAudio.level > 0", 10)
+    check(started, "with the network off a reload starts the magazine, with its sound")
 
 
 def compressed(url, site):
