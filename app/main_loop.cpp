@@ -15,7 +15,7 @@ void ComposePageFrame() {
   DrawMenuPanel();
   DrawPageRules(App.TopLine);
   DrawPageText(App.TopLine);
-  if (Buttons.ButtonState[6] == 0) FeedLevelMeter();
+  if (MusicIsOn()) FeedLevelMeter();
   DrawTicker();
 }
 

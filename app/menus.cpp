@@ -8,6 +8,7 @@
 #include "common/rounding.h"
 #include "common/shared_state.h"
 #include "content/captions.h"
+#include "content/content.h"
 #include "render/buttons.h"
 #include "render/primitives.h"
 #include "render/text.h"
@@ -24,6 +25,7 @@ constexpr int32_t PanelBottom = 145;
 
 constexpr int ColumnX[3] = {0, 148, 402};
 constexpr int SwitchEntry = 0;  // column 2, slot 5 of both menus
+constexpr int LastEntryInIssue = 17;
 
 // The entry in each slot: [menu][column][slot], slots 1..5.
 constexpr int SlotEntry[3][3][6] = {
@@ -39,7 +41,7 @@ constexpr int TickerLeadingSpaces = 65;
 constexpr int TickerCharacters = 58;
 
 int Mode() {
-  return App.MenuMode == 1 ? 1 : 2;
+  return App.MenuMode == MenuCharts ? MenuCharts : MenuArticles;
 }
 
 void PanelText(std::string_view text, int32_t x, int32_t y, int32_t style, int32_t colour) {
@@ -80,8 +82,8 @@ void ChooseEntry(int entry) {
   if (entry == SwitchEntry || Menu.MenuEnabled[entry] != 1 || Menu.MenuCurrent[entry] != 0) return;
   ClearMenuMarks();
   Menu.MenuCurrent[entry] = 1;
-  Buttons.ButtonState[4] = 0;
-  Buttons.ButtonState[5] = 0;
+  Buttons.ButtonState[ButtonRules] = 0;
+  Buttons.ButtonState[ButtonHelp] = 0;
   PageCloseTransition();
   LoadDocument(entry);
   PageOpenTransition();
@@ -104,11 +106,12 @@ void SetMenuCaptions() {
   Menu.IssueTitle = "THE QUELLMARK ISSUE 47";
   for (int d = 0; d <= MenuEntries; ++d) {
     Menu.MenuTitle[d] = DocumentCaptions[d];
-    // Entries 18..20 are announced but not in this issue; 10 and 12 are reached by buttons.
-    Menu.MenuEnabled[d] = d >= 1 && d <= 17 ? 1 : 0;
+    // Entries after LastEntryInIssue are announced but not in this issue. Help and Rules are
+    // enabled though no slot holds them: their buttons open them.
+    Menu.MenuEnabled[d] = d >= 1 && d <= LastEntryInIssue ? 1 : 0;
   }
   for (int d = 0; d <= MenuEntries + 1; ++d) Menu.MenuCurrent[d] = 0;
-  Menu.MenuCurrent[11] = 1;  // the editorial is loaded at start
+  Menu.MenuCurrent[DocumentEditorial] = 1;  // loaded at start
 }
 
 void ClearMenuMarks() {
@@ -159,8 +162,8 @@ void HandleMenuClicks() {
   }
   // The switch's box reaches into slot 4 of column 2: a click there chooses that entry first.
   if (400 < x && x < 645 && 104 < y && y < 120) {
-    Buttons.ButtonState[2] = 0;
-    Buttons.ButtonState[3] = 0;
-    App.MenuMode = App.MenuMode + 1 > 2 ? 1 : App.MenuMode + 1;
+    Buttons.ButtonState[ButtonCharts] = 0;
+    Buttons.ButtonState[ButtonArticles] = 0;
+    App.MenuMode = App.MenuMode + 1 > MenuArticles ? MenuCharts : App.MenuMode + 1;
   }
 }

@@ -18,7 +18,7 @@ void StartUp() {
   ClearContent();
   FillContent();
   ResetViewer();
-  LoadDocument(11);
+  LoadDocument(DocumentEditorial);
 
   // Ticker texts, menu captions (the editorial marked as current), the songs' credits.
   BuildInfoTexts();
