@@ -1,9 +1,10 @@
+#include "app/input.h"
+
 #include <algorithm>
 
 #include "app/app_state.h"
 #include "app/menus.h"
 #include "app/music_module.h"
-#include "app/quellmark.h"
 #include "app/transitions.h"
 #include "app/viewer.h"
 #include "common/shared_state.h"

@@ -1,3 +1,5 @@
+#include "app/intro.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -5,7 +7,6 @@
 #include "app/app_state.h"
 #include "app/music_module.h"
 #include "app/music_tune.h"
-#include "app/quellmark.h"
 #include "app/transitions.h"
 #include "common/random.h"
 #include "common/shared_state.h"

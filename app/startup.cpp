@@ -1,8 +1,9 @@
+#include "app/startup.h"
+
 #include "app/app_state.h"
 #include "app/menus.h"
 #include "app/music_module.h"
 #include "app/music_tune.h"
-#include "app/quellmark.h"
 #include "app/viewer.h"
 #include "content/content.h"
 #include "render/builtin_data.h"
