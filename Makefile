@@ -153,7 +153,7 @@ web:
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DQM_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) --target contentc
 	@$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DQM_WERROR=$(WERROR) \
-	  -DQM_CONTENTC=$(abspath $(BUILD))/tools/contentc/contentc >/dev/null
+	  -DQM_CONTENTC=$(abspath $(BUILD))/content/contentc/contentc >/dev/null
 	@$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS) --target quellmark
 	@web/assemble.sh $(WEB_BUILD)/app build-web
 

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/contentc/contentc.h"
+#include "content/contentc/contentc.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 1) return 0;

@@ -9,7 +9,7 @@
 #include <iostream>
 #include <sstream>
 
-#include "tools/contentc/contentc.h"
+#include "content/contentc/contentc.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "tools/contentc/contentc.h"
+#include "content/contentc/contentc.h"
 
 #include <algorithm>
 #include <cstdint>
