@@ -43,8 +43,8 @@ ASAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_
 TSAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_tests
 
 # The C++ sources that clang-format checks (the repository's .clang-format).
-FORMAT_SOURCES = $(shell find app bench cmake common content display module render sid tests tools \
-                   -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+FORMAT_SOURCES = $(shell find app bench cmake common content display generators module render sid \
+                   tests tools -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 
 .PHONY: all deps test-deps configure configure-run build run test format-check sanitize bench clean \
         release-build fuzz-build install package fuzz-short fuzz soak check-builds \
