@@ -43,8 +43,8 @@ ASAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_
 TSAN_TESTS = tests/sid/sid_tests tests/module/test_module tests/display/display_tests
 
 # The C++ sources that clang-format checks (the repository's .clang-format).
-FORMAT_SOURCES = $(shell find app bench cmake common content display module render sid tests tools \
-                   -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
+FORMAT_SOURCES = $(shell find app bench cmake common content display generators module render sid \
+                   tests tools -type f \( -name '*.cpp' -o -name '*.h' \) | sort)
 
 .PHONY: all deps test-deps configure configure-run build run test format-check sanitize bench clean \
         release-build fuzz-build install package fuzz-short fuzz soak check-builds \
@@ -53,10 +53,10 @@ FORMAT_SOURCES = $(shell find app bench cmake common content display module rend
 all: build
 
 deps:
-	@tools/install-packages.sh $(BUILD_PKGS)
+	@cmake/install-packages.sh $(BUILD_PKGS)
 
 test-deps:
-	@tools/install-packages.sh $(BUILD_PKGS) $(TEST_PKGS)
+	@cmake/install-packages.sh $(BUILD_PKGS) $(TEST_PKGS)
 
 configure:
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DQM_WERROR=$(WERROR) >/dev/null
@@ -136,7 +136,7 @@ install: deps configure-run
 	DESTDIR="$(DESTDIR)" cmake --install $(RUN_BUILD) --prefix $(PREFIX)
 
 package: deps configure-run
-	@tools/install-packages.sh $(PACKAGE_PKGS)
+	@cmake/install-packages.sh $(PACKAGE_PKGS)
 	cd $(RUN_BUILD) && cpack -G DEB
 
 # The WebAssembly build. Debian's emscripten needs node-acorn, which a node that is not Debian's
@@ -149,11 +149,11 @@ WEB_BUILD = build-wasm
 WEB_PORT ?= 8020
 WEB_ENV = NODE_PATH=$${NODE_PATH:-/usr/share/nodejs}
 web:
-	@tools/install-packages.sh $(BUILD_PKGS) $(WEB_PKGS)
+	@cmake/install-packages.sh $(BUILD_PKGS) $(WEB_PKGS)
 	@cmake -S . -B $(BUILD) $(CMAKE_FLAGS) -DQM_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(BUILD) -j $(JOBS) --target contentc
 	@$(WEB_ENV) emcmake cmake -S . -B $(WEB_BUILD) -DCMAKE_BUILD_TYPE=Release -DQM_WERROR=$(WERROR) \
-	  -DQM_CONTENTC=$(abspath $(BUILD))/tools/contentc/contentc >/dev/null
+	  -DQM_CONTENTC=$(abspath $(BUILD))/content/contentc/contentc >/dev/null
 	@$(WEB_ENV) cmake --build $(WEB_BUILD) -j $(JOBS) --target quellmark
 	@web/assemble.sh $(WEB_BUILD)/app build-web
 
@@ -162,7 +162,7 @@ web-serve: web
 	@web/serve.py build-web $(WEB_PORT)
 
 web-test-deps:
-	@tools/install-packages.sh $(WEB_PKGS) $(WEB_TEST_PKGS)
+	@cmake/install-packages.sh $(WEB_PKGS) $(WEB_TEST_PKGS)
 
 # The web build in Debian's headless Chromium, checked against the desktop's headless frames.
 web-test: WERROR = ON

@@ -5,6 +5,10 @@
 // test or a scripted run starts from a clean program.
 #include <cstdint>
 
+// The menu shown in the panel (MenuMode).
+constexpr int32_t MenuCharts = 1;
+constexpr int32_t MenuArticles = 2;
+
 struct AppState {
   int32_t ScreenWidth = 0;
   int32_t ScreenHeight = 0;
@@ -14,7 +18,7 @@ struct AppState {
   int32_t TopLine = 0;
   int32_t ScrollPixel = 0;
 
-  int32_t MenuMode = 2;  // 1 Charts menu, 2 Articles menu
+  int32_t MenuMode = MenuArticles;
   int32_t QuitRequested = 0;
   uint32_t SidTune = 1;  // intro tune 1..12
 

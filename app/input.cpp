@@ -1,12 +1,14 @@
+#include "app/input.h"
+
 #include <algorithm>
 
 #include "app/app_state.h"
 #include "app/menus.h"
 #include "app/music_module.h"
-#include "app/quellmark.h"
 #include "app/transitions.h"
 #include "app/viewer.h"
 #include "common/shared_state.h"
+#include "content/content.h"
 #include "display/display.h"
 #include "render/buttons.h"
 
@@ -16,8 +18,8 @@ bool ClickPending() {
   return Shared.MouseDown == 1 && Shared.ClickTaken == 0;
 }
 
-// Rules (document 12) and Help (document 10): the page changes behind the transitions, and no
-// menu entry stays marked, so every entry can be chosen again.
+// Rules and Help: the page changes behind the transitions, and no menu entry stays marked, so
+// every entry can be chosen again.
 void ShowButtonDocument(int document) {
   PageCloseTransition();
   LoadDocument(document);
@@ -27,20 +29,20 @@ void ShowButtonDocument(int document) {
 
 void ButtonAction(int button) {
   switch (button) {
-    case 1:
+    case ButtonExit:
       App.QuitRequested = 1;
       break;
-    case 2:
-      App.MenuMode = 1;
+    case ButtonCharts:
+      App.MenuMode = MenuCharts;
       break;
-    case 3:
-      App.MenuMode = 2;
+    case ButtonArticles:
+      App.MenuMode = MenuArticles;
       break;
-    case 4:
-      ShowButtonDocument(12);
+    case ButtonRules:
+      ShowButtonDocument(DocumentRules);
       break;
-    default:
-      ShowButtonDocument(10);
+    case ButtonHelp:
+      ShowButtonDocument(DocumentHelp);
       break;
   }
 }
@@ -62,16 +64,16 @@ void PollInput() {
 
 void HandleButtonsAndSkinKeys() {
   if (KeyNewlyPressed(KeyF1)) Shared.SkinNumber = 1;
-  if (KeyNewlyPressed(KeyF1 + 1)) Shared.SkinNumber = 2;
+  if (KeyNewlyPressed(KeyF2)) Shared.SkinNumber = 2;
 
   int32_t* state = Buttons.ButtonState;
   // Group A: Exit, Charts, Articles, Rules, Help. A button that is the current choice does not
   // react.
   if (ClickPending()) {
-    for (int k = 1; k <= 5; ++k) {
+    for (int k = ButtonExit; k <= ButtonHelp; ++k) {
       if (state[k] == 0 && ButtonHit(k)) {
         Shared.ClickTaken = 1;
-        for (int j = 1; j <= 5; ++j) state[j] = 0;
+        for (int j = ButtonExit; j <= ButtonHelp; ++j) state[j] = 0;
         state[k] = 1;
         ButtonAction(k);
         break;
@@ -79,19 +81,17 @@ void HandleButtonsAndSkinKeys() {
     }
   }
   // The music button toggles.
-  if (ClickPending() && ButtonHit(6)) {
+  if (ClickPending() && ButtonHit(ButtonMusic)) {
     Shared.ClickTaken = 1;
-    if (state[6] == 0) {
+    if (MusicIsOn()) {
       MusicOff();
-      state[6] = 1;
     } else {
       MusicOn();
-      state[6] = 0;
     }
   }
   // Group B: the four songs.
   if (ClickPending()) {
-    for (int k = 7; k <= 10; ++k) {
+    for (int k = ButtonSong1; k <= ButtonSong4; ++k) {
       if (state[k] == 0 && ButtonHit(k)) {
         Shared.ClickTaken = 1;
         ChooseSong(k);
@@ -99,6 +99,6 @@ void HandleButtonsAndSkinKeys() {
       }
     }
   }
-  if (App.MenuMode == 1) state[2] = 1;
-  if (App.MenuMode == 2) state[3] = 1;
+  if (App.MenuMode == MenuCharts) state[ButtonCharts] = 1;
+  if (App.MenuMode == MenuArticles) state[ButtonArticles] = 1;
 }

@@ -1,3 +1,5 @@
+#include "app/intro.h"
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -5,7 +7,6 @@
 #include "app/app_state.h"
 #include "app/music_module.h"
 #include "app/music_tune.h"
-#include "app/quellmark.h"
 #include "app/transitions.h"
 #include "common/random.h"
 #include "common/shared_state.h"
@@ -26,7 +27,7 @@ void PresentBlack() {
 // F1..F12 switch the intro tune; the key of the tune that plays does nothing. Several keys in
 // one frame are all served in order, so the highest wins.
 void SwitchTuneKeys() {
-  for (uint32_t n = 1; n <= 12; ++n) {
+  for (uint32_t n = 1; n <= TuneCount; ++n) {
     if (KeyNewlyPressed(KeyF1 + static_cast<int>(n) - 1) && App.SidTune != n) {
       PlayTune(static_cast<int32_t>(n));
       App.SidTune = n;
@@ -53,8 +54,9 @@ void RunIntro() {
 
   SeedRandom(TimerSeconds());
   App.IntroStart = TimerSeconds();  // no hold: the scroller moves at once
+  constexpr double tunes = TuneCount;
   App.SidTune =
-      static_cast<uint32_t>(std::clamp(std::floor(RandomUniform() * 12.0) + 1.0, 1.0, 12.0));
+      static_cast<uint32_t>(std::clamp(std::floor(RandomUniform() * tunes) + 1.0, 1.0, tunes));
   PlayTune(static_cast<int32_t>(App.SidTune));
 
   // Escape held since before the window had the keyboard reaches it as one fresh press, sent with

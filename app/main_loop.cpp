@@ -1,23 +1,14 @@
+#include "app/main_loop.h"
+
 #include "app/app_state.h"
-#include "app/menus.h"
-#include "app/music_module.h"
-#include "app/quellmark.h"
+#include "app/input.h"
+#include "app/menu_clicks.h"
+#include "app/page_frame.h"
 #include "app/viewer.h"
 #include "common/shared_state.h"
 #include "display/display.h"
-#include "render/buttons.h"
 #include "render/framebuffer.h"
 #include "render/skins.h"
-
-void ComposePageFrame() {
-  CopyBackground();
-  DrawButtons();
-  DrawMenuPanel();
-  DrawPageRules(App.TopLine);
-  DrawPageText(App.TopLine);
-  if (Buttons.ButtonState[6] == 0) FeedLevelMeter();
-  DrawTicker();
-}
 
 void RunMainLoop() {
   // Escape, the Exit button, or a close request (the window's close button, SIGINT, SIGTERM).

@@ -3,12 +3,10 @@
 #include <cmath>
 
 #include "app/app_state.h"
-#include "app/transitions.h"
-#include "app/viewer.h"
 #include "common/rounding.h"
 #include "common/shared_state.h"
 #include "content/captions.h"
-#include "render/buttons.h"
+#include "content/content.h"
 #include "render/primitives.h"
 #include "render/text.h"
 
@@ -23,7 +21,7 @@ constexpr int32_t PanelTop = 40;
 constexpr int32_t PanelBottom = 145;
 
 constexpr int ColumnX[3] = {0, 148, 402};
-constexpr int SwitchEntry = 0;  // column 2, slot 5 of both menus
+constexpr int LastEntryInIssue = 17;
 
 // The entry in each slot: [menu][column][slot], slots 1..5.
 constexpr int SlotEntry[3][3][6] = {
@@ -39,7 +37,7 @@ constexpr int TickerLeadingSpaces = 65;
 constexpr int TickerCharacters = 58;
 
 int Mode() {
-  return App.MenuMode == 1 ? 1 : 2;
+  return App.MenuMode == MenuCharts ? MenuCharts : MenuArticles;
 }
 
 void PanelText(std::string_view text, int32_t x, int32_t y, int32_t style, int32_t colour) {
@@ -62,7 +60,7 @@ void DrawColumnBars(int column, int32_t hoverLeft, int32_t hoverRight) {
 
 void DrawColumnMarks(int column, int slots) {
   for (int s = 1; s <= slots; ++s) {
-    const int entry = SlotEntry[Mode()][column][s];
+    const int entry = MenuSlotEntry(column, s);
     if (Menu.MenuCurrent[entry] == 1)
       BlendRect(ColumnX[column], 48 + 12 * s, 245, 10, 90, 200, 100, 100);
   }
@@ -70,24 +68,17 @@ void DrawColumnMarks(int column, int slots) {
 
 void DrawColumnCaptions(int column, int slots) {
   for (int s = 1; s <= slots; ++s) {
-    const int entry = SlotEntry[Mode()][column][s];
+    const int entry = MenuSlotEntry(column, s);
     if (Menu.MenuEnabled[entry] == 1)
       PanelText(Menu.MenuTitle[entry], ColumnX[column], 48 + 12 * s, 1, 2);
   }
 }
 
-void ChooseEntry(int entry) {
-  if (entry == SwitchEntry || Menu.MenuEnabled[entry] != 1 || Menu.MenuCurrent[entry] != 0) return;
-  ClearMenuMarks();
-  Menu.MenuCurrent[entry] = 1;
-  Buttons.ButtonState[4] = 0;
-  Buttons.ButtonState[5] = 0;
-  PageCloseTransition();
-  LoadDocument(entry);
-  PageOpenTransition();
-}
-
 }  // namespace
+
+int MenuSlotEntry(int column, int slot) {
+  return SlotEntry[Mode()][column][slot];
+}
 
 void BuildInfoTexts() {
   for (int i = 1; i <= InfoTexts; ++i) {
@@ -104,11 +95,12 @@ void SetMenuCaptions() {
   Menu.IssueTitle = "THE QUELLMARK ISSUE 47";
   for (int d = 0; d <= MenuEntries; ++d) {
     Menu.MenuTitle[d] = DocumentCaptions[d];
-    // Entries 18..20 are announced but not in this issue; 10 and 12 are reached by buttons.
-    Menu.MenuEnabled[d] = d >= 1 && d <= 17 ? 1 : 0;
+    // Entries after LastEntryInIssue are announced but not in this issue. Help and Rules are
+    // enabled though no slot holds them: their buttons open them.
+    Menu.MenuEnabled[d] = d >= 1 && d <= LastEntryInIssue ? 1 : 0;
   }
   for (int d = 0; d <= MenuEntries + 1; ++d) Menu.MenuCurrent[d] = 0;
-  Menu.MenuCurrent[11] = 1;  // the editorial is loaded at start
+  Menu.MenuCurrent[DocumentEditorial] = 1;  // loaded at start
 }
 
 void ClearMenuMarks() {
@@ -141,26 +133,5 @@ void DrawTicker() {
     Menu.InfoPos += 1;
     if (Menu.InfoPos > static_cast<int32_t>(text.size())) Menu.InfoPos = 1;
     Menu.InfoShift -= 9.0;
-  }
-}
-
-void HandleMenuClicks() {
-  if (Shared.MouseDown != 1 || Shared.ClickTaken != 0) return;
-  Shared.ClickTaken = 1;
-  const int32_t x = Shared.MouseX;
-  const int32_t y = Shared.MouseY;
-  // Column 1 slots, then column 2 slots 1..4: a slot's hit box is its 11 inner rows.
-  for (int column = 1; column <= 2; ++column) {
-    const bool inColumn = column == 1 ? 146 < x && x < 391 : 400 < x && x < 645;
-    const int slots = column == 1 ? 5 : 4;
-    for (int s = 1; s <= slots; ++s) {
-      if (inColumn && 48 + 12 * s < y && y < 60 + 12 * s) ChooseEntry(SlotEntry[Mode()][column][s]);
-    }
-  }
-  // The switch's box reaches into slot 4 of column 2: a click there chooses that entry first.
-  if (400 < x && x < 645 && 104 < y && y < 120) {
-    Buttons.ButtonState[2] = 0;
-    Buttons.ButtonState[3] = 0;
-    App.MenuMode = App.MenuMode + 1 > 2 ? 1 : App.MenuMode + 1;
   }
 }

@@ -1,7 +1,8 @@
 #pragma once
 // The menu panel at the top of the screen: the title, two columns of entries that choose
 // a document (the Charts menu or the Articles menu), an entry that switches between the two menus,
-// two rainbow rules, and the ticker line with the skin hint and the chosen song's credit.
+// two rainbow rules, and the ticker line with the skin hint and the chosen song's credit. The
+// clicks on it are handled in menu_clicks.h.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -28,11 +29,13 @@ extern MenuState Menu;
 void BuildInfoTexts();
 void SetMenuCaptions();
 
-// Per frame, from the main loop and the page-frame composer.
+// The entry in slot 1..5 of column 1 or 2 of the menu shown (MenuMode); SwitchEntry is the
+// entry that swaps the menus, in column 2, slot 5 of both.
+constexpr int SwitchEntry = 0;
+int MenuSlotEntry(int column, int slot);
+
+// Per frame, from the page-frame composer.
 void DrawMenuPanel();
 void DrawTicker();
-// Per frame, after the buttons: takes every pending click; a click on an enabled entry that is not
-// current loads its document behind the page transitions; the switch entry swaps the menus.
-void HandleMenuClicks();
 // No entry marked: used by a menu choice and by the Rules and Help buttons.
 void ClearMenuMarks();

@@ -9,10 +9,11 @@
 
 int16_t ModuleChannelCount = 0;
 
-int32_t ModuleSize[5] = {};
+int32_t ModuleSize[SongCount + 1] = {};
 
 void FillModuleSizes() {
-  for (int n = 1; n <= 4; ++n) ModuleSize[n] = static_cast<int32_t>(*EmbeddedModules[n].Size);
+  for (int n = 1; n <= SongCount; ++n)
+    ModuleSize[n] = static_cast<int32_t>(*EmbeddedModules[n].Size);
 }
 
 namespace {
@@ -40,7 +41,7 @@ void PlayModule4() {
   PlayModule(4);
 }
 
-const char* const SongCredit[5] = {
+const char* const SongCredit[SongCount + 1] = {
     "",
     "Cobalt Drift composed by Maren Holtzvik........",
     "Lanterns Of Vesterhavn composed by Pieter Oskander.....",
@@ -49,36 +50,44 @@ const char* const SongCredit[5] = {
 };
 
 void SetSongCredits() {
-  for (int n = 1; n <= 4; ++n) Menu.InfoText[n] += SongCredit[n];
+  for (int n = 1; n <= SongCount; ++n) Menu.InfoText[n] += SongCredit[n];
 }
 
 void ChooseSong(int button) {
-  for (int k = 6; k <= 10; ++k) Buttons.ButtonState[k] = 0;
+  if (button < ButtonSong1 || button > ButtonSong4) return;
+  for (int k = ButtonSong1; k <= ButtonSong4; ++k) Buttons.ButtonState[k] = 0;
   Buttons.ButtonState[button] = 1;
+  Buttons.ButtonState[ButtonMusic] = 0;
   Menu.InfoPos = 1;
-  Menu.InfoIndex = button - 6;
+  Menu.InfoIndex = button - ButtonSong1 + 1;
   switch (button) {
-    case 7:
+    case ButtonSong1:
       PlayModule1();
       break;
-    case 8:
+    case ButtonSong2:
       PlayModule2();
       break;
-    case 9:
+    case ButtonSong3:
       PlayModule3();
       break;
-    default:
+    case ButtonSong4:
       PlayModule4();
       break;
   }
 }
 
+bool MusicIsOn() {
+  return Buttons.ButtonState[ButtonMusic] == 0;
+}
+
 void MusicOff() {
   ModuleStop();
+  Buttons.ButtonState[ButtonMusic] = 1;
 }
 
 void MusicOn() {
   ModulePlay();
+  Buttons.ButtonState[ButtonMusic] = 0;
 }
 
 void FeedLevelMeter() {

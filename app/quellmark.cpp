@@ -1,7 +1,8 @@
 #include "app/quellmark.h"
 
-#include "app/app_state.h"
-#include "app/music_module.h"
+#include "app/intro.h"
+#include "app/main_loop.h"
+#include "app/startup.h"
 #include "display/audio.h"
 #include "display/display.h"
 #include "module/module_player.h"

@@ -1,8 +1,9 @@
+#include "app/startup.h"
+
 #include "app/app_state.h"
 #include "app/menus.h"
 #include "app/music_module.h"
 #include "app/music_tune.h"
-#include "app/quellmark.h"
 #include "app/viewer.h"
 #include "content/content.h"
 #include "render/builtin_data.h"
@@ -18,7 +19,7 @@ void StartUp() {
   ClearContent();
   FillContent();
   ResetViewer();
-  LoadDocument(11);
+  LoadDocument(DocumentEditorial);
 
   // Ticker texts, menu captions (the editorial marked as current), the songs' credits.
   BuildInfoTexts();

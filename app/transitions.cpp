@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "app/quellmark.h"
+#include "app/page_frame.h"
 #include "common/shared_state.h"
 #include "display/display.h"
 #include "render/framebuffer.h"

@@ -8,6 +8,11 @@
 
 constexpr int MaxLine = 5000;
 constexpr int MaxDocument = 20;
+// The documents the program opens by number: the editorial at start, Help and Rules from their
+// buttons.
+constexpr int DocumentHelp = 10;
+constexpr int DocumentEditorial = 11;
+constexpr int DocumentRules = 12;
 
 struct ContentStore {
   std::string_view ContentText[MaxLine + 1][MaxDocument + 1];

@@ -56,6 +56,7 @@ enum : int {
   KeyDown = 0x28,
   KeyEscape = 0x1B,
   KeyF1 = 0x70,  // F1..F12 are KeyF1 + 0 .. KeyF1 + 11
+  KeyF2 = 0x71,
 };
 // Bit 15: the key is down now. Bit 0: the key has been pressed since the previous query of this
 // key (auto-repeat does not count as a press). Unknown keys answer 0.

@@ -18,6 +18,9 @@ int CurrentSkin() {
 
 }  // namespace
 
+// The list holds six values for each button in skin 1 and four in skin 2, after the pointer.
+static_assert(BuiltInDataCount == PointerCodeCount + 6 * ButtonCount + 4 * ButtonCount);
+
 void ReadButtonTables() {
   for (int i = 1; i <= ButtonCount; ++i) {
     Buttons.ButtonLeft[1][i] = ReadBuiltInData();

@@ -5,7 +5,20 @@
 // decides the pointer shape.
 #include <cstdint>
 
-constexpr int ButtonCount = 10;
+// The buttons by their number in the tables.
+enum : int {
+  ButtonExit = 1,
+  ButtonCharts,
+  ButtonArticles,
+  ButtonRules,
+  ButtonHelp,
+  ButtonMusic,  // state 1: the music is off
+  ButtonSong1,
+  ButtonSong2,
+  ButtonSong3,
+  ButtonSong4,
+};
+constexpr int ButtonCount = ButtonSong4;
 
 struct ButtonTables {
   // Rectangles per skin (1 or 2) and button (1..10), covering x..x + w by y..y + h.
@@ -13,7 +26,7 @@ struct ButtonTables {
   int32_t ButtonTop[3][ButtonCount + 1];
   int32_t ButtonWidth[3][ButtonCount + 1];
   int32_t ButtonHeight[3][ButtonCount + 1];
-  // 1 marks the current choice of its group; for button 6, 1 means the music is off.
+  // 1 marks the current choice of its group; for ButtonMusic, 1 means the music is off.
   int32_t ButtonState[ButtonCount + 1];
   int32_t ButtonGlow[ButtonCount + 1];  // hover highlight, 0..125
 };

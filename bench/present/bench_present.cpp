@@ -13,7 +13,8 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/quellmark.h"
+#include "app/page_frame.h"
+#include "app/startup.h"
 #include "app/viewer.h"
 #include "common/shared_state.h"
 #include "display/frame_damage.h"

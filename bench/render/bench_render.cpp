@@ -5,7 +5,8 @@
 #include <benchmark/benchmark.h>
 
 #include "app/app_state.h"
-#include "app/quellmark.h"
+#include "app/page_frame.h"
+#include "app/startup.h"
 #include "app/viewer.h"
 #include "common/shared_state.h"
 #include "content/content.h"

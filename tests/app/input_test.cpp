@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "app/quellmark.h"
+#include "app/input.h"
 #include "common/shared_state.h"
 #include "display/display.h"
 #include "display/headless.h"

@@ -35,9 +35,14 @@ for i in $(seq 30); do
 done
 [ -n "$wid" ] || fail "the window went away"
 [ "$geometry" = "1024x768" ] || fail "expected a full-screen window of 1024x768, got $geometry"
-# The window carries the 64-pixel icon for window lists.
-xprop -id "$wid" _NET_WM_ICON | grep -q 'Icon (64 x 64)' ||
-  fail "no 64 x 64 _NET_WM_ICON on the window: $(xprop -id "$wid" _NET_WM_ICON | head -n 1)"
+# The window carries the 64-pixel icon for window lists (set just after the window is made, so
+# look again for a moment).
+for i in $(seq 30); do
+  icon=$(xprop -id "$wid" _NET_WM_ICON 2>&1 | head -n 1)
+  case "$icon" in *"Icon (64 x 64)"*) break ;; esac
+  sleep 0.1
+done
+case "$icon" in *"Icon (64 x 64)"*) ;; *) fail "no 64 x 64 _NET_WM_ICON on the window: $icon" ;; esac
 import -window "$wid" "$work/shot.png" || fail "screenshot failed"
 size=$(identify -format '%wx%h' "$work/shot.png")
 [ "$size" = "1024x768" ] || fail "screenshot is $size"

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tools/contentc/contentc.h"
+#include "content/contentc/contentc.h"
 
 namespace {
 

@@ -13,8 +13,8 @@
 #include <set>
 #include <sstream>
 
+#include "generators/statsgen/statsgen.h"
 #include "tests/content/issue_pages.h"
-#include "tools/statsgen/statsgen.h"
 
 namespace {
 

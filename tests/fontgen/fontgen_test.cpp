@@ -9,12 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "tools/fontgen/fontgen.h"
+#include "generators/fontgen/fontgen.h"
 
 namespace {
 
 // Paths relative to tests/, the working directory of every test.
-const char* const GlyphsPath = "../tools/fontgen/glyphs.txt";
+const char* const GlyphsPath = "../generators/fontgen/glyphs.txt";
 const char* const AssetPath = "../assets/fonts/textfont.bin";
 
 std::vector<uint8_t> CommittedAsset() {

@@ -36,14 +36,12 @@ for doc in "$root"/content/docs/*.qmd; do
 done
 
 status=0
-for target in sid/fuzz/fuzz_sid_tune sid/fuzz/fuzz_sid_cpu tests/module/fuzz_module \
-              tools/contentc/fuzz_contentc; do
-  name=$(basename "$target")
+for name in fuzz_sid_tune fuzz_sid_cpu fuzz_module fuzz_contentc; do
   short=${name#fuzz_}
   corpus=$build/fuzz-corpus/$short
   log=$build/fuzz-findings/$name.log
   mkdir -p "$corpus"
-  if "$build/$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+  if "$build/tests/fuzz/$name" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
       -artifact_prefix="$build/fuzz-findings/$name-" "$corpus" "$seeds/$short" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     cov=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1)

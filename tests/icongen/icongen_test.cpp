@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tools/icongen/icongen.h"
-#include "tools/skingen/skingen.h"
+#include "generators/icongen/icongen.h"
+#include "generators/skingen/skingen.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include <iterator>
 #include <vector>
 
+#include "generators/bigfontgen/bigfont_sheet.h"
 #include "intro_assets.h"
-#include "tools/bigfontgen/bigfont_sheet.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "generators/xmgen/xm_writer.h"
 #include "module/module_machine.h"
 #include "module/module_player.h"
-#include "tools/xmgen/xm_writer.h"
 
 // One cycle of a sine, `period` frames long, at the given amplitude.
 inline std::vector<int16_t> SineCycle(int period, int amplitude) {

@@ -12,7 +12,7 @@ for tool in ca65 ld65; do
 done
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-if ! sh "$root/tools/sidtunes/build.sh" "$tmp/sid" >"$tmp/build.log" 2>&1; then
+if ! sh "$root/generators/sidtunes/build.sh" "$tmp/sid" >"$tmp/build.log" 2>&1; then
   cat "$tmp/build.log"
   echo "FAIL: build.sh failed"
   exit 1

@@ -5,7 +5,7 @@ set -u
 root=${1:?usage: score_test.sh REPO_ROOT}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-${CXX:-c++} -std=c++20 -O1 -o "$tmp/sidscore" "$root/tools/sidtunes/sidscore.cpp" || exit 1
+${CXX:-c++} -std=c++20 -O1 -o "$tmp/sidscore" "$root/generators/sidtunes/sidscore.cpp" || exit 1
 status=0
 
 score() {  # score NAME: writes the score text from stdin to $tmp/NAME.score

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/skingen/skingen.h"
+#include "generators/skingen/skingen.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "tools/statsgen/statsgen.h"
+#include "generators/statsgen/statsgen.h"
 
 namespace {
 

@@ -3,7 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/app_state.h"
-#include "app/quellmark.h"
+#include "app/main_loop.h"
+#include "app/startup.h"
 #include "app/viewer.h"
 #include "common/shared_state.h"
 #include "content/content.h"

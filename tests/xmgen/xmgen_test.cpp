@@ -15,11 +15,11 @@
 #include <string>
 #include <vector>
 
+#include "generators/xmgen/score.h"
+#include "generators/xmgen/synth.h"
+#include "generators/xmgen/xm_writer.h"
 #include "module/module_player.h"
 #include "sid/sid_machine.h"
-#include "tools/xmgen/score.h"
-#include "tools/xmgen/synth.h"
-#include "tools/xmgen/xm_writer.h"
 
 namespace {
 
@@ -41,7 +41,7 @@ std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
 }
 
 std::filesystem::path SongPath(int n) {
-  return SourceDir + "/tools/xmgen/songs/module" + std::to_string(n) + ".txt";
+  return SourceDir + "/generators/xmgen/songs/module" + std::to_string(n) + ".txt";
 }
 std::filesystem::path AssetPath(int n) {
   return SourceDir + "/assets/xm/module" + std::to_string(n) + ".xm";
