@@ -83,7 +83,9 @@ bool AudioQueueIsOpen();
 int AudioRingOpen();
 // Plays `bytes` bytes of interleaved stereo frames endlessly, starting at byte 0 now.
 int AudioRingPlay(const int16_t* frames, uint32_t bytes);
-// Bytes of the ring played since AudioRingPlay (a 64-bit count: it never wraps).
+// Bytes of the ring played out since AudioRingPlay (a 64-bit count: it never wraps). What a device
+// has mixed ahead but not yet played (the browser's) does not count, so the position is what is
+// heard.
 uint64_t AudioRingPosition();
 // Call after writing into the ring, so that the device reads what was written.
 void AudioRingPublish();

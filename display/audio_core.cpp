@@ -244,8 +244,11 @@ int AudioQueueOpen(AudioQueueDoneProc done, void* user) {
 }
 
 void AudioQueuePause() {
-  std::lock_guard<std::mutex> held(AudioCore.Lock);
-  AudioCore.QueuePaused = true;
+  {
+    std::lock_guard<std::mutex> held(AudioCore.Lock);
+    AudioCore.QueuePaused = true;
+  }
+  AudioDeviceDiscard();
 }
 
 void AudioQueueRestart() {
@@ -284,6 +287,8 @@ void AudioQueueReset() {
     DrainFinished(held);
   }
   a.QueueResetting = false;
+  held.unlock();
+  AudioDeviceDiscard();
 }
 
 void AudioQueueClose() {
@@ -312,19 +317,25 @@ int AudioRingOpen() {
 
 int AudioRingPlay(const int16_t* frames, uint32_t bytes) {
   AudioCoreState& a = AudioCore;
-  std::lock_guard<std::mutex> held(a.Lock);
-  if (!a.RingOpen) return AudioErrNotOpen;
-  if (!frames || bytes < 4) return AudioErrInvalid;
-  if (a.DeviceLost) return AudioErrDeviceLost;
-  AudioRingPublish();
-  a.Ring = frames;
-  a.RingBytes = bytes - bytes % 4;
-  a.RingPlayed.store(0);
+  {
+    std::lock_guard<std::mutex> held(a.Lock);
+    if (!a.RingOpen) return AudioErrNotOpen;
+    if (!frames || bytes < 4) return AudioErrInvalid;
+    if (a.DeviceLost) return AudioErrDeviceLost;
+    AudioRingPublish();
+    a.Ring = frames;
+    a.RingBytes = bytes - bytes % 4;
+    a.RingPlayed.store(0);
+  }
+  AudioDeviceDiscard();
   return AudioOk;
 }
 
+// What the device has played out of the ring: the frames it was given less those it holds ahead.
+// After the discard in AudioRingPlay everything it holds came from this ring.
 uint64_t AudioRingPosition() {
-  return AudioCore.RingPlayed.load(std::memory_order_acquire);
+  const uint64_t mixed = AudioCore.RingPlayed.load(std::memory_order_acquire);
+  return mixed - std::min<uint64_t>(mixed, 4ull * AudioDeviceAhead());
 }
 
 void AudioRingPublish() {
@@ -337,16 +348,22 @@ void AudioRingSetFeeder(void (*feed)()) {
 }
 
 void AudioRingReset() {
-  std::lock_guard<std::mutex> held(AudioCore.Lock);
-  AudioCore.Ring = nullptr;
-  AudioCore.RingBytes = 0;
+  {
+    std::lock_guard<std::mutex> held(AudioCore.Lock);
+    AudioCore.Ring = nullptr;
+    AudioCore.RingBytes = 0;
+  }
+  AudioDeviceDiscard();
 }
 
 void AudioRingClose() {
-  std::lock_guard<std::mutex> held(AudioCore.Lock);
-  AudioCore.RingOpen = false;
-  AudioCore.Ring = nullptr;
-  AudioCore.RingBytes = 0;
+  {
+    std::lock_guard<std::mutex> held(AudioCore.Lock);
+    AudioCore.RingOpen = false;
+    AudioCore.Ring = nullptr;
+    AudioCore.RingBytes = 0;
+  }
+  AudioDeviceDiscard();
 }
 
 int AudioCapturePull(int16_t* out, int frames) {

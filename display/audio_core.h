@@ -34,9 +34,10 @@
 //    thread), runs the completions itself. So no completion runs once it has returned.
 //  * `DeviceLost` is raised by AudioLoseDevice, on whatever thread the platform reports the loss
 //    (one of SDL's driver threads), and cleared by the next open; while it is set nothing is mixed.
-//  * The ring's play count `RingPlayed` is written by the mixing under `Lock` and read without it
-//    by the ring's owner (AudioRingPosition); `RingPublished` is bumped by the ring's writer after
-//    it wrote, and read by the mixing before it reads, so the frames written reach the device.
+//  * The ring's count of frames mixed `RingPlayed` is written by the mixing under `Lock` and read
+//    without it by the ring's owner (AudioRingPosition); `RingPublished` is bumped by the ring's
+//    writer after it wrote, and read by the mixing before it reads, so the frames written reach the
+//    device.
 //  * `Backend` is written only by AudioSetBackend, with no device open and no thread running;
 //    the `CompletionThread` handle only by the opening thread and AudioShutdown (the others ask
 //    `CompletionThreadId`, under `Lock`, who runs the completions).
@@ -98,3 +99,12 @@ int AudioDeviceOpen(std::string* reason);
 void AudioDeviceClose();
 // Fault injection: reports the open device removed, by the platform's own path where it has one.
 void AudioDeviceRemove();
+// Frames the device has taken from the core but not played out yet: the browser's device mixes a
+// quarter second ahead, the desktop's none worth counting (SDL's callback block). The ring's
+// position (AudioRingPosition) is what was heard: the frames mixed less these. Must not decrease
+// between two pulls, so that the position never goes back. Any thread.
+uint32_t AudioDeviceAhead();
+// Drops what the device has taken but not played out, because what the sinks play has changed: a
+// queue reset or pause, a ring started, reset or closed. So a stop or a new song is heard at once
+// however far ahead the device mixes. Called on the application's thread without `Lock` held.
+void AudioDeviceDiscard();

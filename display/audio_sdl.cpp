@@ -93,3 +93,10 @@ void AudioDeviceRemove() {
   // loop, which passes it over), so the loss takes the same path as an unplugged device.
   SDL_PushEvent(&event);
 }
+
+// SDL asks for one block of 1024 frames at a time and plays it at once: nothing is held ahead.
+uint32_t AudioDeviceAhead() {
+  return 0;
+}
+
+void AudioDeviceDiscard() {}

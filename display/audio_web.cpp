@@ -1,14 +1,26 @@
-// The browser's audio device: Web Audio pulls 44,100 Hz stereo from a ScriptProcessorNode, whose
-// callback asks the audio core for sound on the page's one thread. See audio_core.h.
+// The browser's audio device: an AudioWorklet (web/quellmark-audio.js) plays 44,100 Hz stereo on
+// the browser's audio thread from a queue that the page's one thread keeps about a quarter second
+// ahead, sending it blocks the audio core has mixed through the worklet's message port. So a page
+// busy for up to 200 ms (a long frame, a garbage collection, a slow phone) is not heard. See
+// audio_core.h.
 //
-// A page served without cross-origin isolation has no threads, so the core's pull runs the buffer
-// queue's completions itself and then the ring's feeder, which mixes the ring on behind the play
-// cursor. The device starts only on a page that has made an AudioContext in answer to the reader's
-// gesture (the start button) and left it in Module.audioContext; without one, opens report
-// AudioErrNoDevice. A context that the browser closes is a lost device.
+// A page served without cross-origin isolation has no threads and no shared memory: the core's
+// pull runs on the page's thread, from AudioWebFeed, which the display calls once a frame and a
+// timer of the device's own calls too, for a page that is hidden and gets no animation frames. The
+// pull runs the buffer queue's completions itself and then the ring's feeder, which mixes the ring
+// on behind what has been heard (AudioRingPosition less what the worklet still holds).
+//
+// Mixing ahead would delay every stop and song change by the queue's length: the core tells the
+// device to drop what it holds (AudioDeviceDiscard), and the next feed mixes the new state.
+//
+// The device starts only on a page that has made an AudioContext in answer to the reader's
+// gesture (the start button), loaded the worklet's module into it and left it in
+// Module.audioContext; without one, opens report AudioErrNoDevice. A context that the browser
+// closes is a lost device.
+#include "display/audio_web.h"
+
 #include <emscripten.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -16,24 +28,31 @@
 
 namespace {
 
-// Frames per Web Audio callback: about 93 ms, long enough that a frame of the magazine's own
-// work never starves the device, short enough for the SID player's 0.32 s of queued sound.
-constexpr int PullFrames = 4096;
+// Frames kept queued in the worklet: a stall of the page's thread this long passes unheard.
+constexpr int AheadFrames = MixRate / 4;
+// Smaller top-ups wait for the next feed: one render quantum of Web Audio.
+constexpr int LeastFrames = 128;
+// The feeding timer's period in ms: well inside the queue's quarter second. With frames coming it
+// mostly finds the queue full.
+constexpr int FeedTimerMs = 40;
 
 struct WebAudioDevice {
-  bool started = false;  // the browser's node is connected and pulling
-  std::vector<int16_t> pulled = std::vector<int16_t>(2 * PullFrames);
+  bool started = false;  // the worklet is connected and playing
+  int pulling = 0;       // frames of the pull under way, mixed but not yet sent
+  std::vector<int16_t> pulled = std::vector<int16_t>(2 * AheadFrames);
 };
 
 WebAudioDevice WebAudio;
 
-// Connects a ScriptProcessorNode to the page's AudioContext, its callback pulling AudioWebPull,
-// and reports the context's closing to AudioWebLost. The page reads what was delivered through
-// window.quellmarkAudio: `samples`, the frames handed to the browser so far, and `level`, the peak
-// (0..1) of the last block. 1 when running, else 0 with the reason in `reason` (a buffer of
-// `size` bytes).
+// Connects a worklet node of the module the page loaded to Module.audioContext and keeps its
+// bookkeeping in Module.audioOut: `sent`, the frames posted to it; `gone`, those it has played or
+// dropped as far as the page knows (its reports, carried forward by the audio clock; it never
+// decreases); `timer`, the feeding timer. The closing of the context goes to AudioWebLost. The page
+// reads what was played through window.quellmarkAudio: `samples`, the frames the worklet has put
+// out so far, and `level`, the peak (0..1) of the last 4096 of them. 1 when running, else 0 with
+// the reason in `reason` (a buffer of `size` bytes).
 // clang-format off
-EM_JS(int, WebAudioStart, (int frames, char* reason, int size), {
+EM_JS(int, WebAudioStart, (int timerMs, char* reason, int size), {
   var fail = function(text) {
     stringToUTF8(text, reason, size);
     return 0;
@@ -41,6 +60,11 @@ EM_JS(int, WebAudioStart, (int frames, char* reason, int size), {
   var context = Module['audioContext'];
   if (!context) return fail('the browser gave the page no Web Audio context');
   if (context.state === 'closed') return fail('the browser closed the Web Audio context of the page');
+  if (!context.audioWorklet) {
+    return fail(isSecureContext ? 'the browser has no Web Audio worklets'
+                                : 'the browser plays sound only on pages served over HTTPS');
+  }
+  if (Module['audioWorkletError']) return fail(Module['audioWorkletError']);
   if (!Module['audioStats']) {
     var made = {samples: 0, level: 0};
     var view = {};
@@ -53,52 +77,96 @@ EM_JS(int, WebAudioStart, (int frames, char* reason, int size), {
   var stats = Module['audioStats'];
   var node;
   try {
-    node = context.createScriptProcessor(frames, 0, 2);
+    node = new AudioWorkletNode(context, 'quellmark-output',
+                                {numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2]});
   } catch (e) {
-    return fail('Web Audio refused a sound source: ' + e);
+    return fail('Web Audio refused the sound worklet: ' + e);
   }
-  node.onaudioprocess = function(event) {
-    var left = event.outputBuffer.getChannelData(0);
-    var right = event.outputBuffer.getChannelData(1);
-    var count = left.length;
-    var at = _AudioWebPull(count) >> 1;
-    var peak = 0;
-    for (var i = 0; i < count; ++i) {
-      var l = HEAP16[at + 2 * i] / 32768;
-      var r = HEAP16[at + 2 * i + 1] / 32768;
-      left[i] = l;
-      right[i] = r;
-      peak = Math.max(peak, Math.abs(l), Math.abs(r));
-    }
-    stats.samples += count;
-    stats.level = peak;
+  var out = {node: node, sent: 0, gone: 0, taken: 0, at: 0, timer: 0};
+  node.port.onmessage = function(event) {
+    var report = event.data;
+    out.taken = report.taken;
+    out.at = report.at;
+    stats.samples = report.samples;
+    stats.level = report.level;
   };
   node.connect(context.destination);
   context.onstatechange = function() {
-    if (context.state === 'closed' && Module['audioNode'] === node) _AudioWebLost();
+    if (context.state !== 'closed' || Module['audioOut'] !== out) return;
+    clearInterval(out.timer);
+    _AudioWebLost();
   };
   if (context.state === 'suspended') context.resume();
-  Module['audioNode'] = node;
+  // Frames stop while the page is hidden (or its window covered); the timer feeds meanwhile.
+  out.timer = setInterval(function() {
+    try {
+      _AudioWebFeedFromTimer();
+    } catch (e) {
+      clearInterval(out.timer);  // the program has aborted
+      throw e;
+    }
+  }, timerMs);
+  Module['audioOut'] = out;
   return 1;
 });
 
+// Frames the worklet holds: those sent less those gone, which its last report gives and the
+// audio clock carries forward (a worklet with an empty queue takes no more than it was sent).
+EM_JS(int, WebAudioAhead, (), {
+  var out = Module['audioOut'];
+  if (!out) return 0;
+  var since = Math.max(0, out.node.context.currentTime - out.at) * out.node.context.sampleRate;
+  out.gone = Math.max(out.gone, Math.min(out.sent, out.taken + since));
+  return Math.round(out.sent - out.gone);
+});
+
+// Posts `frames` stereo frames at `samples` to the worklet, behind what it holds.
+EM_JS(void, WebAudioSend, (const int16_t* samples, int frames), {
+  var out = Module['audioOut'];
+  if (!out) return;
+  var block = HEAP16.slice(samples >> 1, (samples >> 1) + 2 * frames);
+  out.node.port.postMessage({samples: block}, [block.buffer]);
+  out.sent += frames;
+});
+
+// The worklet drops what it holds; until it says so, the page counts all of it as gone.
+EM_JS(void, WebAudioDrop, (), {
+  var out = Module['audioOut'];
+  if (!out) return;
+  out.node.port.postMessage({drop: true});
+  out.gone = out.sent;
+});
+
 EM_JS(void, WebAudioStop, (), {
-  var node = Module['audioNode'];
-  if (!node) return;
-  node.onaudioprocess = null;
-  node.disconnect();
-  Module['audioNode'] = null;
+  var out = Module['audioOut'];
+  if (!out) return;
+  clearInterval(out.timer);
+  out.node.port.onmessage = null;
+  out.node.port.postMessage({stop: true});
+  out.node.disconnect();
+  Module['audioOut'] = null;
 });
 // clang-format on
 
 }  // namespace
 
-// Called by the Web Audio callback: `frames` stereo frames (at most PullFrames), returned in a
-// buffer that stays valid until the next call.
-extern "C" EMSCRIPTEN_KEEPALIVE int16_t* AudioWebPull(int frames) {
-  frames = std::clamp(frames, 0, PullFrames);
+void AudioWebFeed() {
+  if (!WebAudio.started || AudioDeviceLost()) return;
+  const int ahead = WebAudioAhead();
+  int frames = AheadFrames - ahead;
+  if (frames < LeastFrames) frames = 0;
+  // A pull of nothing still runs the ring's feeder, which follows what is heard. It runs before
+  // the frames are sent, and must count them as held ahead already: else the position it reads
+  // would run ahead by them until they are sent, and go back then.
+  WebAudio.pulling = frames;
   AudioPull(WebAudio.pulled.data(), frames);
-  return WebAudio.pulled.data();
+  if (frames > 0) WebAudioSend(WebAudio.pulled.data(), frames);
+  WebAudio.pulling = 0;
+}
+
+// The feeding timer's way in.
+extern "C" EMSCRIPTEN_KEEPALIVE void AudioWebFeedFromTimer() {
+  AudioWebFeed();
 }
 
 // Called when the browser closes the context the device plays into.
@@ -109,7 +177,7 @@ extern "C" EMSCRIPTEN_KEEPALIVE void AudioWebLost() {
 int AudioDeviceOpen(std::string* reason) {
   AudioDeviceClose();  // a lost device's node goes
   char text[256] = {};
-  if (!WebAudioStart(PullFrames, text, sizeof text)) {
+  if (!WebAudioStart(FeedTimerMs, text, sizeof text)) {
     *reason = text;
     return AudioErrNoDevice;
   }
@@ -127,4 +195,12 @@ void AudioDeviceClose() {
 // The same path as a context that the browser closes.
 void AudioDeviceRemove() {
   if (WebAudio.started) AudioLoseDevice();
+}
+
+uint32_t AudioDeviceAhead() {
+  return WebAudio.started ? static_cast<uint32_t>(WebAudioAhead() + WebAudio.pulling) : 0;
+}
+
+void AudioDeviceDiscard() {
+  if (WebAudio.started) WebAudioDrop();
 }

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "display/audio.h"
+#include "display/audio_web.h"
 #include "display/display.h"
 #include "display/key_board.h"
 #include "display/sharp_scale.h"
@@ -546,6 +547,8 @@ int32_t DisplayUpdate(const uint32_t* pixels) {
   const bool show = Web.open && pixels && Web.active;
   if (show) MakePicture(pixels);
   if (Web.open) UpdateBarOffer();
+  // The sound for the time the browser takes over, and a quarter second beyond.
+  AudioWebFeed();
   // Always hand the page back to the browser until its next frame: it shows the canvas and
   // delivers the input and the sound callbacks only then.
   WebPresentAtFrame(show ? reinterpret_cast<const uint8_t*>(Web.rgba.data()) : nullptr,

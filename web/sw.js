@@ -5,7 +5,8 @@
 'use strict';
 var VERSION = '@QM_WEB_VERSION@';
 var CACHE = 'quellmark-' + VERSION;
-var FILES = ['./', 'index.html', 'quellmark.js', 'quellmark.wasm', 'manifest.webmanifest',
+var FILES = ['./', 'index.html', 'quellmark.js', 'quellmark.wasm', 'quellmark-audio.js',
+             'manifest.webmanifest',
              'icons/quellmark-32.png', 'icons/quellmark-128.png',
              'icons/quellmark-256.png'];
 
