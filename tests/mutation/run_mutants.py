@@ -13,6 +13,7 @@ planted). Errors count as not caught, are listed apart, and make the runner exit
 import glob
 import os
 import re
+import signal
 import subprocess
 import sys
 
@@ -33,6 +34,13 @@ class Error(Exception):
     """The fault was not planted or its tests cannot tell: not a catch."""
 
 
+def default_signals():
+    """The tests send SIGINT, SIGTERM and SIGHUP to the tools they start: a campaign started
+    under nohup or as a background job must not hand its ignored signals down to them."""
+    for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+        signal.signal(number, signal.SIG_DFL)
+
+
 def build_and_run(targets, src, build):
     """Builds the targets and runs them; returns the first failure's description or None."""
     built = subprocess.run(["cmake", "--build", build, "-j2", "--target", *targets],
@@ -45,7 +53,8 @@ def build_and_run(targets, src, build):
             raise Error(f"no test binary {target}")
         try:
             result = subprocess.run([binary[0]], cwd=os.path.join(src, "tests"),
-                                    capture_output=True, text=True, timeout=300)
+                                    capture_output=True, text=True, timeout=300,
+                                    preexec_fn=default_signals)
         except subprocess.TimeoutExpired:
             return f"{target}: timeout"
         if result.returncode != 0:
