@@ -58,7 +58,7 @@ def build_and_run(targets, src, build):
         except subprocess.TimeoutExpired:
             return f"{target}: timeout"
         if result.returncode != 0:
-            failed = re.findall(r"^\[  FAILED  \] (\w+\.\S+)", result.stdout, re.M)
+            failed = re.findall(r"^\[  FAILED  \] ([^\s,]+\.[^\s,]+)", result.stdout, re.M)
             return f"{target}: " + (", ".join(sorted(set(failed))) or f"exit {result.returncode}")
     return None
 
