@@ -22,6 +22,11 @@ cleanup() {
   rm -rf "$work"
 }
 fail() { echo "FAIL: $*"; cleanup; exit 1; }
+# checked_by VALIDATOR ARGS...: runs a validator over a file, or says that it is not installed.
+checked_by() {
+  command -v "$1" >/dev/null || { echo "$1 not installed: not checked by it"; return; }
+  "$@" || fail "$*"
+}
 . "$(dirname "$0")/../support/x_server.sh"
 
 # Every file the installation holds, relative to its prefix.
@@ -97,18 +102,8 @@ tree)
   [ -z "$(find "$work/root" -path "$work/root/opt" -prune -o -type f -print)" ] ||
     fail "files installed outside DESTDIR/prefix"
   share="$work/root/opt/qm/share"
-  if command -v desktop-file-validate >/dev/null; then
-    desktop-file-validate "$share/applications/org.quellmark.quellmark.desktop" ||
-      fail "desktop-file-validate"
-  else
-    echo "desktop-file-validate not installed: desktop entry not validated"
-  fi
-  if command -v appstreamcli >/dev/null; then
-    appstreamcli validate --no-net "$share/metainfo/org.quellmark.quellmark.metainfo.xml" ||
-      fail "appstreamcli validate"
-  else
-    echo "appstreamcli not installed: AppStream data not validated"
-  fi
+  checked_by desktop-file-validate "$share/applications/org.quellmark.quellmark.desktop"
+  checked_by appstreamcli validate --no-net "$share/metainfo/org.quellmark.quellmark.metainfo.xml"
   grep -q '^StartupWMClass=quellmark$' "$share/applications/org.quellmark.quellmark.desktop" ||
     fail "the desktop entry does not name the window class quellmark"
   grep -q "<release version=\"$version\"" "$share/metainfo/org.quellmark.quellmark.metainfo.xml" ||
@@ -141,11 +136,7 @@ package)
   dpkg-deb -x "$deb" "$work/x"
   check_arguments "$work/x/usr/bin"
   check_documents "$work/x/usr/bin" "$work/x/usr/share/man"
-  if command -v lintian >/dev/null; then
-    lintian --fail-on error,warning "$deb" || fail "lintian finds errors or warnings"
-  else
-    echo "lintian not installed: the package not checked against Debian policy"
-  fi
+  checked_by lintian --fail-on error,warning "$deb"
   if [ "${CI:-}" = true ] && [ "$(id -u)" = 0 ]; then
     apt-get install -y "$deb" >"$work/log" 2>&1 || { cat "$work/log"; fail "apt-get install"; }
     [ "$(command -v quellmark)" = /usr/bin/quellmark ] || fail "quellmark is not on the PATH"

@@ -4,25 +4,18 @@
 # source. Fails when the cross assembler is not installed (make test-deps installs cc65).
 set -u
 root=${1:?usage: rebuild_test.sh REPO_ROOT}
-for tool in ca65 ld65; do
-  if ! command -v $tool >/dev/null 2>&1; then
-    echo "FAIL: $tool not installed (Debian package cc65); the SID tunes cannot be rebuilt"
-    exit 1
-  fi
-done
+command -v ca65 >/dev/null && command -v ld65 >/dev/null || {
+  echo "FAIL: ca65/ld65 not installed (Debian package cc65); the SID tunes cannot be rebuilt"
+  exit 1
+}
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
-if ! sh "$root/generators/sidtunes/build.sh" "$tmp/sid" >"$tmp/build.log" 2>&1; then
-  cat "$tmp/build.log"
-  echo "FAIL: build.sh failed"
-  exit 1
-fi
+sh "$root/generators/sidtunes/build.sh" "$tmp/sid" >"$tmp/build.log" 2>&1 ||
+  { cat "$tmp/build.log"; echo "FAIL: build.sh failed"; exit 1; }
 status=0
 for n in 01 02 03 04 05 06 07 08 09 10 11 12; do
-  if ! cmp "$tmp/sid/tune$n.sid" "$root/assets/sid/tune$n.sid"; then
-    echo "FAIL: tune$n.sid differs from a rebuild of its score"
-    status=1
-  fi
+  cmp "$tmp/sid/tune$n.sid" "$root/assets/sid/tune$n.sid" ||
+    { echo "FAIL: tune$n.sid differs from a rebuild of its score"; status=1; }
 done
 [ $status -eq 0 ] && echo "all 12 tunes rebuild identically"
 exit $status

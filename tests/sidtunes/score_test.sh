@@ -7,122 +7,51 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 ${CXX:-c++} -std=c++20 -O1 -o "$tmp/sidscore" "$root/generators/sidtunes/sidscore.cpp" || exit 1
 status=0
+fail() { echo "FAIL: $*"; status=1; }
 
-score() {  # score NAME: writes the score text from stdin to $tmp/NAME.score
-  cat >"$tmp/$1.score"
+# compile NAME SCORE: compiles the score (printf escapes) to $tmp/NAME.inc, its report in .log.
+compile() {
+  printf "$2\n" >"$tmp/$1.score"
+  "$tmp/sidscore" "$tmp/$1.score" "$tmp/$1.inc" >"$tmp/$1.log" 2>&1
 }
-expect_ok() {
-  if ! "$tmp/sidscore" "$tmp/$1.score" "$tmp/$1.inc" >"$tmp/$1.log" 2>&1; then
-    echo "FAIL: $1 was refused:"; cat "$tmp/$1.log"; status=1
-  fi
-}
-expect_error() {  # expect_error NAME TEXT: the compiler must fail and say TEXT
-  if "$tmp/sidscore" "$tmp/$1.score" "$tmp/$1.inc" >"$tmp/$1.log" 2>&1; then
-    echo "FAIL: $1 was accepted"; status=1
-  elif ! grep -q "$2" "$tmp/$1.log"; then
-    echo "FAIL: $1: expected '$2', got:"; cat "$tmp/$1.log"; status=1
-  fi
-}
-
-HEAD='title "T"
-instr x ad=09 sr=00 wave=41
-song 6 6'
+head='title "T"\ninstr x ad=09 sr=00 wave=41\nsong 6 6'
 
 # c-4 (note 48 = $30) for 2 rows tied into a hold of 2 rows, then a 70-row rest, which is split
 # into 63 + 7 rows. Expected bytes: instrument 0 ($80), arpeggio off ($A0), duration 2 ($C1),
 # tie prefix ($63), note ($30), hold with release ($61), duration 63 ($FE), rest ($60),
-# duration 7 ($C6), hold ($61), end ($FF).
-score tie <<EOF2
-$HEAD
-pat p @x L2 c4 - r:70
-v1 p
-v2 p
-v3 p
-EOF2
-expect_ok tie
+# duration 7 ($C6), hold ($61), end ($FF). 74 rows at 6 frames = 8.9 s, all of it looped; the
+# master volume is 12 unless the score sets it.
+compile tie "$head\npat p @x L2 c4 - r:70\nv1 p\nv2 p\nv3 p" || fail "tie was refused"
 grep -q '\.byte \$80,\$A0,\$C1,\$63,\$30,\$61,\$FE,\$60,\$C6,\$61,\$FF' "$tmp/tie.inc" ||
-  { echo "FAIL: tie/long-rest encoding"; grep -A1 '^pat_0' "$tmp/tie.inc"; status=1; }
-# 74 rows at 6 frames = 8.9 s, all of it looped.
-grep -q 'song 0: 74 rows, 444 frames (8.9 s) before the loop, loop 444 frames (8.9 s)' "$tmp/tie.log" ||
-  { echo "FAIL: length report"; cat "$tmp/tie.log"; status=1; }
+  fail "tie/long-rest encoding: $(grep -A1 '^pat_0' "$tmp/tie.inc")"
+grep -q 'song 0: 74 rows, 444 frames (8.9 s) before the loop, loop 444 frames (8.9 s)' \
+  "$tmp/tie.log" || fail "length report: $(cat "$tmp/tie.log")"
+grep -q '^VOLUME = 12$' "$tmp/tie.inc" || fail "default master volume"
 
 # Transposition is re-sent at the loop point: the voice arrives there with +5 from the end.
-score loop <<EOF2
-$HEAD
-pat p @x L2 c4 d4
-v1 p | p p+5
-v2 p | p p
-v3 p | p*2
-EOF2
-expect_ok loop
+compile loop "$head\npat p @x L2 c4 d4\nv1 p | p p+5\nv2 p | p p\nv3 p | p*2" || fail "loop refused"
 grep -A1 '^order_0_1_loop:' "$tmp/loop.inc" | grep -q '\.byte \$E0,\$00' ||
-  { echo "FAIL: transposition at the loop point"; status=1; }
+  fail "transposition at the loop point"
 
-score uneven <<EOF2
-$HEAD
-pat p @x L2 c4 d4
-pat q @x L2 c4
-v1 p
-v2 q
-v3 p
-EOF2
-expect_error uneven "voices differ"
-
-score range <<EOF2
-$HEAD
-pat p @x L2 a7 d4
-v1 p+5
-v2 p
-v3 p
-EOF2
-expect_error range "transposed note out of range"
-
-score noinstr <<EOF2
-$HEAD
-pat p L2 c4 d4
-EOF2
-expect_error noinstr "must set its instrument first"
-
-# Bars marked with '|' must be equally long, even when the pattern's total is right.
-score bars <<EOF2
-$HEAD
-pat p @x L2 c4 d4:4 | e4:2 f4:2 | g4 a4
-EOF2
-expect_error bars "bar 2 has 4 rows, bar 1 has 6"
-
-score fast <<EOF2
-title "T"
-instr x ad=09 sr=00 wave=41
-song 2 6
-EOF2
-expect_error fast "at least 3 frames"
-
-# The master volume: 12 unless the score sets it, and only what the register's nibble holds.
-grep -q '^VOLUME = 12$' "$tmp/tie.inc" || { echo "FAIL: default master volume"; status=1; }
-score loud <<EOF2
-title "T"
-volume 16
-EOF2
-expect_error loud "volume must be 1..15"
-
-score badjump <<EOF2
-title "T"
-instr x ad=09 sr=00 wave=41,>5
-EOF2
-expect_error badjump "wave jump"
-
-# With a swing (rows of 5 and 7 frames) the looped part needs an even number of rows.
-score oddloop <<EOF2
-title "T"
-instr x ad=09 sr=00 wave=41
-song 5 7
-pat p @x L1 c4
-pat q @x L1 c4 d4 e4
-v1 p | q
-v2 p | q
-v3 p | q
-EOF2
-expect_error oddloop "odd row"
-
+# Scores refused, one a line: the message expected, a tab, the score. Bars marked with '|' must
+# be equally long even when the pattern's total is right; with a swing (rows of 5 and 7
+# frames) the looped part needs an even number of rows.
+tab=$(printf '\t')
+while IFS="$tab" read -r message score; do
+  if compile refused "$score"; then
+    fail "accepted: $score"
+  elif ! grep -q "$message" "$tmp/refused.log"; then
+    fail "$score: expected '$message', got: $(cat "$tmp/refused.log")"
+  fi
+done <<EOF
+voices differ	$head\npat p @x L2 c4 d4\npat q @x L2 c4\nv1 p\nv2 q\nv3 p
+transposed note out of range	$head\npat p @x L2 a7 d4\nv1 p+5\nv2 p\nv3 p
+must set its instrument first	$head\npat p L2 c4 d4
+bar 2 has 4 rows, bar 1 has 6	$head\npat p @x L2 c4 d4:4 | e4:2 f4:2 | g4 a4
+at least 3 frames	title "T"\ninstr x ad=09 sr=00 wave=41\nsong 2 6
+volume must be 1..15	title "T"\nvolume 16
+wave jump	title "T"\ninstr x ad=09 sr=00 wave=41,>5
+odd row	title "T"\ninstr x ad=09 sr=00 wave=41\nsong 5 7\npat p @x L1 c4\npat q @x L1 c4 d4 e4\nv1 p | q\nv2 p | q\nv3 p | q
+EOF
 [ $status -eq 0 ] && echo "score compiler checks passed"
 exit $status

@@ -1,13 +1,13 @@
 // Checks the twelve committed intro tunes against the header table the SID player relies on:
-// sizes, load/init/play addresses, song counts, speed words, texts, and that the entry points
-// are jumps into the tune's own code.
+// sizes, load/init/play addresses, song counts, speed words, texts, a payload clear of the I/O
+// area, and entry points that are jumps into the tune's own code.
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
+
+#include "tests/support/run.h"
 
 namespace {
 
@@ -34,74 +34,38 @@ const ExpectedTune kTunes[12] = {
     {"tune12.sid", "Last Orbit", 4782, 0x07D0, 0x0800, 0x085F, 1, 1, 0},
 };
 
-std::vector<uint8_t> ReadTune(const std::string& name) {
-  std::ifstream file("../assets/sid/" + name, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
-}
-
-int Word(const std::vector<uint8_t>& image, size_t offset) {
-  return image[offset] << 8 | image[offset + 1];
-}
-
-// A header text field: 32 bytes, the text followed by zero bytes.
-std::string Text(const std::vector<uint8_t>& image, size_t offset) {
-  std::string text;
-  for (size_t i = offset; i < offset + 32 && image[i] != 0; ++i)
-    text += static_cast<char>(image[i]);
-  return text;
-}
-
-TEST(SidTunes, HeadersMatchTheTuneTable) {
+TEST(SidTunes, HeadersPayloadsAndEntryPointsMatchTheTuneTable) {
   for (const ExpectedTune& tune : kTunes) {
     SCOPED_TRACE(tune.file);
-    std::vector<uint8_t> image = ReadTune(tune.file);
+    const std::string image = ReadFileText(std::string("../assets/sid/") + tune.file);
     ASSERT_EQ(image.size(), tune.size);
-    EXPECT_EQ(std::string(image.begin(), image.begin() + 4), "PSID");
-    EXPECT_EQ(Word(image, 0x04), 2);
-    EXPECT_EQ(Word(image, 0x06), 0x7C);
-    EXPECT_EQ(Word(image, 0x08), 0);
-    EXPECT_EQ(Word(image, 0x0A), tune.init);
-    EXPECT_EQ(Word(image, 0x0C), tune.play);
-    EXPECT_EQ(Word(image, 0x0E), tune.songs);
-    EXPECT_EQ(Word(image, 0x10), tune.startSong);
-    EXPECT_EQ(Word(image, 0x12), 0);
-    EXPECT_EQ(Word(image, 0x14), tune.speed);
-    EXPECT_EQ(Text(image, 0x16), tune.title);
-    EXPECT_EQ(Text(image, 0x36), "Arvid Keldane");
-    EXPECT_EQ(Text(image, 0x56), "2010 The Quellmark Staff");
-    EXPECT_EQ(Word(image, 0x76), 0x0014);
-    EXPECT_EQ(Word(image, 0x78), 0);  // no relocation range, reserved bytes zero
-    EXPECT_EQ(Word(image, 0x7A), 0);
-    // The load address comes from the first two data bytes, low byte first.
-    EXPECT_EQ(image[0x7C] | image[0x7D] << 8, tune.load);
-  }
-}
-
-TEST(SidTunes, PayloadsStayBelowTheIoArea) {
-  for (const ExpectedTune& tune : kTunes) {
-    SCOPED_TRACE(tune.file);
-    std::vector<uint8_t> image = ReadTune(tune.file);
-    ASSERT_EQ(image.size(), tune.size);
-    size_t payload = image.size() - 0x7E;
-    size_t last = tune.load + payload - 1;
-    EXPECT_LE(last, 0xF7FFu);
-    // Nothing may be loaded into the I/O window at $D000-$DFFF.
-    EXPECT_TRUE(last < 0xD000 || tune.load > 0xDFFF);
-  }
-}
-
-TEST(SidTunes, EntryPointsJumpIntoTheTune) {
-  for (const ExpectedTune& tune : kTunes) {
-    SCOPED_TRACE(tune.file);
-    std::vector<uint8_t> image = ReadTune(tune.file);
-    ASSERT_EQ(image.size(), tune.size);
-    size_t end = tune.load + image.size() - 0x7E;
+    auto byte = [&](size_t at) { return static_cast<uint8_t>(image[at]); };
+    auto word = [&](size_t at) { return byte(at) << 8 | byte(at + 1); };  // big-endian
+    auto text = [&](size_t at) { return std::string(image.substr(at, 32).c_str()); };
+    EXPECT_EQ(image.substr(0, 4), "PSID");
+    // Version 2, data at $7C, load address in the data, init, play, songs, start song, speed.
+    EXPECT_EQ((std::vector<int>{word(4), word(6), word(8), word(0x0A), word(0x0C), word(0x0E),
+                                word(0x10), word(0x12), word(0x14)}),
+              (std::vector<int>{2, 0x7C, 0, tune.init, tune.play, tune.songs, tune.startSong, 0,
+                                tune.speed}));
+    EXPECT_EQ(text(0x16), tune.title);
+    EXPECT_EQ(text(0x36), "Arvid Keldane");
+    EXPECT_EQ(text(0x56), "2010 The Quellmark Staff");
+    // Flags $0014, no relocation range, reserved bytes zero.
+    EXPECT_EQ((std::vector<int>{word(0x76), word(0x78), word(0x7A)}),
+              (std::vector<int>{0x14, 0, 0}));
+    // The load address comes from the first two data bytes, low byte first; nothing may be
+    // loaded into the I/O window at $D000-$DFFF or past $F7FF.
+    EXPECT_EQ(byte(0x7C) | byte(0x7D) << 8, tune.load);
+    const size_t end = tune.load + image.size() - 0x7E;
+    EXPECT_LE(end - 1, 0xF7FFu);
+    EXPECT_TRUE(end - 1 < 0xD000 || tune.load > 0xDFFF);
     for (uint16_t entry : {tune.init, tune.play}) {
       ASSERT_GE(entry, tune.load);
       ASSERT_LT(entry + 2u, end);
-      size_t at = 0x7E + (entry - tune.load);
-      EXPECT_EQ(image[at], 0x4C) << "JMP absolute at $" << std::hex << entry;
-      size_t target = image[at + 1] | image[at + 2] << 8;
+      const size_t at = 0x7E + (entry - tune.load);
+      EXPECT_EQ(byte(at), 0x4C) << "JMP absolute at $" << std::hex << entry;
+      const size_t target = byte(at + 1) | byte(at + 2) << 8;
       EXPECT_GE(target, tune.load);
       EXPECT_LT(target, end);
     }

@@ -18,8 +18,10 @@ bool Parse(Cli& cli, std::vector<std::string> args) {
 
 TEST(CliParse, OptionsValuesAndPositionalArguments) {
   Cli cli;
-  ASSERT_TRUE(Parse(cli, {"a", "--seconds=2.5", "--force", "--count", "-3", "--", "--b", "-"}));
-  EXPECT_EQ(cli.Positional, (std::vector<std::string>{"a", "--b", "-"}));
+  // A lone "-" is an argument (standard input or output), before "--" as after it.
+  ASSERT_TRUE(
+      Parse(cli, {"a", "-", "--seconds=2.5", "--force", "--count", "-3", "--", "--b", "-"}));
+  EXPECT_EQ(cli.Positional, (std::vector<std::string>{"a", "-", "--b", "-"}));
   ASSERT_NE(CliText(cli, "--seconds"), nullptr);
   EXPECT_EQ(*CliText(cli, "--seconds"), "2.5");
   EXPECT_EQ(*CliText(cli, "--count"), "-3");
@@ -44,7 +46,8 @@ TEST(CliParse, NumbersAreWholeDecimalsWithinTheirRange) {
     bool Accepted;
     double Value;
   };
-  const Case numbers[] = {{"1", true, 1},      {"0.25", true, 0.25}, {"2.", true, 2},
+  // Within 0..1000: both ends are accepted.
+  const Case numbers[] = {{"0", true, 0},      {"1000", true, 1000}, {"2.", true, 2},
                           {".5", true, 0.5},   {"1e2", true, 100},   {"+3", true, 3},
                           {"nan", false, 0},   {"inf", false, 0},    {"0x10", false, 0},
                           {" 5", false, 0},    {"5 ", false, 0},     {"10abc", false, 0},
@@ -57,10 +60,18 @@ TEST(CliParse, NumbersAreWholeDecimalsWithinTheirRange) {
     EXPECT_EQ(CliNumber(cli, "--seconds", 0, 1000, &value), c.Accepted) << c.Text;
     EXPECT_EQ(value, c.Accepted ? c.Value : -7) << c.Text;
   }
-  const Case integers[] = {
-      {"7", true, 7},    {"-2", true, -2},  {"007", true, 7},
-      {"1.0", false, 0}, {"1e1", false, 0}, {"", false, 0},
-      {"-", false, 0},   {"11", false, 0},  {"99999999999999999999", false, 0}};
+  // Within -5..10.
+  const Case integers[] = {{"-5", true, -5},
+                           {"10", true, 10},
+                           {"-6", false, 0},
+                           {"-2", true, -2},
+                           {"007", true, 7},
+                           {"1.0", false, 0},
+                           {"1e1", false, 0},
+                           {"", false, 0},
+                           {"-", false, 0},
+                           {"11", false, 0},
+                           {"99999999999999999999", false, 0}};
   for (const Case& c : integers) {
     Cli cli;
     ASSERT_TRUE(Parse(cli, {"--count", c.Text}));
