@@ -177,33 +177,3 @@ TEST(ModuleMixer, EmptySampleStopsTheVoice) {
   EXPECT_EQ(v.Sample, nullptr);
   for (float x : out) EXPECT_EQ(x, 0.0f);
 }
-
-TEST(ModuleMixer, NoteChangesNeverJumpMoreThanARampAllows) {
-  // A square-ish loud sample with notes retriggered every row at speed 1: the twin-voice ramps
-  // keep the change from one frame to the next within the signal's own slope.
-  XmModule desc;
-  desc.Channels = 1;
-  desc.Speed = 1;
-  XmInstrument ins;
-  XmSample s;
-  s.SixteenBit = true;
-  s.Frames.assign(64, 24000);
-  s.Loop = 1;
-  s.LoopLength = 64;
-  ins.Samples.push_back(s);
-  desc.Instruments.push_back(ins);
-  XmPattern p;
-  p.Rows = 16;
-  for (int r = 0; r < 16; ++r)
-    p.At(r, 0, 1) = Cell(uint8_t(49 + (r % 5)), 1, uint8_t(r % 2 ? 0x50 : 0x20));
-  desc.Patterns.push_back(p);
-  TestSong t(desc, true);
-  std::vector<int16_t> pcm = t.Render(882 * 16);
-  // Constant signal 24,000 at 64/64 x 255/255 with left volume 127: largest level about 11,950;
-  // a ramp of 128 frames moves at most that much over 128 frames (about 94 per frame).
-  int maxStep = 0;
-  for (size_t i = 2; i < pcm.size(); i += 2)
-    maxStep = std::max(maxStep, std::abs(pcm[i] - pcm[i - 2]));
-  EXPECT_GT(maxStep, 0);
-  EXPECT_LE(maxStep, 2 * 94 + 2);  // a ramp down and a ramp up may overlap in the same frame
-}
