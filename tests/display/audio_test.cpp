@@ -60,6 +60,9 @@ TEST_F(CaptureTest, QueueStartsPausedThenPlaysBuffersGaplesslyInOrder) {
   // The second buffer follows the first without a gap; each is reported once, when played out.
   EXPECT_EQ(Pull(4), (std::vector<int16_t>{3, 3, 4, 4, 5, 5, 0, 0}));
   EXPECT_EQ(log.done, (std::vector<AudioQueueBuffer*>{&first, &second}));
+  // A write after the queue has drained plays at once.
+  ASSERT_EQ(AudioQueueWrite(&second), AudioOk);
+  EXPECT_EQ(Pull(3), (std::vector<int16_t>{4, 4, 5, 5, 0, 0}));
   AudioQueueClose();
 }
 

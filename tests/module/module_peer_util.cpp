@@ -11,6 +11,7 @@
 #include <iterator>
 
 #include "module/module_machine.h"
+#include "tests/support/pitch.h"
 
 namespace {
 
@@ -112,21 +113,9 @@ std::vector<Window> Windows(const std::vector<float>& s, size_t count) {
   }
   for (size_t i = 0; i < rms.size(); ++i) {
     Window x{20.0 * std::log10(std::max(rms[i], 1e-9) / loudest), 0.0};
-    if (x.db > -30.0) {
-      double first = -1, last = -1;
-      int crossings = 0;
-      // The pitch is read after the window's first 5 ms: ticks start on window boundaries, and
-      // a note started there ramps in (and the one before it out) at each player's own pace.
-      for (size_t k = i * n + n / 4; k + 1 < (i + 1) * n; ++k) {
-        if ((s[k] < 0) != (s[k + 1] < 0) && s[k] != s[k + 1]) {
-          double t = double(k) + double(s[k]) / double(s[k] - s[k + 1]);
-          if (first < 0) first = t;
-          last = t;
-          ++crossings;
-        }
-      }
-      if (crossings > 3) x.hz = (crossings - 1) / 2.0 / ((last - first) / MixRate);
-    }
+    // The pitch is read after the window's first 5 ms: ticks start on window boundaries, and a
+    // note started there ramps in (and the one before it out) at each player's own pace.
+    if (x.db > -30.0) x.hz = CrossingPitch(s.data() + i * n + n / 4, n - n / 4, MixRate);
     w.push_back(x);
   }
   return w;

@@ -173,6 +173,13 @@ TEST(ModuleEffects, ParametersAtTheirLimits) {
        {255, 0, 64},
        1,
        1},
+      // EAF from volume 60 stops at 64, EBF from 5 at 0.
+      {"EAF/EBF",
+       {{0, NoteFx(0x0E, 0xAF, 0x4C)}, {1, Fx(0x0E, 0xBF, 0x15)}},
+       Field::Volume,
+       {64, 0},
+       1,
+       1},
       // A0F from 64 reaches 0 and stays; AF0 from 0 climbs 15 a tick to 64.
       {"Axy", {{0, NoteFx(0x0A, 0x0F)}, {1, Fx(0x0A, 0xF0)}}, Field::Volume, {0, 64}, 6},
       // 3FF from 4608 toward note 61's 3840: 1020 a tick lands on the target at once.

@@ -1,8 +1,6 @@
 // Loader: fields as stored, decoding of samples, and refusal of malformed or truncated input.
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "tests/module/module_test_util.h"
 
 namespace {
@@ -52,80 +50,56 @@ XmModule ReferenceSong() {
 
 }  // namespace
 
-TEST(ModuleLoader, StoresHeaderPatternsAndCells) {
+TEST(ModuleLoader, StoresFieldsAndDecodesSamples) {
   const ModuleSong* song = LoadImage(WriteXm(ReferenceSong()));
   ASSERT_NE(song, nullptr);
-  EXPECT_EQ(song->SongLength, 3);
-  EXPECT_EQ(song->Channels, 2);
-  EXPECT_EQ(song->PatternSlots, 2);
-  EXPECT_EQ(song->PatternsUsed, 2);
-  EXPECT_EQ(song->DefaultGlobalVolume, 64);
-  EXPECT_EQ(song->Patterns[0].RowCount, 8u);
-  const ModuleCell& c = song->Patterns[0].Cells[0];
-  EXPECT_EQ(c.Note, 49);
-  EXPECT_EQ(c.Instrument, 1);
-  EXPECT_EQ(c.Volume, 0x40);
-  EXPECT_EQ(c.Effect, 0x0C);
-  EXPECT_EQ(c.Parameter, 0x20);
-  EXPECT_EQ(song->Patterns[0].Cells[1 * 2 + 1].Note, NoteKeyOff);  // 97 becomes key-off
-  // Packed size 0 keeps the header's row count, every cell empty.
-  EXPECT_EQ(song->Patterns[1].RowCount, 4u);
-  EXPECT_EQ(song->Patterns[1].Cells[7].Note, 0);
-  ReleaseSong(song);
-}
-
-TEST(ModuleLoader, DecodesSamplesAndGuardValues) {
-  const ModuleSong* song = LoadImage(WriteXm(ReferenceSong()));
-  ASSERT_NE(song, nullptr);
+  const ModulePattern* p = song->Patterns;
+  const ModuleCell& c = p[0].Cells[0];
+  // Header; the first cell; 97 becomes key-off; packed size 0 keeps the header's row count.
+  EXPECT_EQ(std::vector<int>({song->SongLength, song->Channels, song->PatternSlots,
+                              song->PatternsUsed, song->DefaultGlobalVolume, int(p[0].RowCount),
+                              c.Note, c.Instrument, c.Volume, c.Effect, c.Parameter,
+                              p[0].Cells[3].Note, int(p[1].RowCount), p[1].Cells[7].Note}),
+            std::vector<int>({3, 2, 2, 2, 64, 8, 49, 1, 0x40, 0x0C, 0x20, NoteKeyOff, 4, 0}));
+  // 8-bit frames scaled to 16 bits; past the forward loop the loop start's value; fadeout doubled.
   const ModuleSample& s8 = *song->Instruments[0].Samples[0];
-  EXPECT_EQ(s8.Bits, 16);
-  EXPECT_EQ(s8.LoopMode, 2);
-  EXPECT_EQ(s8.Data[0], 16 * 256);
-  EXPECT_EQ(s8.Data[4], -16 * 256);
-  EXPECT_EQ(s8.Data[5], s8.Data[2]);  // past the forward loop: the loop start's value
-  EXPECT_EQ(s8.Finetune, -16);
-  EXPECT_EQ(s8.RelativeNote, 12);
-  EXPECT_EQ(s8.DefaultPanning, 200u);
-  EXPECT_EQ(song->Instruments[0].Fadeout, 0x1000);
-  EXPECT_EQ(song->Instruments[0].VolumeType, EnvelopeOn | EnvelopeSustain);
-  EXPECT_EQ(song->Instruments[0].Samples[1], &EmptySample);
-
+  EXPECT_EQ(std::vector<int>({s8.Bits, s8.LoopMode, s8.Data[0], s8.Data[4], s8.Data[5], s8.Finetune,
+                              s8.RelativeNote, int(s8.DefaultPanning), song->Instruments[0].Fadeout,
+                              song->Instruments[0].VolumeType}),
+            std::vector<int>({16, 2, 16 * 256, -16 * 256, 16 * 256, -16, 12, 200, 0x1000,
+                              EnvelopeOn | EnvelopeSustain}));
+  // 16-bit: 10 bytes are 5 frames, loop points halved alike; past the ping-pong loop its last
+  // value, then 0.
   const ModuleSample& s16 = *song->Instruments[1].Samples[0];
-  EXPECT_EQ(s16.Length, 5u);  // 10 bytes are 5 frames, loop points halved alike
-  EXPECT_EQ(s16.LoopStart, 1u);
-  EXPECT_EQ(s16.LoopLength, 3u);
-  EXPECT_EQ(s16.LoopMode, 4);
-  EXPECT_EQ(s16.Data[3], 4000);
-  EXPECT_EQ(s16.Data[4], 4000);  // past the ping-pong loop: the loop's last value
-  EXPECT_EQ(s16.Data[5], 0);
-
+  EXPECT_EQ(std::vector<int>({int(s16.Length), int(s16.LoopStart), int(s16.LoopLength),
+                              s16.LoopMode, s16.Data[3], s16.Data[4], s16.Data[5]}),
+            std::vector<int>({5, 1, 3, 4, 4000, 4000, 0}));
+  EXPECT_EQ(song->Instruments[0].Samples[1], &EmptySample);
   EXPECT_EQ(song->Instruments[2].SampleCount, 0u);
   for (const ModuleSample* s : song->Instruments[2].Samples) EXPECT_EQ(s, &EmptySample);
   ReleaseSong(song);
 }
 
+// Instruments above 128 read as none; 8-bit deltas wrap; a loop of length 0 is no loop; one
+// envelope point switches the envelope off; patterns named in the order list but missing from
+// the file are empty 64-row patterns.
 TEST(ModuleLoader, FieldRules) {
   XmModule desc = OneChannelSong({{0, Cell(1, 200)}});
   XmSample& s = desc.Instruments[0].Samples[0];
   s.Frames = {0x10, 0x20, 0x10};  // deltas 0x10, 0x10, 0xF0 decode to 4096, 8192, 4096
   s.Loop = 1;
   s.LoopStart = 1;
-  s.LoopLength = 0;  // a loop of length 0 turns the loop off
+  s.LoopLength = 0;
   desc.Instruments[0].VolumeEnvelope.Points = {{0, 64}};
-  desc.Instruments[0].VolumeEnvelope.Type = EnvelopeOn;  // one point: switched off
-  desc.Orders = {0, 3};                                  // patterns 1..3 are missing from the file
+  desc.Instruments[0].VolumeEnvelope.Type = EnvelopeOn;
+  desc.Orders = {0, 3};
   const ModuleSong* song = LoadImage(WriteXm(desc));
   ASSERT_NE(song, nullptr);
-  EXPECT_EQ(song->Patterns[0].Cells[0].Instrument, 0);  // 200 is above 128
   const ModuleSample& d = *song->Instruments[0].Samples[0];
-  EXPECT_EQ(d.Data[0], 4096);
-  EXPECT_EQ(d.Data[1], 8192);
-  EXPECT_EQ(d.Data[2], 4096);
-  EXPECT_EQ(d.LoopMode, 1);
-  EXPECT_EQ(d.LoopStart, 0u);
-  EXPECT_EQ(d.LoopLength, 3u);
-  EXPECT_EQ(song->Instruments[0].VolumeType, 0);
-  ASSERT_EQ(song->PatternSlots, 4);
+  EXPECT_EQ(std::vector<int>({song->Patterns[0].Cells[0].Instrument, d.Data[0], d.Data[1],
+                              d.Data[2], d.LoopMode, int(d.LoopStart), int(d.LoopLength),
+                              song->Instruments[0].VolumeType, song->PatternSlots}),
+            std::vector<int>({0, 4096, 8192, 4096, 1, 0, 3, 0, 4}));
   EXPECT_EQ(song->Patterns[3].RowCount, 64u);
   ReleaseSong(song);
 }
@@ -303,27 +277,4 @@ TEST(ModuleLoader, ClampsEnvelopeValuesAbove64) {
   t.Tick();
   EXPECT_EQ(t.Channel(0).VolumeEnvelope.Output, 64);
   EXPECT_EQ(t.Channel(0).PanningEnvelope.Output, 64);
-}
-
-TEST(ModuleLoader, SurvivesCorruptedImages) {
-  // Random byte damage must load or be refused without reading outside the image (the sanitizer
-  // build checks the reads and that nothing leaks).
-  std::vector<uint8_t> image = WriteXm(ReferenceSong());
-  std::mt19937 random(47);
-  int loaded = 0;
-  for (int trial = 0; trial < 3000; ++trial) {
-    std::vector<uint8_t> bad = image;
-    int hits = 1 + int(random() % 4);
-    for (int h = 0; h < hits; ++h) bad[17 + random() % (bad.size() - 17)] = uint8_t(random());
-    const ModuleSong* song = LoadImage(bad);
-    if (song) {
-      ++loaded;
-      TestSong run(OneChannelSong({}), true);
-      ResetMachine(*run.machine, song);
-      run.Render(BlockLength * 4);
-      run.machine->Song = run.song;
-      ReleaseSong(song);
-    }
-  }
-  EXPECT_GT(loaded, 0);
 }

@@ -3,13 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <fstream>
 #include <thread>
-
-#include <unistd.h>
-
-#include <cstring>
 
 #include "display/audio.h"
 #include "display/headless.h"
@@ -227,61 +221,4 @@ TEST_F(ModuleOutput, RemovedDeviceGoesSilentAndTheNextPlaySounds) {
   ASSERT_TRUE(ModulePlay());
   EXPECT_EQ(PullBlock(), first);
   EXPECT_TRUE(Headless.Messages.empty());
-}
-
-TEST_F(ModuleOutput, EmbeddedModulesLoadAsFourChannelSongs) {
-  for (int n = 1; n <= 4; ++n) {
-    const EmbeddedModule& m = EmbeddedModules[n];
-    ASSERT_NE(m.Data, nullptr) << "module " << n << " is not built in";
-    ASSERT_TRUE(ModuleLoad(m.Data, int32_t(*m.Size))) << "module " << n;
-    EXPECT_EQ(ModuleGetChannels(), 4) << "module " << n;
-    ASSERT_TRUE(ModulePlay());
-    PullBlock();
-    EXPECT_TRUE(ModuleStop());
-    EXPECT_TRUE(ModuleFree());
-  }
-}
-
-// The real device path: SDL's disk driver records exactly what the device played. After the
-// device's own silence before the ring starts, the recording must equal the offline render.
-TEST(ModuleSdlOutput, DiskDriverRecordsTheRender) {
-  const std::string file = "/tmp/qm_module_disk_" + std::to_string(getpid()) + ".raw";
-  setenv("SDL_AUDIODRIVER", "disk", 1);
-  setenv("SDL_DISKAUDIOFILE", file.c_str(), 1);
-  AudioShutdown();
-  AudioSetBackend(AudioBackend::Sdl);
-  std::vector<uint8_t> image = WriteXm(BusySong());
-  ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
-  ASSERT_TRUE(ModulePlay()) << "the disk driver did not open";
-  // The disk driver plays in real time; let it run for a while and see the queries move on.
-  uint32_t time = 0;
-  for (int i = 0; i < 300 && time < 1000; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    time = ModuleGetTime();
-  }
-  EXPECT_GE(time, 1000u);
-  ModuleStop();
-  ModuleFree();
-  AudioShutdown();
-  unsetenv("SDL_AUDIODRIVER");
-  unsetenv("SDL_DISKAUDIOFILE");
-
-  std::ifstream in(file, std::ios::binary);
-  std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::remove(file.c_str());
-  std::vector<int16_t> recorded(bytes.size() / 2);
-  std::memcpy(recorded.data(), bytes.data(), recorded.size() * 2);
-  ASSERT_GT(recorded.size(), size_t(MixRate) * 2);
-  TestSong reference(BusySong(), true);
-  std::vector<int16_t> expected = reference.Render(MixRate);
-  // The recording starts with the device's silence while the ring was being pre-filled.
-  size_t start = 0;
-  while (start < recorded.size() && recorded[start] == 0) ++start;
-  size_t first = 0;
-  while (expected[first] == 0) ++first;
-  ASSERT_GE(start, first);
-  start -= first;
-  ASSERT_EQ(start % 2, 0u);  // whole frames
-  ASSERT_GT(recorded.size() - start, expected.size());
-  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), recorded.begin() + long(start)));
 }

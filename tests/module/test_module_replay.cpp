@@ -7,14 +7,35 @@
 #include "module/module_effects.h"
 #include "tests/module/module_test_util.h"
 
+// 2.5 x 44,100 / BPM frames a tick, truncated: the slowest, the default and the fastest tempo.
 TEST(ModuleReplay, SamplesPerTickFromBpm) {
   auto machine = std::make_unique<ModuleMachine>();
-  for (int bpm = 1; bpm <= 255; ++bpm) {
+  for (const auto& [bpm, frames] : {std::pair{1, 110250}, {124, 889}, {125, 882}, {255, 432}}) {
     SetBpm(*machine, bpm);
-    EXPECT_EQ(machine->SamplesPerTick, 110250 / bpm) << "BPM " << bpm;
+    EXPECT_EQ(machine->SamplesPerTick, frames) << "BPM " << bpm;
   }
-  SetBpm(*machine, 125);
-  EXPECT_EQ(machine->SamplesPerTick, 882);
+}
+
+// After a key-off the fadeout (twice the file's value) is taken from 65,536 every tick, from the
+// key-off's own row tick on, and stops at 0: 0x800 lands on 0 after 16 ticks, 0xFFF (8,190 a
+// tick) passes it on the ninth and must not go below; fadeout 0 holds the note.
+TEST(ModuleReplay, FadeoutStopsAtZero) {
+  const struct {
+    uint16_t fadeout;
+    int ticks;
+    int32_t volume;
+  } rows[] = {{0x800, 1, 61440}, {0x800, 16, 0}, {0xFFF, 8, 16},
+              {0xFFF, 9, 0},     {0xFFF, 30, 0}, {0, 30, 65536}};
+  for (const auto& k : rows) {
+    XmModule desc = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97)}});
+    XmInstrument& ins = desc.Instruments[0];
+    ins.VolumeEnvelope.Points = {{0, 64}, {8, 64}};
+    ins.VolumeEnvelope.Type = EnvelopeOn;
+    ins.Fadeout = k.fadeout;
+    TestSong t(desc);
+    t.Ticks(6 + k.ticks);
+    EXPECT_EQ(t.Channel(0).FadeoutVolume, k.volume) << std::hex << k.fadeout << " " << k.ticks;
+  }
 }
 
 TEST(ModuleReplay, FrequencyTables) {
@@ -107,16 +128,15 @@ TEST(ModuleReplay, PortamentoLimits) {
   EXPECT_EQ(w.Channel(0).Period, 1712 + 5 * 1020);
 }
 
+// The sine table's peak and its negative half, the square wave's two levels; the deepest vibrato
+// at the peak; tremolo cut to reach 64 or 0 exactly.
 TEST(ModuleReplay, WaveformsVibratoAndTremolo) {
-  const int sine[32] = {0,   25,  49,  74,  97,  120, 142, 162, 181, 197, 212,
-                        225, 236, 244, 251, 254, 255, 254, 251, 244, 236, 225,
-                        212, 197, 181, 162, 142, 120, 97,  74,  49,  25};
-  for (int p = 0; p < 32; ++p) {
-    EXPECT_EQ(WaveformValue(0, int8_t(p)), sine[p]) << p;
-    EXPECT_EQ(WaveformValue(0, int8_t(p - 32)), sine[p]) << p - 32;
+  const std::pair<int, int8_t> values[] = {{0, 0},   {0, 16}, {0, -16}, {0, 1},
+                                           {0, -31}, {1, 4},  {1, -32}};
+  const int expected[] = {0, 255, 255, 25, 25, 32, 255};
+  for (size_t i = 0; i < std::size(values); ++i) {
+    EXPECT_EQ(WaveformValue(values[i].first, values[i].second), expected[i]) << i;
   }
-  EXPECT_EQ(WaveformValue(1, 4), 32);
-  EXPECT_EQ(WaveformValue(1, -32), 255);
 
   ModuleChannel c;
   c.VibratoDepth = 15;

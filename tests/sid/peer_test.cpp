@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/sid/sid_test_util.h"
+#include "tests/support/pitch.h"
 
 namespace {
 
@@ -79,31 +80,6 @@ std::vector<int16_t> ReadWav(const std::string& path, int* rate) {
   return {};
 }
 
-// Pitch of one frame from its rising zero crossings (linearly interpolated), 0 if too few. A
-// crossing counts only after the signal has been well below zero (a quarter of the frame's peak),
-// so small wiggles near zero in the peer's output do not count twice.
-double FramePitch(const int16_t* s, int n, int rate) {
-  double mean = 0, peak = 0;
-  for (int i = 0; i < n; ++i) mean += s[i];
-  mean /= n;
-  for (int i = 0; i < n; ++i) peak = std::max(peak, std::fabs(s[i] - mean));
-  double first = -1, last = -1;
-  int crossings = 0;
-  bool armed = false;
-  for (int i = 1; i < n; ++i) {
-    double a = s[i - 1] - mean, b = s[i] - mean;
-    if (a < -peak / 4) armed = true;
-    if (armed && a < 0 && b >= 0) {
-      double t = i - 1 + -a / (b - a);
-      if (first < 0) first = t;
-      last = t;
-      ++crossings;
-      armed = false;
-    }
-  }
-  return crossings >= 3 ? rate * (crossings - 1) / (last - first) : 0;
-}
-
 struct FrameNotes {
   std::vector<double> Pitch;
   std::vector<int> Note;  // index into MelodyFrequencies, -1 when unclear
@@ -116,7 +92,7 @@ FrameNotes Analyse(const std::vector<int16_t>& s, int rate, double frameSamples,
   for (int f = 0; start + (f + 1) * frameSamples <= s.size(); ++f) {
     long a = std::lround(start + f * frameSamples);
     long b = std::lround(start + (f + 1) * frameSamples);
-    double p = FramePitch(s.data() + a, static_cast<int>(b - a), rate);
+    double p = CrossingPitch(s.data() + a, static_cast<size_t>(b - a), rate);
     int note = -1;
     for (int i = 0; i < 8 && p > 0; ++i) {
       double nominal = MelodyFrequencies[i] * 985248.0 / 16777216.0;

@@ -143,16 +143,12 @@ TEST(Synth, NoiseSequenceFromTheSeed) {
     Render(*m, 1);
     EXPECT_EQ(m->Oscillator[0].NoiseOutput, e);
   }
-}
-
-TEST(Synth, NoiseStepsEvenWhenNotSelected) {
-  // The shift register follows the accumulator whatever waveform is heard, so switching noise on
-  // later continues the sequence instead of restarting it.
-  auto m = NewMachine();
-  SetFrequency(*m, 0, 0x6000);
-  Write(*m, 4, 0x21);  // sawtooth only
-  Render(*m, 10);
-  EXPECT_NE(m->Oscillator[0].NoiseRegister, 0xFFFFFFu);
+  // The register steps whatever waveform is heard: switching noise on later continues it.
+  auto saw = NewMachine();
+  SetFrequency(*saw, 0, 0x6000);
+  Write(*saw, 4, 0x21);
+  Render(*saw, 10);
+  EXPECT_NE(saw->Oscillator[0].NoiseRegister, 0xFFFFFFu);
 }
 
 TEST(Synth, EnvelopeSteps) {
@@ -200,26 +196,26 @@ TEST(Synth, SustainChangesDownAtDecayRateAndUpAtOnce) {
   EXPECT_EQ(m->Oscillator[0].EnvelopeLevel, 0x400000);
 }
 
+// Cutoff (high byte x 16 + the low byte's 3 bits) x 32, held at 65,536; resonance from the top
+// nibble of register 23, 307 at 0 down to 153 at 15.
 TEST(Synth, FilterCoefficientAndResonance) {
-  auto m = NewMachine();
-  Write(*m, 22, 0x80);
-  Write(*m, 21, 0x00);
-  SynthRender(*m, nullptr, 0);
-  EXPECT_EQ(m->Filter.Cutoff, 65536);  // (128 x 16) x 32 = 65536: the ceiling
-  Write(*m, 22, 0xFF);
-  Write(*m, 21, 0x07);
-  SynthRender(*m, nullptr, 0);
-  EXPECT_EQ(m->Filter.Cutoff, 65536);
-  Write(*m, 22, 0x7F);
-  Write(*m, 21, 0xFF);  // only the low 3 bits count: (127 x 16 + 7) x 32
-  SynthRender(*m, nullptr, 0);
-  EXPECT_EQ(m->Filter.Cutoff, (127 * 16 + 7) * 32);
-  Write(*m, 23, 0x00);
-  SynthRender(*m, nullptr, 0);
-  EXPECT_EQ(m->Filter.Resonance, 307);
-  Write(*m, 23, 0xF0);
-  SynthRender(*m, nullptr, 0);
-  EXPECT_EQ(m->Filter.Resonance, 153);
+  const struct {
+    uint8_t low, high, resonance;
+    int32_t cutoff, q;
+  } rows[] = {
+      {0x00, 0x80, 0x00, 65536, 307},
+      {0x07, 0xFF, 0x00, 65536, 307},
+      {0xFF, 0x7F, 0xF0, (127 * 16 + 7) * 32, 153},
+  };
+  for (const auto& r : rows) {
+    auto m = NewMachine();
+    Write(*m, 21, r.low);
+    Write(*m, 22, r.high);
+    Write(*m, 23, r.resonance);
+    SynthRender(*m, nullptr, 0);
+    EXPECT_EQ(m->Filter.Cutoff, r.cutoff) << int(r.high) << " " << int(r.low);
+    EXPECT_EQ(m->Filter.Resonance, r.q) << int(r.resonance);
+  }
 }
 
 TEST(Synth, FilterRoutingVolumeAndVoice3Off) {

@@ -12,8 +12,10 @@
 
 namespace {
 
-TEST(Tune, LoadAddressComesFromTheDataBytes) {
+// The payload goes where its first two bytes say, into RAM cleared first.
+TEST(Tune, LoadAddressComesFromTheDataBytesAndRamIsCleared) {
   auto m = NewMachine();
+  m->Ram[0x9000] = 0x55;
   // Header load address $1000, data bytes $00 $08: the payload goes to $0800.
   std::vector<uint8_t> image = BuildPsid(0x0800, 0x0800, 0x0803, {0x60, 0xEA, 0xEA, 0x60}, 0x1000);
   image[0x15] = 0x01;  // speed byte: kept, not used
@@ -29,35 +31,21 @@ TEST(Tune, LoadAddressComesFromTheDataBytes) {
   EXPECT_EQ(m->Ram[0x0800], 0x60);
   EXPECT_EQ(m->Ram[0x0803], 0x60);
   EXPECT_EQ(m->Ram[0x1000], 0x00);
+  EXPECT_EQ(m->Ram[0x9000], 0x00);
 }
 
-TEST(Tune, LoadingClearsRam) {
+TEST(Tune, PlayAddressZeroIsTakenFromTheVectorAndInitGetsTheSong) {
   auto m = NewMachine();
-  m->Ram[0x9000] = 0x55;
-  std::vector<uint8_t> image = BuildPsid(0x1000, 0x1000, 0x1000, {0x60});
-  LoadTuneImage(*m, image.data(), static_cast<uint32_t>(image.size()));
-  EXPECT_EQ(m->Ram[0x9000], 0);
-}
-
-TEST(Tune, PlayAddressZeroIsTakenFromTheInterruptVector) {
-  auto m = NewMachine();
-  // init: INC $40; LDA #$34; STA $0314; LDA #$12; STA $0315; RTS
-  std::vector<uint8_t> image =
-      BuildPsid(0x1000, 0x1000, 0x0000,
-                {0xE6, 0x40, 0xA9, 0x34, 0x8D, 0x14, 0x03, 0xA9, 0x12, 0x8D, 0x15, 0x03, 0x60});
+  // init: STA $41; INC $40; LDA #$34; STA $0314; LDA #$12; STA $0315; RTS
+  std::vector<uint8_t> image = BuildPsid(
+      0x1000, 0x1000, 0x0000,
+      {0x85, 0x41, 0xE6, 0x40, 0xA9, 0x34, 0x8D, 0x14, 0x03, 0xA9, 0x12, 0x8D, 0x15, 0x03, 0x60});
   ASSERT_EQ(LoadTuneImage(*m, image.data(), static_cast<uint32_t>(image.size())), 0x1000);
   EXPECT_EQ(m->PlayAddress, 0x1234);
   EXPECT_EQ(m->Ram[0x40], 1);  // init ran once while loading...
-  InitSong(*m, 0);
-  EXPECT_EQ(m->Ram[0x40], 2);  // ...and once more for the song
-}
-
-TEST(Tune, InitGetsTheSongNumberInA) {
-  auto m = NewMachine();
-  std::vector<uint8_t> image = BuildPsid(0x1000, 0x1000, 0x1003, {0x85, 0x41, 0x60, 0x60});
-  LoadTuneImage(*m, image.data(), static_cast<uint32_t>(image.size()));
   InitSong(*m, 3);
-  EXPECT_EQ(m->Ram[0x41], 3);  // STA $41
+  EXPECT_EQ(m->Ram[0x40], 2);  // ...and once more for the song,
+  EXPECT_EQ(m->Ram[0x41], 3);  // which it gets in A
 }
 
 TEST(Tune, ShortOrOversizedImagesAreRefusedAndTheMachineIsUntouched) {

@@ -22,6 +22,7 @@
 #include "display/display.h"
 #include "display/headless.h"
 #include "render/buttons.h"
+#include "tests/support/push.h"
 
 namespace {
 
@@ -55,15 +56,6 @@ long ResidentBytes() {
 
 int Uniform(int low, int high) {
   return std::uniform_int_distribution<int>(low, high)(Soak.random);
-}
-
-void Push(int frame, const char* command, int a = 0, int b = 0) {
-  HeadlessEvent e;
-  e.frame = frame;
-  e.command = command;
-  e.a = a;
-  e.b = b;
-  Headless.Script.push_back(e);
 }
 
 // Exit's rectangle in either skin, with a margin: a press that lands or slides there would end
