@@ -1,5 +1,5 @@
 // The craft of the issue's pages as the compiled documents hold them: readable text colours,
-// boxes that close, continuation lines under their column, and one date style per kind of list.
+// boxes that close, rules on blank lines, the house style of numbers and bars to scale.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -7,9 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <iterator>
-#include <map>
 #include <regex>
-#include <set>
 
 #include "common/rounding.h"
 #include "render/text.h"
@@ -18,7 +16,7 @@
 namespace {
 
 constexpr unsigned char BoxTopLeft = 0xDA, BoxTopRight = 0xBF, BoxBottomLeft = 0xC0,
-                        BoxBottomRight = 0xD9, BoxSide = 0xB3, BoxEdge = 0xC4, MiddleDot = 0xFA;
+                        BoxBottomRight = 0xD9, BoxSide = 0xB3, BoxEdge = 0xC4;
 
 unsigned char At(std::string_view text, size_t column) {
   return column < text.size() ? static_cast<unsigned char>(text[column]) : ' ';
@@ -114,144 +112,6 @@ TEST(IssueLayout, BoxesAreRectangularAndWideBoxesShareOneWidth) {
   EXPECT_GT(boxes, 40);
 }
 
-// Where a hanging list continues an entry on the next line ("Most releases in a month   X, 27
-// in ..." and its second line), the continuation starts under a column of the entry's first
-// line: text that follows two or more spaces, or the text after a bullet. Lines with box or
-// block characters are tables and charts, not lists, and so are lines with columns of their own.
-std::set<size_t> FieldColumns(std::string_view text) {
-  std::set<size_t> columns;
-  size_t k = 0;
-  while (k < text.size() && text[k] == ' ') ++k;
-  if (At(text, k) == MiddleDot && At(text, k + 1) == ' ') columns.insert(k + 2);
-  for (; k + 2 < text.size(); ++k) {
-    if (text[k] == ' ' && text[k + 1] == ' ' && text[k + 2] != ' ') columns.insert(k + 2);
-  }
-  return columns;
-}
-
-size_t Indent(std::string_view text) {
-  size_t k = 0;
-  while (k < text.size() && text[k] == ' ') ++k;
-  return k;
-}
-
-bool IsListText(std::string_view text) {
-  for (const char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (c >= 0x80 && c != MiddleDot) return false;
-  }
-  return !text.empty();
-}
-
-TEST(IssueLayout, ContinuationLinesStartUnderTheirColumn) {
-  int checked = 0;
-  for (int d = 1; d <= MaxDocument; ++d) {
-    std::vector<PageLine> paragraph;
-    for (const PageLine& line : PageLines(d)) {
-      if (!IsListText(line.Text)) {
-        paragraph.clear();
-        continue;
-      }
-      const size_t indent = Indent(line.Text);
-      // The entry this line continues: the latest line of the paragraph that starts further left.
-      const PageLine* head = nullptr;
-      for (auto it = paragraph.rbegin(); it != paragraph.rend() && head == nullptr; ++it) {
-        if (Indent(it->Text) < indent) head = &*it;
-      }
-      paragraph.push_back(line);
-      // A line with columns of its own is a table row (right-aligned numbers), not a continuation.
-      if (head == nullptr || !FieldColumns(line.Text.substr(indent)).empty()) continue;
-      const std::set<size_t> columns = FieldColumns(head->Text);
-      if (columns.empty()) continue;  // prose, a quote or a signature, not a list
-      ++checked;
-      EXPECT_TRUE(columns.count(indent) == 1)
-          << Where(d, line.Number) << " starts at column " << indent + 1
-          << ", not under a column of line " << head->Number << ":\n"
-          << head->Text << "\n"
-          << line.Text;
-    }
-  }
-  EXPECT_GT(checked, 100);
-}
-
-// A full date in a page line: day-first (17-10-2010) or year-first (2010-10-17).
-struct FoundDate {
-  bool YearFirst = false;
-  int Key = 0;  // year * 10000 + month * 100 + day
-};
-
-// The rules page quotes both styles in the rule that sets them; that line is not counted.
-std::vector<FoundDate> Dates(std::string_view text) {
-  if (text.find("write year, month, day") != std::string_view::npos) return {};
-  auto digits = [&](size_t at, size_t n) {
-    int value = 0;
-    for (size_t k = at; k < at + n; ++k) {
-      if (k >= text.size() || text[k] < '0' || text[k] > '9') return -1;
-      value = value * 10 + (text[k] - '0');
-    }
-    return value;
-  };
-  std::vector<FoundDate> found;
-  for (size_t k = 0; k + 10 <= text.size(); ++k) {
-    if (k > 0 && (std::isdigit(At(text, k - 1)) || text[k - 1] == '-')) continue;
-    if (k + 10 < text.size() && (std::isdigit(At(text, k + 10)) || text[k + 10] == '-')) continue;
-    const std::string_view s = text.substr(k, 10);
-    if (s[4] == '-' && s[7] == '-' && digits(k, 4) >= 1990 && digits(k + 5, 2) > 0 &&
-        digits(k + 8, 2) > 0) {
-      found.push_back({true, digits(k, 4) * 10000 + digits(k + 5, 2) * 100 + digits(k + 8, 2)});
-    } else if (s[2] == '-' && s[5] == '-' && digits(k, 2) > 0 && digits(k + 3, 2) > 0 &&
-               digits(k + 6, 4) >= 1990) {
-      found.push_back({false, digits(k + 6, 4) * 10000 + digits(k + 3, 2) * 100 + digits(k, 2)});
-    }
-  }
-  return found;
-}
-
-// Dates are written day first; lists in date order write them year first so that the column
-// reads in order. A list counts as one in date order when three or more consecutive lines hold
-// one date each and those dates rise or fall throughout.
-TEST(IssueLayout, DatesAreDayFirstExceptInListsInDateOrder) {
-  int yearFirst = 0, dayFirst = 0;
-  for (int d = 1; d <= MaxDocument; ++d) {
-    const std::vector<PageLine> lines = PageLines(d);
-    size_t i = 0;
-    while (i < lines.size()) {
-      std::vector<FoundDate> run;
-      size_t j = i;
-      for (; j < lines.size(); ++j) {
-        const std::vector<FoundDate> found = Dates(lines[j].Text);
-        if (found.size() != 1) break;
-        run.push_back(found[0]);
-      }
-      bool rising = true, falling = true;
-      for (size_t k = 1; k < run.size(); ++k) {
-        rising = rising && run[k].Key >= run[k - 1].Key;
-        falling = falling && run[k].Key <= run[k - 1].Key;
-      }
-      const bool dateOrder = run.size() >= 3 && (rising || falling);
-      if (run.empty()) {
-        // A line with no date or several: running text, all day first.
-        for (const FoundDate& date : Dates(lines[i].Text)) {
-          EXPECT_FALSE(date.YearFirst) << Where(d, lines[i].Number) << ": " << lines[i].Text;
-          ++dayFirst;
-        }
-        j = i + 1;
-      }
-      for (size_t k = 0; k < run.size(); ++k) {
-        EXPECT_EQ(run[k].YearFirst, dateOrder)
-            << Where(d, lines[i + k].Number)
-            << (dateOrder ? ": a list in date order writes year first: "
-                          : ": a list in another order writes day first: ")
-            << lines[i + k].Text;
-        ++(run[k].YearFirst ? yearFirst : dayFirst);
-      }
-      i = j;
-    }
-  }
-  EXPECT_GT(yearFirst, 100);
-  EXPECT_GT(dayFirst, 100);
-}
-
 // --- rules, tables, bars and numbers ------------------------------------------------------
 
 // The space, the control bytes and 0x04 have no glyph; every other byte of a page line draws.
@@ -272,80 +132,6 @@ TEST(IssueLayout, RulesRunThroughBlankLinesOnly) {
     }
   }
   EXPECT_EQ(struck, 0);
-}
-
-// Runs of printable ASCII in a line, as first and last column; box and block characters and
-// spaces separate them. Cells are words joined across single spaces ("Jan 2004", "8,137 MB").
-std::vector<std::pair<size_t, size_t>> Words(std::string_view text, bool cells = false) {
-  std::vector<std::pair<size_t, size_t>> words;
-  for (size_t k = 0; k < text.size(); ++k) {
-    if (At(text, k) <= ' ' || At(text, k) >= 0x7F) continue;
-    const size_t gap = words.empty() ? 2 : k - words.back().second - 1;
-    if (gap == 0 || (cells && gap == 1 && text[k - 1] == ' ')) {
-      words.back().second = k;
-    } else {
-      words.push_back({k, k});
-    }
-  }
-  return words;
-}
-
-bool IsNumber(std::string_view word) {
-  const size_t first = word[0] == '+' || word[0] == '-' ? 1 : 0;
-  return std::isdigit(At(word, first)) &&
-         word.find_first_not_of("0123456789,./%:+-") == std::string_view::npos;
-}
-
-// The headings of a line: words in the heading colour H, two or more spaces apart from the
-// next. A line with two or more is a line of column headings.
-int Headings(const PageLine& line) {
-  int headings = 0;
-  size_t lastEnd = 0;
-  for (const auto& word : Words(line.Text)) {
-    if (line.Colour[word.first] != 'H') continue;
-    if (headings == 0 || word.first > lastEnd + 2) ++headings;
-    lastEnd = word.second;
-  }
-  return headings;
-}
-
-// A column of numbers stands under its heading: a word of the heading line starts where the
-// column's widest number starts or ends where the numbers end. The table is the lines under a
-// line of column headings down to the next blank line or heading; a column is two or more cells
-// that are numbers ending in the same column.
-TEST(IssueLayout, NumberColumnsStandUnderTheirHeadings) {
-  int columns = 0, astray = 0;
-  for (int d = 1; d <= MaxDocument; ++d) {
-    const std::vector<PageLine> lines = PageLines(d);
-    for (size_t i = 0; i < lines.size(); ++i) {
-      if (Headings(lines[i]) < 2) continue;
-      std::map<size_t, std::pair<size_t, int>> byEnd;  // last column -> first column, numbers
-      for (size_t j = i + 1;
-           j < lines.size() && HasGlyphs(lines[j].Text) && Headings(lines[j]) == 0; ++j) {
-        for (const auto& cell : Words(lines[j].Text, true)) {
-          if (!IsNumber(lines[j].Text.substr(cell.first, cell.second - cell.first + 1))) continue;
-          auto& column = byEnd.try_emplace(cell.second, cell.first, 0).first->second;
-          column.first = std::min(column.first, cell.first);
-          ++column.second;
-        }
-      }
-      const auto headings = Words(lines[i].Text);
-      for (const auto& [last, column] : byEnd) {
-        if (column.second < 2) continue;
-        ++columns;
-        bool under = false;
-        for (const auto& word : headings)
-          under |= word.first == column.first || word.second == last;
-        if (under) continue;
-        ++astray;
-        ADD_FAILURE() << Where(d, lines[i].Number) << ": no heading over the numbers in columns "
-                      << column.first + 1 << " to " << last + 1 << ":\n"
-                      << lines[i].Text;
-      }
-    }
-  }
-  EXPECT_EQ(astray, 0);
-  EXPECT_GT(columns, 30);
 }
 
 // How the pages write numbers and dates: a count of four or more digits has thousands
