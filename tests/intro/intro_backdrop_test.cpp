@@ -51,60 +51,6 @@ TEST_F(IntroBackdrop, WaveTopsStayWithin137To483AndReflectionWithin514To670) {
   EXPECT_EQ(Intro.WaveTop[799], Intro.WaveTop[800]);
 }
 
-TEST_F(IntroBackdrop, ColourRamps) {
-  Shared.IntroPhase = 0.0;
-  UpdateWaveTables();
-  // Title row 0: 125, round(sin(20 x 3.143 / 120) x 90 + 125) = 170, round(0.8662 x 90 + 125) =
-  // 203.
-  EXPECT_EQ(Intro.TitleRamp[0], 0x7DAACBu);
-  // Scroller row 0: 150, round(0.9659 x 100 + 150) = 247, round(0.4999 x 100 + 150) = 200.
-  EXPECT_EQ(Intro.ScrollerRamp[0], 0x96F7C8u);
-  // Reflection row 0 truncates: floor(87.05) = 87, floor(64.65) = 64, floor(148.33) = 148.
-  EXPECT_EQ(Intro.ReflectionRamp[0], 0x574094u);
-  // Full strength down to row 521, then the fade: row 522 is 0.985 of its sines, 51 x 0.985
-  // -> 50, 134 x 0.985 -> 131 (green 115.96 x 0.985 = 114.2 stays 114).
-  EXPECT_EQ(Intro.ReflectionRamp[521], 0x337286u);
-  EXPECT_EQ(Intro.ReflectionRamp[522], 0x327283u);
-  EXPECT_NE(Intro.ReflectionRamp[587], 0u);  // f = 0.01: green floor(1.17) = 1
-  for (int j = 588; j < RampRows; ++j) EXPECT_EQ(Intro.ReflectionRamp[j], 0u) << "row " << j;
-
-  // The title ramp moves with the phase (row j at phase p is row j + p at phase 0); the scroller
-  // and reflection ramps do not move.
-  uint32_t title[RampRows], scroller[RampRows], reflection[RampRows];
-  std::copy(Intro.TitleRamp, Intro.TitleRamp + RampRows, title);
-  std::copy(Intro.ScrollerRamp, Intro.ScrollerRamp + RampRows, scroller);
-  std::copy(Intro.ReflectionRamp, Intro.ReflectionRamp + RampRows, reflection);
-  Shared.IntroPhase = 7.0;
-  UpdateWaveTables();
-  for (int j = 0; j + 7 < RampRows; ++j) ASSERT_EQ(Intro.TitleRamp[j], title[j + 7]) << j;
-  EXPECT_TRUE(std::equal(scroller, scroller + RampRows, Intro.ScrollerRamp));
-  EXPECT_TRUE(std::equal(reflection, reflection + RampRows, Intro.ReflectionRamp));
-}
-
-TEST_F(IntroBackdrop, StarIsAFourByFourDotWithoutCorners) {
-  for (int n = 1; n <= StarCount; ++n) {
-    Intro.StarX[n] = 0.0;  // column 0 is left of the drawn range
-    Intro.StarY[n] = 300.0;
-  }
-  Intro.StarX[1] = 100.7;  // slow layer: centre 0x222222, edge 0x111111
-  Intro.StarY[1] = 200.2;
-  Intro.StarX[201] = 300.0;  // fast layer: centre 0x999999, edge 0x444444
-  Intro.StarY[201] = 100.0;
-  Shared.IntroStep = 0.0;
-  DrawStarField();
-
-  for (int dy = -1; dy <= 2; ++dy) {
-    for (int dx = -1; dx <= 2; ++dx) {
-      const bool corner = (dx == -1 || dx == 2) && (dy == -1 || dy == 2);
-      const bool centre = dx >= 0 && dx <= 1 && dy >= 0 && dy <= 1;
-      const uint32_t slow = corner ? Untouched : centre ? 0x222222u : 0x111111u;
-      const uint32_t fast = corner ? Untouched : centre ? 0x999999u : 0x444444u;
-      EXPECT_EQ(Pixel(100 + dx, 200 + dy), slow) << dx << "," << dy;
-      EXPECT_EQ(Pixel(300 + dx, 100 + dy), fast) << dx << "," << dy;
-    }
-  }
-}
-
 TEST_F(IntroBackdrop, StarsMoveRightByLayerSpeedAndWrapUndrawn) {
   ScatterStars();
   Intro.StarX[1] = 10.0;

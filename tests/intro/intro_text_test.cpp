@@ -26,21 +26,6 @@ bool RowsUntouched(int from, int to) {
 
 using IntroText = IntroTest;
 
-TEST_F(IntroText, BigTextIsCentredAndDrawsShadowHighlightAndBody) {
-  UseSolidFont();
-  Shared.IntroPhase = 0.0;
-  UpdateWaveTables();
-  DrawBigText("issue number 47", 200);               // 15 characters: x = 400 - 240 = 160
-  EXPECT_EQ(Pixel(159, 199), 0xFFFFFFu);             // highlight, up and left
-  EXPECT_EQ(Pixel(160, 200), Intro.TitleRamp[200]);  // body, coloured by row
-  EXPECT_EQ(Pixel(639, 231), Intro.TitleRamp[231]);
-  EXPECT_EQ(Pixel(640, 232), 0x444444u);  // shadow, down and right
-  EXPECT_EQ(Pixel(641, 232), Untouched);
-  EXPECT_EQ(Pixel(158, 200), Untouched);
-  EXPECT_TRUE(RowsUntouched(0, 199));
-  EXPECT_TRUE(RowsUntouched(233, FrameHeight));
-}
-
 TEST_F(IntroText, CharactersOutsideTheSheetAreSkippedAndTheLineClosesUp) {
   UseSolidFont();
   UpdateWaveTables();
@@ -52,27 +37,6 @@ TEST_F(IntroText, CharactersOutsideTheSheetAreSkippedAndTheLineClosesUp) {
   ClearFrameBuffer(Untouched);
   DrawBigText("", 100);
   EXPECT_TRUE(RowsUntouched(0, FrameHeight));
-}
-
-TEST_F(IntroText, LowercaseIsDrawnAsCapitals) {
-  UpdateWaveTables();
-  DrawBigText("Released on", 126);
-  std::vector<uint32_t> lower(FrameBuffer, FrameBuffer + FrameWords);
-  ClearFrameBuffer(Untouched);
-  DrawBigText("RELEASED ON", 126);
-  EXPECT_TRUE(std::equal(lower.begin(), lower.end(), FrameBuffer));
-}
-
-TEST_F(IntroText, TitleBoxStaysInRows92To389) {
-  for (double phase : {0.0, 33.3, 250.0}) {
-    Shared.IntroPhase = phase;
-    UpdateWaveTables();
-    ClearFrameBuffer(Untouched);
-    DrawIntroBox();
-    EXPECT_TRUE(RowsUntouched(0, 92));
-    EXPECT_FALSE(RowsUntouched(92, 390));
-    EXPECT_TRUE(RowsUntouched(390, FrameHeight));
-  }
 }
 
 TEST_F(IntroText, ScrollerStepIsFrameTimeCappedAtFivePixels) {

@@ -96,45 +96,6 @@ TEST(Magazine, EveryEnabledEntryOfBothMenusOpensItsDocument) {
   EXPECT_EQ(Reader.pageChangeFrames, 15 * 150);
 }
 
-TEST(Magazine, RulesHelpAndTheCurrentEntry) {
-  StartReader();
-  // Clicking the entry already shown does nothing: no transition, no reload.
-  Key(KeyPageDown);
-  Click(SlotX(1), SlotY(1));
-  Check([] {
-    EXPECT_EQ(Reader.pageChangeFrames, 0);
-    EXPECT_EQ(App.TopLine, 29);
-  });
-  ClickPage(RulesX, RulesY);
-  ExpectShown(12);
-  Check([] {
-    EXPECT_EQ(MarkedEntries(), 0);
-    EXPECT_EQ(Buttons.ButtonState[4], 1);
-    EXPECT_EQ(Buttons.ButtonState[3], 1);  // the menu button is marked again after the action
-  });
-  // Rules again: a button in state 1 does not react.
-  Click(RulesX, RulesY);
-  Check([] { EXPECT_EQ(Reader.pageChangeFrames, 150); });
-  ClickPage(HelpX, HelpY);
-  ExpectShown(10);
-  Check([] {
-    EXPECT_EQ(Buttons.ButtonState[4], 0);
-    EXPECT_EQ(Buttons.ButtonState[5], 1);
-  });
-  // After Help, the editorial's entry is no longer current and reloads; the menu choice
-  // releases Help.
-  ClickPage(SlotX(1), SlotY(1));
-  ExpectShown(11);
-  Check([] {
-    EXPECT_EQ(Buttons.ButtonState[5], 0);
-    EXPECT_EQ(Menu.MenuCurrent[11], 1);
-  });
-  Key(KeyEscape);
-  EXPECT_EQ(RunReader(), 0);
-  EXPECT_EQ(App.QuitRequested, 0);  // Escape, not Exit
-  EXPECT_EQ(Reader.pageChangeFrames, 3 * 150);
-}
-
 TEST(Magazine, ClicksAreOneActionPerPressAndTheMenuTakesTheRest) {
   StartReader();
   // A press in the overlap of the Charts menu's fourth column-2 slot and the switch opens

@@ -215,25 +215,6 @@ TEST_F(ViewerTest, ScrollbarDragJumpsFollowsAndGlows) {
   EXPECT_EQ(Viewer.ScrollGlow, 0);
 }
 
-TEST_F(ViewerTest, ThumbRunsFromTopToEndOfTrack) {
-  MakeDocument(1, 394);  // 361 positions
-  LoadDocument(1);
-  ClearFrameBuffer(0);
-  DrawScrollbarThumb();
-  EXPECT_NE(FrameBuffer[195 * FrameWidth + 779], 0u);
-  EXPECT_NE(FrameBuffer[214 * FrameWidth + 787], 0u);
-  EXPECT_EQ(FrameBuffer[194 * FrameWidth + 779], 0u);
-  EXPECT_EQ(FrameBuffer[215 * FrameWidth + 779], 0u);
-  EXPECT_EQ(FrameBuffer[195 * FrameWidth + 788], 0u);
-  App.TopLine = 361;
-  ClearFrameBuffer(0);
-  DrawScrollbarThumb();
-  EXPECT_EQ(FrameBuffer[555 * FrameWidth + 779], 0u);
-  EXPECT_EQ(FrameBuffer[556 * FrameWidth + 779],
-            (80 * 100 / 256) << 16 | (80 * 150 / 256) << 8 | (80 * 250 / 256));
-  EXPECT_NE(FrameBuffer[575 * FrameWidth + 779], 0u);
-}
-
 TEST_F(ViewerTest, RowsAtAndAfterTheEndShowNothing) {
   MakeDocument(1, 20, '1');  // lines 1..19 each with a white rule
   LoadDocument(1);
