@@ -129,49 +129,6 @@ TEST(Magazine, ClicksAreOneActionPerPressAndTheMenuTakesTheRest) {
   EXPECT_EQ(RunReader(), 0);
 }
 
-TEST(Magazine, SkinsAndScrollingDuringAndAfterATransition) {
-  StartReader();
-  Key(KeyF1 + 1);
-  Check([] { EXPECT_EQ(Shared.SkinNumber, 2); });
-  // Skin 2's buttons sit elsewhere: Rules at (698, 73, 76, 19).
-  ClickPage(736, 82);
-  ExpectShown(12);
-  Key(KeyF1);
-  Check([] { EXPECT_EQ(Shared.SkinNumber, 1); });
-  // F3..F12 do nothing in the main loop.
-  Key(KeyF1 + 4);
-  Check([] {
-    EXPECT_EQ(Shared.SkinNumber, 1);
-    EXPECT_EQ(Buttons.ButtonState[7], 1);
-  });
-  // The wheel and the arrows scroll the new page; a key held through a transition scrolls only
-  // afterwards, since no input is read meanwhile.
-  Reader.steps.push_back({10, [] { Headless.Wheel -= 2; }});
-  Check([] { EXPECT_EQ(App.TopLine, 8); });
-  Reader.steps.push_back({100, [] {
-                            const int f = Headless.Frame;
-                            Headless.Script.push_back({f + 1, "move", HelpX, HelpY, ""});
-                            Headless.Script.push_back({f + 2, "down", 0, 0, ""});
-                            Headless.Script.push_back({f + 3, "keydown", KeyDown, 0, ""});
-                            Headless.Script.push_back({f + 8, "up", 0, 0, ""});
-                          }});
-  // Mid-way through the opening transition the new page is at its top although Down is held...
-  Check(
-      [] {
-        EXPECT_EQ(ShownDocument(), 10);
-        EXPECT_EQ(App.TopLine, 0);
-      },
-      100);
-  // ...and once the transition is over the held key scrolls it.
-  Check([] { EXPECT_GT(App.TopLine, 0); });
-  Reader.steps.push_back(
-      {3, [] {
-         Headless.Script.push_back({Headless.Frame + 1, "keyup", KeyDown, 0, ""});
-       }});
-  Click(ExitX, ExitY);
-  EXPECT_EQ(RunReader(), 0);
-}
-
 TEST(Magazine, ThePressThatEndsTheIntroActsInTheSecondMainLoopFrame) {
   // The press at frame 100 ends the intro over the Articles menu's second slot and is held
   // through the closing flashes. The main loop's first frame (275) still has the start-up mouse
