@@ -2,15 +2,12 @@
 // which does not, the tune keys, and the flashes around it.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <string>
 #include <vector>
 
 #include "app/app_state.h"
 #include "app/quellmark.h"
 #include "app/transitions.h"
-#include "common/random.h"
 #include "common/shared_state.h"
 #include "display/audio.h"
 #include "display/display.h"
@@ -71,24 +68,6 @@ int LeadingBlackFrames() {
 // flash shows 29 frames.
 constexpr int FlashFrames = 29;
 
-// How much each flash frame (2..88 and 151..324 in a run whose intro ends after frame 150)
-// differs from the frame before: the mean over pixels and channels, as a share of full brightness.
-std::vector<double> Changes;
-std::vector<uint32_t> Previous;
-
-void NoteChange() {
-  const std::vector<uint32_t>& f = Headless.LastFrame;
-  const auto flash = [](int n) { return (n >= 2 && n <= 88) || (n >= 151 && n <= 324); };
-  int sum = 0;
-  for (size_t i = 0; i < f.size() && flash(Headless.Frame); ++i) {
-    for (int shift : {0, 8, 16})
-      sum += std::abs(static_cast<int>(f[i] >> shift & 255) -
-                      static_cast<int>(Previous[i] >> shift & 255));
-  }
-  Changes.push_back(sum / (f.size() * 3 * 255.0));
-  if (flash(Headless.Frame + 1)) Previous = f;
-}
-
 }  // namespace
 
 // Which input ends the intro and which does not, by the frames each run shows: the leading black
@@ -133,27 +112,6 @@ TEST(IntroRun, WhatEndsTheIntro) {
   EXPECT_TRUE(Notes[100 + 6 * FlashFrames].introBackdrop == false);
 }
 
-TEST(IntroRun, ReducedMotionFadesWhereTheBandsWouldFlash) {
-  // The flashes are frames 2..88 and 151..324 (after the intro's last frame, 150). As bands they
-  // change by up to half of full brightness from one frame to the next; faded, by at most 10 %,
-  // and the first flash still carries the picture to its colour.
-  HeadlessReset();
-  AudioSetBackend(AudioBackend::Null);
-  Headless.MaxFrames = 5000;
-  Headless.ReducedMotion = true;
-  Headless.FrameHook = NoteChange;
-  Changes.clear();
-  std::string error;
-  ASSERT_TRUE(HeadlessLoadScript("150 key Escape\n325 key Escape\n", &error)) << error;
-  ASSERT_EQ(RunQuellmark(), 0);
-  double worst = 0, firstFlash = 0;
-  for (int f = 1; f < 1 + 3 * FlashFrames; ++f) worst = std::max(worst, Changes[f]);
-  for (int f = 150; f < 150 + 6 * FlashFrames; ++f) worst = std::max(worst, Changes[f]);
-  for (int f = 1; f <= FlashFrames; ++f) firstFlash += Changes[f];
-  EXPECT_LE(worst, 0.10);
-  EXPECT_GT(firstFlash, 0.15);
-}
-
 TEST(IntroRun, ClocksFollowFrameTimeAtAnyFrameRate) {
   // 144 Hz: 1/144 s frames plus the loop's 1 ms sleep.
   HeadlessReset();
@@ -164,35 +122,11 @@ TEST(IntroRun, ClocksFollowFrameTimeAtAnyFrameRate) {
   EXPECT_NEAR(Shared.IntroPhase, frames * Shared.IntroStep / 5, 1e-6);
 }
 
-TEST(ColourBandFlash, FillsTheFrameWithBandsForHalfASecond) {
+TEST(ColourBandFlash, ABandOfNoRowsShowsNothing) {
   // A band height below 1 would never advance through the rows; it presents no frame at all.
   HeadlessReset();
   ASSERT_EQ(DisplayOpen("flash", 800, 600), 1);
   ColourBandFlash(0);
   EXPECT_EQ(Headless.Frame, 0);
   DisplayClose();
-  for (const int band : {2, 10}) {
-    HeadlessReset();
-    ASSERT_EQ(DisplayOpen("flash", 800, 600), 1);
-    SeedRandom(7.0);
-    const double start = TimerSeconds();
-    ColourBandFlash(band);
-    // Bounded by time, not frames: 29 frames of 1/60 s plus 1 ms, the last one starting before
-    // the half second is over.
-    EXPECT_EQ(Headless.Frame, 29);
-    EXPECT_GE(TimerSeconds() - start, 0.5);
-    const std::vector<uint32_t>& f = Headless.LastFrame;
-    int bandsThatDiffer = 0;
-    for (int y = 0; y < 600; ++y) {
-      for (int x = 1; x < 800; ++x) ASSERT_EQ(f[y * 800 + x], f[y * 800]) << "row " << y;
-      if (y % band != 0) {
-        ASSERT_EQ(f[y * 800], f[(y - 1) * 800]) << "band " << band << " row " << y;
-      } else if (y > 0) {
-        bandsThatDiffer += f[y * 800] != f[(y - 1) * 800] ? 1 : 0;
-      }
-    }
-    // 300 or 60 bands of random colours: neighbours almost never share one.
-    EXPECT_GT(bandsThatDiffer, 600 / band - 3);
-    DisplayClose();
-  }
 }
