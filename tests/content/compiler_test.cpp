@@ -24,30 +24,6 @@ std::string Repeat(char c, size_t n) {
   return std::string(n, c);
 }
 
-TEST(ContentCompiler, FramesEveryDocumentWithBlankLineAndEndMarker) {
-  const Result r = Compile("hello\n");
-  ASSERT_TRUE(r.Ok);
-  ASSERT_EQ(r.Doc.Lines.size(), 3u);  // line 0, "hello", the marker: the document has 2 lines
-  for (const size_t i : {size_t{0}, size_t{2}}) {
-    EXPECT_EQ(r.Doc.Lines[i].Colour, Repeat('1', 80));
-    EXPECT_EQ(r.Doc.Lines[i].Style, Repeat('1', 80));
-    EXPECT_EQ(r.Doc.Lines[i].Rule, '0');
-  }
-  EXPECT_EQ(r.Doc.Lines[0].Text, "");
-  EXPECT_EQ(r.Doc.Lines[1].Text, "hello");
-  EXPECT_EQ(r.Doc.Lines[2].Text, "<END>");
-
-  // Document 20 draws the moving rule through its blank line and its marker.
-  const Result twenty = Compile("x", 20);
-  ASSERT_TRUE(twenty.Ok);
-  EXPECT_EQ(twenty.Doc.Lines.front().Rule, '8');
-  EXPECT_EQ(twenty.Doc.Lines.back().Rule, '8');
-
-  const CompiledDocument empty = EmptyDocument(7);
-  ASSERT_EQ(empty.Lines.size(), 2u);
-  EXPECT_EQ(empty.Lines[1].Text, "<END>");
-}
-
 TEST(ContentCompiler, DirectivesSpansAndEscapes) {
   // Line 1: defaults colour 1 style 1. "@colour"/"@style" change following lines only; "@rule"
   // only the next page line. A span takes its own colour, and the line style unless it names one.
