@@ -5,6 +5,7 @@
 #include "app/app_state.h"
 #include "app/menus.h"
 #include "app/music_module.h"
+#include "app/trace.h"
 #include "app/transitions.h"
 #include "app/viewer.h"
 #include "common/shared_state.h"
@@ -24,6 +25,7 @@ void ShowButtonDocument(int document) {
   PageCloseTransition();
   LoadDocument(document);
   PageOpenTransition();
+  TracePhase("document", document);
   ClearMenuMarks();
 }
 

@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "app/music_module.h"
 #include "app/music_tune.h"
+#include "app/trace.h"
 #include "app/transitions.h"
 #include "common/random.h"
 #include "common/shared_state.h"
@@ -64,6 +65,7 @@ void RunIntro() {
   // press from the opening flashes does not end the intro: forget it; a key still held stays held
   // and must be released and pressed again.
   KeyState(KeyEscape);
+  TracePhase("intro");
   // The frame buffer still holds the last flash: the first frame's bars and text are drawn over
   // it, and from then on every frame starts from the backdrop painted after the previous one.
   // With reduced motion the last picture shown is kept for the closing fade to start from.
@@ -90,6 +92,7 @@ void RunIntro() {
   // A close request ends the program here: no closing flashes, no module.
   if (DisplayCloseRequested()) return;
   std::copy(shown.begin(), shown.end(), FrameBuffer);
+  TracePhase("flashes");
   for (const int band : {10, 10, 2, 10, 2, 2}) ColourBandFlash(band);
   SleepMs(10);
   PlayModule1();

@@ -4,6 +4,7 @@
 #include "app/input.h"
 #include "app/menu_clicks.h"
 #include "app/page_frame.h"
+#include "app/trace.h"
 #include "app/viewer.h"
 #include "common/shared_state.h"
 #include "display/display.h"
@@ -11,6 +12,7 @@
 #include "render/skins.h"
 
 void RunMainLoop() {
+  TracePhase("magazine");
   // Escape, the Exit button, or a close request (the window's close button, SIGINT, SIGTERM).
   while (!KeyNewlyPressed(KeyEscape) && App.QuitRequested == 0 && DisplayCloseRequested() == 0) {
     const double frameStart = TimerSeconds();

@@ -2,6 +2,7 @@
 
 #include "app/app_state.h"
 #include "app/menus.h"
+#include "app/trace.h"
 #include "app/transitions.h"
 #include "app/viewer.h"
 #include "common/shared_state.h"
@@ -18,6 +19,7 @@ void ChooseEntry(int entry) {
   PageCloseTransition();
   LoadDocument(entry);
   PageOpenTransition();
+  TracePhase("document", entry);
 }
 
 }  // namespace

@@ -8,38 +8,17 @@
 # library ends it with status 1 when the connection is lost).
 set -u
 program="$1"
-work=$(mktemp -d)
-fail() { echo "FAIL: $*"; cat "$work/program.log" 2>/dev/null; cleanup; exit 1; }
-cleanup() {
-  [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
-  [ -n "${other:-}" ] && kill "$other" 2>/dev/null
-  [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
-  rm -rf "$work"
-}
+. "$(dirname "$0")/../support/real_program.sh"
 
-. "$(dirname "$0")/../support/x_server.sh"
-
-# Starts the program, waits for its window (sets pid and wid) and clicks the intro away.
-start_program() {
-  SDL_AUDIODRIVER=dummy "$program" >"$work/program.log" 2>&1 &
-  pid=$!
-  wid=$(wait_for_window "$pid" '^CODED BY VELTHRANE :-\)$')
-  [ -n "$wid" ] || fail "no window"
-  # SDL may replace its first window while it goes full screen: look again once it has settled.
-  sleep 1
-  wid=$(xdotool search --name '^CODED BY VELTHRANE :-\)$' 2>/dev/null | tail -n 1)
-  activate
-  # The opening flashes read no input; the closing flashes take 3 s.
-  sleep 1.5
+# Starts the program (sets pid and wid) and clicks the intro away once it runs.
+start_magazine() {
+  start_program
+  wait_for_phase intro
   click
-  sleep 4
+  wait_for_phase magazine
 }
 
 activate() { xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || xdotool windowfocus --sync "$wid"; sleep 0.3; }
-alive() { kill -0 "$pid" 2>/dev/null || fail "the program ended ($1)"; }
-# Keys and buttons are held for 100 ms, as a person holds them.
-key() { xdotool keydown "$1"; sleep 0.1; xdotool keyup "$1"; sleep 0.3; }
 click() { xdotool mousemove --window "$wid" 20 20; xdotool mousedown 1; sleep 0.1; xdotool mouseup 1; }
 rss() { awk '/^VmRSS:/{print $2}' "/proc/$pid/status"; }
 # The mean red and blue of the screen's left edge (logical x 0..15, y 200..559), whatever the
@@ -73,7 +52,7 @@ settles_at() {
 }
 
 start_x_server
-start_program
+start_magazine
 alive "intro"
 skin 2 "the start"
 skin 1 "the start"
@@ -139,7 +118,7 @@ wait_for_end "$pid" 2
 pid=""
 
 # The X server killed under the running magazine (music playing).
-start_program
+start_magazine
 alive "second start"
 kill "$xvfb"
 wait "$xvfb" 2>/dev/null

@@ -4,61 +4,33 @@
 # the main loop, and expects exit status 0 within half a second; SIGINT in the intro and SIGTERM
 # in the main loop end it in order with 0; Escape held across start-up does not skip the intro;
 # then runs it with no display at all and expects -1 and one line naming what is missing, and
-# with an unreachable display -1 and SDL's reason. The window must carry its icon.
+# with an unreachable display -1 and SDL's reason. The window must carry its icon. It waits for
+# the program's phase lines, not for guessed times.
 set -u
 program="$1"
-work=$(mktemp -d)
-fail() { echo "FAIL: $*"; cat "$work/program.log" 2>/dev/null; cleanup; exit 1; }
-cleanup() {
-  [ -n "${pid:-}" ] && kill "$pid" 2>/dev/null
-  [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
-  rm -rf "$work"
-}
-
-. "$(dirname "$0")/../support/x_server.sh"
+. "$(dirname "$0")/../support/real_program.sh"
 start_x_server
 
-SDL_AUDIODRIVER=dummy "$program" >"$work/program.log" 2>&1 &
-pid=$!
-wid=$(wait_for_window "$pid" '^CODED BY VELTHRANE :-\)$')
-[ -n "$wid" ] || fail "no window titled 'CODED BY VELTHRANE :-)'"
+start_program
 # SDL may replace its first window while it goes full screen: look again until the titled
-# window covers the screen.
-geometry=""
+# window covers the screen; the 64-pixel icon for window lists is set just after the window.
 for i in $(seq 30); do
   wid=$(xdotool search --name '^CODED BY VELTHRANE :-\)$' 2>/dev/null | tail -n 1)
-  [ -n "$wid" ] && geometry=$(xwininfo -id "$wid" 2>/dev/null |
-    awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
-  [ "$geometry" = "1024x768" ] && break
-  sleep 0.1
-done
-[ -n "$wid" ] || fail "the window went away"
-[ "$geometry" = "1024x768" ] || fail "expected a full-screen window of 1024x768, got $geometry"
-# The window carries the 64-pixel icon for window lists (set just after the window is made, so
-# look again for a moment).
-for i in $(seq 30); do
+  geometry=$(xwininfo -id "$wid" 2>/dev/null | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}')
   icon=$(xprop -id "$wid" _NET_WM_ICON 2>&1 | head -n 1)
-  case "$icon" in *"Icon (64 x 64)"*) break ;; esac
+  case "$geometry $icon" in "1024x768 "*"Icon (64 x 64)"*) break ;; esac
   sleep 0.1
 done
+[ "$geometry" = "1024x768" ] || fail "expected a full-screen window of 1024x768, got $geometry"
 case "$icon" in *"Icon (64 x 64)"*) ;; *) fail "no 64 x 64 _NET_WM_ICON on the window: $icon" ;; esac
 import -window "$wid" "$work/shot.png" || fail "screenshot failed"
-size=$(identify -format '%wx%h' "$work/shot.png")
-[ "$size" = "1024x768" ] || fail "screenshot is $size"
+[ "$(identify -format '%wx%h' "$work/shot.png")" = "1024x768" ] || fail "the screenshot is not 1024x768"
 if [ -n "${QUELLMARK_SHOT_DIR:-}" ]; then cp "$work/shot.png" "$QUELLMARK_SHOT_DIR/real_window.png"; fi
-
 xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || xdotool windowfocus --sync "$wid"
-sleep 0.2
-# Keys are held as a person holds them: a press and release between two frames' key queries is
-# not a fresh press, by design.
-press_escape() { xdotool keydown Escape; sleep 0.2; xdotool keyup Escape; sleep 0.3; }
-# The intro opens with 1.65 s of black and colour flashes, which read no keys.
-sleep 2
-press_escape
-kill -0 "$pid" 2>/dev/null || fail "the first Escape ended the program instead of the intro"
-# The intro closes with 3 s of colour flashes, which read no keys.
-sleep 3
+
+wait_for_phase intro
+key Escape
+wait_for_phase magazine
 xdotool keydown Escape
 sent=$(date +%s%N)
 # The process ends within half a second of the key (0.15 s measured).
@@ -66,28 +38,12 @@ waited=0
 while kill -0 "$pid" 2>/dev/null && [ $waited -lt 100 ]; do sleep 0.01; waited=$((waited + 1)); done
 ended=$(date +%s%N)
 xdotool keyup Escape
-kill -0 "$pid" 2>/dev/null && fail "still running 1 s after the second Escape"
-wait "$pid"
-status=$?
+wait_for_end "$pid" 1
 [ "$status" = "0" ] || fail "exit status '$status' after two Escapes, expected 0"
+pid=""
 exit_ms=$(((ended - sent) / 1000000))
 [ "$exit_ms" -lt 500 ] || fail "the program took $exit_ms ms to end after Escape"
-pid=""
 
-# start [NAME=VALUE...]: starts the program (with those variables) and waits for its window; sets
-# pid and wid. A shell without job control starts background commands with SIGINT ignored, which
-# SDL then leaves alone; a program run from a terminal has it at its default, as here.
-start() {
-  SDL_AUDIODRIVER=dummy env --default-signal=INT "$@" "$program" >"$work/program.log" 2>&1 &
-  pid=$!
-  wid=""
-  for i in $(seq 100); do
-    wid=$(xdotool search --name '^CODED BY VELTHRANE :-\)$' 2>/dev/null | tail -n 1)
-    [ -n "$wid" ] && break
-    sleep 0.1
-  done
-  [ -n "$wid" ] || fail "no window"
-}
 # expect_end STATUS WHAT: the program ends within 2 s with STATUS.
 expect_end() {
   wait_for_end "$pid" 2
@@ -96,15 +52,14 @@ expect_end() {
 }
 
 # SIGINT (Ctrl+C in the terminal) during the intro, SIGTERM in the main loop.
-start
-sleep 3
+start_program
+wait_for_phase intro
 kill -INT "$pid"
 expect_end 0 "SIGINT in the intro"
-start
-sleep 2.5
+start_program
+wait_for_phase intro
 xdotool mousemove --window "$wid" 500 400 click 1
-sleep 4
-kill -0 "$pid" 2>/dev/null || fail "a click ended the program instead of the intro"
+wait_for_phase magazine
 kill -TERM "$pid"
 expect_end 0 "SIGTERM in the main loop"
 
@@ -113,7 +68,7 @@ expect_end 0 "SIGTERM in the main loop"
 # colours) are each of one colour, where the flashes' bands would show dozens, and one of them is
 # the fade's colour, not black.
 calm_flashes() {
-  start "$@"
+  start_program "$@"
   for i in 1 2 3 4 5 6; do
     sleep 0.4
     xwd -id "$wid" -silent >"$work/flash$i.xwd" || fail "screenshot"
@@ -136,14 +91,13 @@ calm_flashes PATH="$work/bin:$PATH"
 # Escape held from before the start until 3 s after it: the intro still plays, and after the
 # release one press ends the intro, not the program.
 xdotool keydown Escape
-start
+start_program
 sleep 3
 xdotool keyup Escape
-sleep 5
-kill -0 "$pid" 2>/dev/null || fail "Escape held across start-up ended the program"
-press_escape
-sleep 1
-kill -0 "$pid" 2>/dev/null || fail "one Escape after the held one ended the program"
+wait_for_phase intro
+key Escape
+wait_for_phase flashes
+alive "one Escape after the held one"
 kill -TERM "$pid"
 expect_end 0 "SIGTERM after the held Escape"
 

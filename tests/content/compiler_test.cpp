@@ -20,42 +20,8 @@ Result Compile(const std::string& source, int number = 1) {
   return r;
 }
 
-// Expects a refusal at (line, column) whose message contains `words`.
-void ExpectRefused(const std::string& source, int line, int column, const std::string& words) {
-  const Result r = Compile(source);
-  ASSERT_FALSE(r.Ok) << source;
-  EXPECT_EQ(r.Error.File, "t.qmd");
-  EXPECT_EQ(r.Error.Line, line) << r.Error.Message;
-  EXPECT_EQ(r.Error.Column, column) << r.Error.Message;
-  EXPECT_NE(r.Error.Message.find(words), std::string::npos) << r.Error.Message;
-}
-
 std::string Repeat(char c, size_t n) {
   return std::string(n, c);
-}
-
-TEST(ContentCompiler, FramesEveryDocumentWithBlankLineAndEndMarker) {
-  const Result r = Compile("hello\n");
-  ASSERT_TRUE(r.Ok);
-  ASSERT_EQ(r.Doc.Lines.size(), 3u);  // line 0, "hello", the marker: the document has 2 lines
-  for (const size_t i : {size_t{0}, size_t{2}}) {
-    EXPECT_EQ(r.Doc.Lines[i].Colour, Repeat('1', 80));
-    EXPECT_EQ(r.Doc.Lines[i].Style, Repeat('1', 80));
-    EXPECT_EQ(r.Doc.Lines[i].Rule, '0');
-  }
-  EXPECT_EQ(r.Doc.Lines[0].Text, "");
-  EXPECT_EQ(r.Doc.Lines[1].Text, "hello");
-  EXPECT_EQ(r.Doc.Lines[2].Text, "<END>");
-
-  // Document 20 draws the moving rule through its blank line and its marker.
-  const Result twenty = Compile("x", 20);
-  ASSERT_TRUE(twenty.Ok);
-  EXPECT_EQ(twenty.Doc.Lines.front().Rule, '8');
-  EXPECT_EQ(twenty.Doc.Lines.back().Rule, '8');
-
-  const CompiledDocument empty = EmptyDocument(7);
-  ASSERT_EQ(empty.Lines.size(), 2u);
-  EXPECT_EQ(empty.Lines[1].Text, "<END>");
 }
 
 TEST(ContentCompiler, DirectivesSpansAndEscapes) {
@@ -95,61 +61,59 @@ TEST(ContentCompiler, MapsBoxAndBlockCharactersToCodePage437) {
   EXPECT_EQ(r.Doc.Lines[1].Text, expected);
 }
 
-TEST(ContentCompiler, EightyColumnsFitAndTheEightyFirstIsRefused) {
-  EXPECT_TRUE(Compile(Repeat('x', 80)).Ok);
-  EXPECT_TRUE(Compile("{4|" + Repeat('x', 80) + "}").Ok);
-  ExpectRefused("ok\n" + Repeat('x', 81), 2, 81, "longer than 80");
-  // Box characters are three UTF-8 bytes but one column each; the column counts characters.
-  std::string boxes;
-  for (int i = 0; i < 81; ++i) boxes += "─";
-  ExpectRefused(boxes, 1, 81, "longer than 80");
-  // Inside a span the column is the source column of the 81st character.
-  ExpectRefused("{4|" + Repeat('x', 81) + "}", 1, 84, "longer than 80");
-}
-
-TEST(ContentCompiler, RefusesUnknownCodes) {
-  ExpectRefused("@colour W", 1, 9, "colour");
-  ExpectRefused("@colour 0", 1, 9, "colour");
-  ExpectRefused("@colour a", 1, 9, "colour");  // codes are capitals
-  ExpectRefused("@colour", 1, 9, "colour");    // where the code should stand
-  ExpectRefused("@colour AB", 1, 9, "colour");
-  ExpectRefused("x\n@style 3", 2, 8, "style");
-  ExpectRefused("@rule 9\nx", 1, 7, "rule");
-  ExpectRefused("ab{W|x}", 1, 4, "colour");
-  ExpectRefused("{4,3|x}", 1, 4, "style");
-  ExpectRefused("{4x}", 1, 3, "'|'");
-  ExpectRefused("@include x", 1, 1, "directive");
-}
-
-TEST(ContentCompiler, RefusesCharactersOutsideThePageSet) {
-  ExpectRefused("abc\tdef", 1, 4, "U+0009");
-  ExpectRefused("naïve", 1, 3, "U+00EF");
-  ExpectRefused("\x7F", 1, 1, "U+007F");
-  ExpectRefused("ab\xC3", 1, 3, "UTF-8");          // truncated sequence
-  ExpectRefused("ab\xC0\xAF", 1, 3, "UTF-8");      // overlong '/'
-  ExpectRefused("ab\xED\xA0\x80", 1, 3, "UTF-8");  // surrogate
-  ExpectRefused("\xFF", 1, 1, "UTF-8");
-}
-
-TEST(ContentCompiler, RefusesBrokenSpansAndBraces) {
-  ExpectRefused("ab {4|open", 1, 4, "unterminated");
-  ExpectRefused("{4|a{5|b}}", 1, 5, "nest");
-  ExpectRefused("a}b", 1, 2, "'}'");
-}
-
-TEST(ContentCompiler, RefusesWhatWouldBreakTheDocumentLayout) {
-  ExpectRefused("x\n<END>", 2, 1, "<END>");
-  ExpectRefused("x\n{4|<END>} later", 2, 1, "<END>");  // the text begins with it either way
-  EXPECT_TRUE(Compile("x <END>").Ok);                  // elsewhere in a line it is plain text
-  ExpectRefused("x\n@rule 2\n@rule 4\ny", 3, 1, "two rules");
-  ExpectRefused("x\n@rule 2\n", 2, 1, "no page line");
-
-  std::string most;
+// Every refusal names the file, the line and the column (both 1-based) and what is wrong.
+TEST(ContentCompiler, RefusesWithThePositionOfTheFault) {
+  std::string boxes, most;
+  for (int i = 0; i < 81; ++i) boxes += "─";  // three UTF-8 bytes, one column each
   for (int i = 0; i < ContentMaxPageLines; ++i) most += "x\n";
-  const Result full = Compile(most);
-  ASSERT_TRUE(full.Ok);
-  EXPECT_EQ(full.Doc.Lines.size(), 5000u);  // end marker at line 4999
-  ExpectRefused(most + "@colour 2\ny", ContentMaxPageLines + 2, 1, "4998");
+  const struct {
+    std::string Source;
+    int Line, Column;
+    const char* Words;
+  } rows[] = {
+      {"ok\n" + Repeat('x', 81), 2, 81, "longer than 80"},
+      {boxes, 1, 81, "longer than 80"},
+      {"{4|" + Repeat('x', 81) + "}", 1, 84, "longer than 80"},  // the source column
+      {"@colour W", 1, 9, "colour"},
+      {"@colour a", 1, 9, "colour"},  // codes are capitals
+      {"@colour", 1, 9, "colour"},    // where the code should stand
+      {"@colour AB", 1, 9, "colour"},
+      {"x\n@style 3", 2, 8, "style"},
+      {"@rule 9\nx", 1, 7, "rule"},
+      {"ab{W|x}", 1, 4, "colour"},
+      {"{4,3|x}", 1, 4, "style"},
+      {"{4x}", 1, 3, "'|'"},
+      {"@include x", 1, 1, "directive"},
+      {"abc\tdef", 1, 4, "U+0009"},
+      {"naïve", 1, 3, "U+00EF"},
+      {"\x7F", 1, 1, "U+007F"},
+      {"ab\xC3", 1, 3, "UTF-8"},          // truncated sequence
+      {"ab\xC0\xAF", 1, 3, "UTF-8"},      // overlong '/'
+      {"ab\xED\xA0\x80", 1, 3, "UTF-8"},  // surrogate
+      {"ab {4|open", 1, 4, "unterminated"},
+      {"{4|a{5|b}}", 1, 5, "nest"},
+      {"a}b", 1, 2, "'}'"},
+      {"x\n<END>", 2, 1, "<END>"},
+      {"x\n{4|<END>} later", 2, 1, "<END>"},
+      {"x\n@rule 2\n@rule 4\ny", 3, 1, "two rules"},
+      {"x\n@rule 2\n", 2, 1, "no page line"},
+      {most + "@colour 2\ny", ContentMaxPageLines + 2, 1, "4998"},
+  };
+  for (const auto& row : rows) {
+    const Result r = Compile(row.Source);
+    const std::string where = row.Source.substr(0, 40);
+    ASSERT_FALSE(r.Ok) << where;
+    EXPECT_EQ(r.Error.File, "t.qmd") << where;
+    EXPECT_EQ(r.Error.Line, row.Line) << where << ": " << r.Error.Message;
+    EXPECT_EQ(r.Error.Column, row.Column) << where << ": " << r.Error.Message;
+    EXPECT_NE(r.Error.Message.find(row.Words), std::string::npos)
+        << where << ": " << r.Error.Message;
+  }
+  // The largest that fits: 80 columns, <END> inside a line, the most page lines.
+  for (const std::string& fits :
+       {Repeat('x', 80), "{4|" + Repeat('x', 80) + "}", std::string("x <END>"), most})
+    EXPECT_TRUE(Compile(fits).Ok) << fits.substr(0, 40);
+  EXPECT_EQ(Compile(most).Doc.Lines.size(), 5000u);  // end marker at line 4999
 }
 
 TEST(ContentCompiler, GeneratedSourceIsReadableAndEscapesHighBytes) {

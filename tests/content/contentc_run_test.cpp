@@ -7,65 +7,52 @@
 #include <fstream>
 #include <sstream>
 
+#include <unistd.h>
+
 namespace {
 
 namespace fs = std::filesystem;
 
-class ContentcRun : public ::testing::Test {
- protected:
-  void SetUp() override {
-    Dir = fs::temp_directory_path() /
-          ("contentc_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-           "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(Dir);
-    fs::create_directories(Dir / "docs");
-  }
-  void TearDown() override { fs::remove_all(Dir); }
-
-  void Write(const std::string& name, const std::string& text) {
-    std::ofstream(Dir / "docs" / name, std::ios::binary) << text;
-  }
-  // Runs contentc; returns its exit status and leaves its messages in Messages.
-  int Run() {
-    const std::string command = std::string(CONTENTC_PATH) + " " + (Dir / "out.cpp").string() +
-                                " " + (Dir / "docs").string() + " 2> " + (Dir / "err.txt").string();
-    const int status = std::system(command.c_str());
-    std::ifstream err(Dir / "err.txt");
-    std::stringstream text;
-    text << err.rdbuf();
-    Messages = text.str();
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  }
-
-  fs::path Dir;
-  std::string Messages;
-};
-
-TEST_F(ContentcRun, MissingDocumentsCompileAsEmptyPages) {
-  Write("02.qmd", "only page two\n");
-  ASSERT_EQ(Run(), 0) << Messages;
-  std::ifstream in(Dir / "out.cpp");
+std::string Read(const fs::path& path) {
+  std::ifstream in(path);
   std::stringstream text;
   text << in.rdbuf();
-  EXPECT_NE(text.str().find("// Document 1: no source yet, empty, 1 line."), std::string::npos);
-  EXPECT_NE(text.str().find("{\"only page two\","), std::string::npos);
+  return text.str();
 }
 
-TEST_F(ContentcRun, RefusalStopsTheBuildAndWritesNothing) {
-  Write("01.qmd", "fine\n");
-  ASSERT_EQ(Run(), 0);
-  Write("05.qmd", "fine\n@colour Z\n");
-  fs::remove(Dir / "out.cpp");
-  EXPECT_EQ(Run(), 1);
-  EXPECT_NE(Messages.find("05.qmd:2:9: unknown colour code"), std::string::npos) << Messages;
-  EXPECT_FALSE(fs::exists(Dir / "out.cpp"));
-  EXPECT_FALSE(fs::exists(Dir / "out.cpp.tmp"));
-}
+TEST(ContentcRun, WritesTheTableOnlyWhenEverySourceCompiles) {
+  const fs::path dir = fs::temp_directory_path() / ("contentc_test_" + std::to_string(getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "docs");
+  const auto run = [&dir] {
+    const std::string command = std::string(CONTENTC_PATH) + " " + (dir / "out.cpp").string() +
+                                " " + (dir / "docs").string() + " 2> " + (dir / "err.txt").string();
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  };
+  const auto write = [&dir](const char* name, const char* text) {
+    std::ofstream(dir / "docs" / name, std::ios::binary) << text;
+  };
+  write("02.qmd", "only page two\n");
+  ASSERT_EQ(run(), 0) << Read(dir / "err.txt");
+  const std::string table = Read(dir / "out.cpp");
+  EXPECT_NE(table.find("// Document 1: no source yet, empty, 1 line."), std::string::npos);
+  EXPECT_NE(table.find("{\"only page two\","), std::string::npos);
 
-TEST_F(ContentcRun, RefusesSourcesNoDocumentNumberClaims) {
-  Write("21.qmd", "x\n");
-  EXPECT_EQ(Run(), 1);
-  EXPECT_NE(Messages.find("21.qmd:1:1: not a document name"), std::string::npos) << Messages;
+  const struct {
+    const char *Name, *Text, *Message;
+  } refused[] = {{"05.qmd", "fine\n@colour Z\n", "05.qmd:2:9: unknown colour code"},
+                 {"21.qmd", "x\n", "21.qmd:1:1: not a document name"}};
+  for (const auto& row : refused) {
+    write(row.Name, row.Text);
+    fs::remove(dir / "out.cpp");
+    EXPECT_EQ(run(), 1) << row.Name;
+    EXPECT_NE(Read(dir / "err.txt").find(row.Message), std::string::npos) << row.Name;
+    EXPECT_FALSE(fs::exists(dir / "out.cpp")) << row.Name;
+    EXPECT_FALSE(fs::exists(dir / "out.cpp.tmp")) << row.Name;
+    fs::remove(dir / "docs" / row.Name);
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace

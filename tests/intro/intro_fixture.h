@@ -8,12 +8,9 @@
 #include "render/framebuffer.h"
 #include "render/intro_effects.h"
 #include "render/intro_text.h"
+#include "tests/support/pixel.h"
 
 constexpr uint32_t Untouched = 0xABCDEF;
-
-inline uint32_t Pixel(int x, int y) {
-  return FrameBuffer[y * FrameWidth + x];
-}
 
 class IntroTest : public ::testing::Test {
  protected:

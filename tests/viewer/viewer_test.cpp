@@ -113,126 +113,58 @@ TEST_F(ViewerTest, DocumentWithoutEndMarkerHas4999Lines) {
   EXPECT_EQ(App.LineCount, 4999);
 }
 
-TEST_F(ViewerTest, EveryWayOfScrollingStopsAtTheEnd) {
-  MakeDocument(1, 100);  // TopLine runs 0..67
-  LoadDocument(1);
-  ScrollByPageKey(KeyPageDown);
-  ScrollByPageKey(KeyPageDown);
-  EXPECT_EQ(App.TopLine, 58);  // 29 lines a page: rows 2..31 are whole at ScrollPixel 0
-  ScrollByPageKey(KeyPageDown);
-  EXPECT_EQ(App.TopLine, 67);
-  ScrollByPageKey(KeyPageDown);
-  EXPECT_EQ(App.TopLine, 67);
-  for (int i = 0; i < 10; ++i) Frame(true, false, 0.0);
-  EXPECT_EQ(App.TopLine, 67);
-  EXPECT_EQ(App.ScrollPixel, 0);  // the down key does nothing at the end
-  Frame(false, false, -5.0);
-  EXPECT_EQ(App.TopLine, 67);
-  ScrollByPageKey(KeyPageUp);
-  EXPECT_EQ(App.TopLine, 38);
-  ScrollByPageKey(KeyPageUp);
-  ScrollByPageKey(KeyPageUp);
-  EXPECT_EQ(App.TopLine, 0);
-  ScrollByPageKey(KeyEnd);
-  EXPECT_EQ(App.TopLine, 67);
-  ScrollByPageKey(KeyHome);
-  EXPECT_EQ(App.TopLine, 0);
-  // A wheel turn of 20 notches from the top ends at the last position too (the counter stood at
-  // -5 since the turn above).
-  Frame(false, false, -25.0);
-  EXPECT_EQ(App.TopLine, 67);
-  Frame(false, false, -24.5);  // half a notch back: floor(0.5 x 4) = 2 lines
-  EXPECT_EQ(App.TopLine, 65);
-}
-
-// On every document of the issue, with both skins and every ScrollPixel the arrows leave: Page
-// Down from Home to End shows every line whole at one stop at least, and so does Page Up from End
-// back to Home, each line from the first shown whole at Home to the last shown whole at End. Row
-// r spans y = ScrollPixel + 175 + 12 r to y + 11; the page rows are 193..569 (skin 1) or 193..570.
-TEST_F(ViewerTest, PagingShowsEveryLineWhole) {
-  FillContent();
-  for (int document = 1; document <= MaxDocument; ++document) {
-    for (const int32_t skin : {1, 2}) {
-      for (const int32_t scroll : {0, 6, 12}) {
-        Shared.SkinNumber = skin;
-        LoadDocument(document);
-        App.ScrollPixel = scroll;
-        for (const int key : {KeyPageDown, KeyPageUp}) {
-          std::vector<int> shown(App.LineCount + 1, 0);
-          int first = App.LineCount, last = -1;
-          for (int32_t before = -1; before != App.TopLine;) {
-            for (int r = 0; r < 33 && App.TopLine + r < App.LineCount; ++r) {
-              const int y = App.ScrollPixel + 175 + 12 * r;
-              if (y < 193 || y + 11 > (skin == 1 ? 569 : 570)) continue;
-              shown[App.TopLine + r] = 1;
-              first = std::min(first, App.TopLine + r);
-              last = std::max(last, App.TopLine + r);
-            }
-            before = App.TopLine;
-            ScrollByPageKey(key);
-          }
-          ASSERT_LE(first, last) << "document " << document;
-          const auto hidden = std::count(shown.begin() + first, shown.begin() + last, 0);
-          EXPECT_EQ(hidden, 0) << "document " << document << ", skin " << skin << ", ScrollPixel "
-                               << scroll << (key == KeyPageDown ? ", down" : ", up");
-        }
-      }
+// Every way of scrolling, one step from a given position, at the ends and thresholds. A page key
+// moves 29 lines (rows 2..31 are whole at ScrollPixel 0); an arrow moves 6 pixels a frame, the
+// line changing when the offset reaches 0 going down or 11 going up; both arrows run down, then
+// up; a wheel notch is 4 lines. A 100-line document scrolls from TopLine 0 to 67; one of 33 or
+// fewer lines does not scroll at all.
+TEST_F(ViewerTest, EveryWayOfScrollingStopsAtTheEnds) {
+  enum Action { Down = 1000, Up, Both, Wheel };
+  const struct {
+    const char* Name;
+    int Lines, Top, Pixel, Action;
+    double Notches;  // wheel notches towards the reader
+    int WantTop, WantPixel;
+  } rows[] = {
+      {"page down", 100, 0, 0, KeyPageDown, 0, 29, 0},
+      {"page down to the end", 100, 58, 0, KeyPageDown, 0, 67, 0},
+      {"page down at the end", 100, 67, 0, KeyPageDown, 0, 67, 0},
+      {"page up", 100, 67, 0, KeyPageUp, 0, 38, 0},
+      {"page up from line 1", 100, 1, 0, KeyPageUp, 0, 0, 0},
+      {"end", 100, 0, 0, KeyEnd, 0, 67, 0},
+      {"home", 100, 67, 0, KeyHome, 0, 0, 0},
+      {"down from the top", 100, 0, 0, Down, 0, 1, 6},
+      {"down to offset 12", 100, 1, 6, Down, 0, 2, 12},
+      {"down within the line", 100, 2, 12, Down, 0, 2, 6},
+      {"down at the end", 100, 67, 0, Down, 0, 67, 0},
+      {"both arrows cancel", 100, 2, 6, Both, 0, 2, 6},
+      {"up to the line before", 100, 2, 6, Up, 0, 1, 0},
+      {"up from offset 5", 100, 1, 5, Up, 0, 0, -1},
+      {"up from offset 4", 100, 1, 4, Up, 0, 1, 10},
+      {"up at the top", 100, 0, 0, Up, 0, 0, 0},
+      {"wheel one notch", 100, 0, 0, Wheel, 1, 4, 0},
+      {"wheel past the end", 100, 0, 0, Wheel, 20, 67, 0},
+      {"wheel half a notch back", 100, 67, 0, Wheel, -0.5, 65, 0},
+      {"33 lines, end", 33, 0, 0, KeyEnd, 0, 0, 0},
+      {"33 lines, page down", 33, 0, 0, KeyPageDown, 0, 0, 0},
+      {"33 lines, down", 33, 0, 0, Down, 0, 0, 0},
+      {"12 lines, wheel", 12, 0, 0, Wheel, 1, 0, 0},
+  };
+  for (const auto& row : rows) {
+    ClearContent();
+    MakeDocument(1, row.Lines);
+    LoadDocument(1);
+    App.TopLine = row.Top;
+    App.ScrollPixel = row.Pixel;
+    App.WheelNow = 0;
+    if (row.Action < Down) ScrollByPageKey(row.Action);
+    if (row.Action >= Down) {
+      Frame(row.Action == Down || row.Action == Both, row.Action == Up || row.Action == Both,
+            -row.Notches);
     }
+    EXPECT_EQ(App.TopLine, row.WantTop) << row.Name;
+    EXPECT_EQ(App.ScrollPixel, row.WantPixel) << row.Name;
   }
-}
-
-TEST_F(ViewerTest, ArrowsMoveSixPixelsAFrameAndBothTogetherCancel) {
-  MakeDocument(1, 100);
-  LoadDocument(1);
-  Frame(true, false, 0.0);  // 0 - 6 <= 0: next line, +12
-  EXPECT_EQ(App.TopLine, 1);
-  EXPECT_EQ(App.ScrollPixel, 6);
-  Frame(true, false, 0.0);
-  EXPECT_EQ(App.TopLine, 2);
-  EXPECT_EQ(App.ScrollPixel, 12);
-  Frame(true, false, 0.0);
-  EXPECT_EQ(App.TopLine, 2);
-  EXPECT_EQ(App.ScrollPixel, 6);
-  // Both held: the down step runs first, then the up step, in the same frame.
-  Frame(true, true, 0.0);  // down: 0 -> line 3, 12; up: 18 -> line 2, 6
-  EXPECT_EQ(App.TopLine, 2);
-  EXPECT_EQ(App.ScrollPixel, 6);
-  // The wheel in the same frame moves whole lines and leaves the pixel offset alone.
-  Frame(true, false, -1.0);  // down: line 3, 12; wheel: 4 lines on
-  EXPECT_EQ(App.TopLine, 7);
-  EXPECT_EQ(App.ScrollPixel, 12);
-  Frame(false, true, 0.0);  // up: 18 -> line 6, 6; wheel back one notch: 4 lines
-  EXPECT_EQ(App.TopLine, 2);
-  EXPECT_EQ(App.ScrollPixel, 6);
-  for (int i = 0; i < 10; ++i) Frame(false, true, 0.0);
-  EXPECT_EQ(App.TopLine, 0);  // 12 -> line 1, 0; 6; 12 -> line 0, 0; then the key does nothing
-  EXPECT_EQ(App.ScrollPixel, 0);
-}
-
-TEST_F(ViewerTest, PagesThatFitTheScreenDoNotScroll) {
-  MakeDocument(2, 33);  // 33 lines: TopLine stays 0 but the scrollbar track is live
-  LoadDocument(2);
-  Frame(true, false, -3.0);
-  ScrollByPageKey(KeyPageDown);
-  ScrollByPageKey(KeyEnd);
-  EXPECT_EQ(App.TopLine, 0);
-  EXPECT_EQ(App.ScrollPixel, 0);
-  Shared.MouseX = 783;
-  Shared.MouseY = 560;
-  Shared.MouseDown = 1;
-  HandleScrollbarDrag();  // q = 1 / 352: round(360 / 352) = 1, held at 0
-  EXPECT_EQ(Viewer.ScrollDragging, 1);
-  EXPECT_EQ(App.TopLine, 0);
-  ClearFrameBuffer(0);
-  DrawScrollbarThumb();  // no thumb for 33 lines
-  for (int i = 0; i < FrameWidth * FrameHeight; ++i) ASSERT_EQ(FrameBuffer[i], 0u);
-
-  MakeDocument(3, 12);
-  LoadDocument(3);
-  ScrollByPageKey(KeyEnd);
-  EXPECT_EQ(App.TopLine, 0);
-  Frame(false, false, -1.0);
-  EXPECT_EQ(App.TopLine, 0);
 }
 
 TEST_F(ViewerTest, ScrollbarDragJumpsFollowsAndGlows) {
@@ -283,25 +215,6 @@ TEST_F(ViewerTest, ScrollbarDragJumpsFollowsAndGlows) {
   EXPECT_EQ(Viewer.ScrollGlow, 0);
 }
 
-TEST_F(ViewerTest, ThumbRunsFromTopToEndOfTrack) {
-  MakeDocument(1, 394);  // 361 positions
-  LoadDocument(1);
-  ClearFrameBuffer(0);
-  DrawScrollbarThumb();
-  EXPECT_NE(FrameBuffer[195 * FrameWidth + 779], 0u);
-  EXPECT_NE(FrameBuffer[214 * FrameWidth + 787], 0u);
-  EXPECT_EQ(FrameBuffer[194 * FrameWidth + 779], 0u);
-  EXPECT_EQ(FrameBuffer[215 * FrameWidth + 779], 0u);
-  EXPECT_EQ(FrameBuffer[195 * FrameWidth + 788], 0u);
-  App.TopLine = 361;
-  ClearFrameBuffer(0);
-  DrawScrollbarThumb();
-  EXPECT_EQ(FrameBuffer[555 * FrameWidth + 779], 0u);
-  EXPECT_EQ(FrameBuffer[556 * FrameWidth + 779],
-            (80 * 100 / 256) << 16 | (80 * 150 / 256) << 8 | (80 * 250 / 256));
-  EXPECT_NE(FrameBuffer[575 * FrameWidth + 779], 0u);
-}
-
 TEST_F(ViewerTest, RowsAtAndAfterTheEndShowNothing) {
   MakeDocument(1, 20, '1');  // lines 1..19 each with a white rule
   LoadDocument(1);
@@ -319,23 +232,6 @@ TEST_F(ViewerTest, RowsAtAndAfterTheEndShowNothing) {
   // at 198 is.
   EXPECT_EQ(FrameBuffer[186 * FrameWidth + 400], 0u);
   EXPECT_EQ(FrameBuffer[198 * FrameWidth + 400], 0xFFFFFFu);
-}
-
-TEST_F(ViewerTest, EdgeRowsAreClippedPerSkin) {
-  MakeDocument(1, 100);
-  LoadDocument(1);
-  App.ScrollPixel = 12;  // row 32 at y = 571: hidden; row 31 at y = 559 reaches row 570
-  for (const int skin : {1, 2}) {
-    Shared.SkinNumber = skin;
-    ClearFrameBuffer(0x222222);
-    DrawPageText(1);  // row 0 shows line 1 (line 0 is blank)
-    // Column 1 (x = 32) of every line holds a full block of green.
-    EXPECT_EQ(FrameBuffer[569 * FrameWidth + 32], 0x00FE00u);
-    EXPECT_EQ(FrameBuffer[570 * FrameWidth + 32], skin == 1 ? 0x222222u : 0x00FE00u);
-    EXPECT_EQ(FrameBuffer[571 * FrameWidth + 32], 0x222222u);
-    EXPECT_EQ(FrameBuffer[192 * FrameWidth + 32], 0x222222u);
-    EXPECT_EQ(FrameBuffer[193 * FrameWidth + 32], 0x00FE00u);  // row 0 (y = 187), clipped at 193
-  }
 }
 
 }  // namespace
