@@ -167,6 +167,42 @@ TEST_F(ViewerTest, EveryWayOfScrollingStopsAtTheEnds) {
   }
 }
 
+// On every document of the issue, with both skins and every ScrollPixel the arrows leave: Page
+// Down from Home to End shows every line whole at one stop at least, and so does Page Up from End
+// back to Home, each line from the first shown whole at Home to the last shown whole at End. Row
+// r spans y = ScrollPixel + 175 + 12 r to y + 11; the page rows are 193..569 (skin 1) or 193..570.
+TEST_F(ViewerTest, PagingShowsEveryLineWhole) {
+  FillContent();
+  for (int document = 1; document <= MaxDocument; ++document) {
+    for (const int32_t skin : {1, 2}) {
+      for (const int32_t scroll : {0, 6, 12}) {
+        Shared.SkinNumber = skin;
+        LoadDocument(document);
+        App.ScrollPixel = scroll;
+        for (const int key : {KeyPageDown, KeyPageUp}) {
+          std::vector<int> shown(App.LineCount + 1, 0);
+          int first = App.LineCount, last = -1;
+          for (int32_t before = -1; before != App.TopLine;) {
+            for (int r = 0; r < 33 && App.TopLine + r < App.LineCount; ++r) {
+              const int y = App.ScrollPixel + 175 + 12 * r;
+              if (y < 193 || y + 11 > (skin == 1 ? 569 : 570)) continue;
+              shown[App.TopLine + r] = 1;
+              first = std::min(first, App.TopLine + r);
+              last = std::max(last, App.TopLine + r);
+            }
+            before = App.TopLine;
+            ScrollByPageKey(key);
+          }
+          ASSERT_LE(first, last) << "document " << document;
+          const auto hidden = std::count(shown.begin() + first, shown.begin() + last, 0);
+          EXPECT_EQ(hidden, 0) << "document " << document << ", skin " << skin << ", ScrollPixel "
+                               << scroll << (key == KeyPageDown ? ", down" : ", up");
+        }
+      }
+    }
+  }
+}
+
 TEST_F(ViewerTest, ScrollbarDragJumpsFollowsAndGlows) {
   MakeDocument(1, 384);  // q = (384 - 32) / 352 = 1: one line per pixel
   LoadDocument(1);
