@@ -6,11 +6,7 @@
 
 #include "module/module_machine.h"
 
-namespace {
-
-ModuleMachine FuzzMachine;
-
-}  // namespace
+static ModuleMachine FuzzMachine;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 24)) return 0;

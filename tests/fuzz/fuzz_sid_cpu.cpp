@@ -11,10 +11,8 @@
 
 #include "sid/sid_machine.h"
 
-namespace {
-SidMachine FuzzMachine;
+static SidMachine FuzzMachine;
 constexpr size_t HeaderBytes = 5;
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size <= HeaderBytes) return 0;

@@ -6,9 +6,7 @@
 
 #include "sid/sid_machine.h"
 
-namespace {
-SidMachine FuzzMachine;
-}
+static SidMachine FuzzMachine;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SidMachine& m = FuzzMachine;

@@ -12,22 +12,16 @@ seeds=$build/fuzz-seeds
 mkdir -p "$seeds/sid_tune" "$seeds/sid_cpu" "$seeds/module" "$seeds/contentc" "$build/fuzz-findings"
 
 byte() { od -An -tu1 -j"$2" -N1 "$1" | tr -d ' '; }
-octal() { printf "\\$(printf '%03o' "$1")"; }
+octal() { for value; do printf "\\$(printf '%03o' "$value")"; done; }
 
 for tune in "$root"/assets/sid/*.sid; do
-  name=$(basename "$tune" .sid)
   cp "$tune" "$seeds/sid_tune/"
   # The CPU target's input: A, call address, load address (low byte first), payload. A tune's
   # init routine with its own code at its load address.
   off=$(byte "$tune" 7)
-  {
-    octal 0
-    octal "$(byte "$tune" 11)"
-    octal "$(byte "$tune" 10)"
-    octal "$(byte "$tune" "$off")"
-    octal "$(byte "$tune" $((off + 1)))"
-    tail -c +$((off + 3)) "$tune"
-  } >"$seeds/sid_cpu/$name"
+  { octal 0 "$(byte "$tune" 11)" "$(byte "$tune" 10)" "$(byte "$tune" "$off")" \
+      "$(byte "$tune" $((off + 1)))"
+    tail -c +$((off + 3)) "$tune"; } >"$seeds/sid_cpu/$(basename "$tune" .sid)"
 done
 cp "$root"/assets/xm/*.xm "$seeds/module/"
 for doc in "$root"/content/docs/*.qmd; do
@@ -36,20 +30,17 @@ for doc in "$root"/content/docs/*.qmd; do
 done
 
 status=0
-for name in fuzz_sid_tune fuzz_sid_cpu fuzz_module fuzz_contentc; do
-  short=${name#fuzz_}
+for short in sid_tune sid_cpu module contentc; do
   corpus=$build/fuzz-corpus/$short
-  log=$build/fuzz-findings/$name.log
+  log=$build/fuzz-findings/fuzz_$short.log
   mkdir -p "$corpus"
-  if "$build/tests/fuzz/$name" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-      -artifact_prefix="$build/fuzz-findings/$name-" "$corpus" "$seeds/$short" >"$log" 2>&1; then
+  if "$build/tests/fuzz/fuzz_$short" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+      -artifact_prefix="$build/fuzz-findings/fuzz_$short-" "$corpus" "$seeds/$short" >"$log" 2>&1; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     cov=$(grep -o 'cov: [0-9]* ft: [0-9]*' "$log" | tail -1)
-    echo "$name: $runs executions in ${seconds}s, $cov, corpus $(ls "$corpus" | wc -l) inputs"
+    echo "fuzz_$short: $runs executions in ${seconds}s, $cov, corpus $(ls "$corpus" | wc -l) inputs"
   else
-    echo "$name: FAILED, see $log"
-    tail -30 "$log"
-    status=1
+    echo "fuzz_$short: FAILED, see $log"; tail -30 "$log"; status=1
   fi
 done
 exit $status
