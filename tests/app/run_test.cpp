@@ -27,14 +27,11 @@ int RunWith(const std::string& script) {
 // intro loop starts at frame 89 (one black frame, three half-second flashes of 29 frames) and is
 // followed by six flashes (174 frames) before the main loop.
 
-TEST(Run, NoDisplayEndsWithStatusMinusOne) {
+TEST(Run, OpensTheTitledSurfaceFullScreenWithoutAskingOrEndsWithMinusOneWithoutADisplay) {
   HeadlessReset();
   Headless.OpenFails = true;
   EXPECT_EQ(RunQuellmark(), -1);
   EXPECT_EQ(Headless.Frame, 0);
-}
-
-TEST(Run, OpensTheTitledSurfaceFullScreenWithoutAsking) {
   EXPECT_EQ(RunWith("100 key Escape\n300 key Escape\n"), 0);
   EXPECT_EQ(Headless.Title, "CODED BY VELTHRANE :-)");
   // 800 x 600, not asking, full screen, no exit on close, cursor hidden, closed at the end.

@@ -80,11 +80,3 @@ TEST_F(IntroText, ScrollerAndReflectionStayInRows136To598) {
     ASSERT_EQ(FrameBuffer[FrameWidth * FrameHeight], Untouched);
   }
 }
-
-TEST_F(IntroText, BackdropIsABlueFadeOverRows1To50) {
-  PaintIntroBackdrop();
-  const int rows[][3] = {{0, 0, 0},    {0, 1, 150},  {799, 2, 147},
-                         {400, 50, 3}, {400, 51, 0}, {799, 599, 0}};
-  for (const auto& [x, y, blue] : rows) EXPECT_EQ(Pixel(x, y), uint32_t(blue)) << x << "," << y;
-  EXPECT_EQ(FrameBuffer[FrameWidth * FrameHeight], Untouched);
-}
