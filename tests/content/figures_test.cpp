@@ -68,15 +68,11 @@ TEST(IssueFigures, ThePagesSayTheFigures) {
     int Document;
     const char* Phrase;
   } rows[] = {
-      {1, "17 groups, 94 releases"},
-      {5, "parhelion gained 67 of their 181 points in september alone"},
-      {6, "672 releases in nine months against 593 in the same months of 2009, thirteen per cent"},
       {7, "93 releases, 75 of them images, 243 points, 187,156 mb"},
       {8, "4,026 releases by 24 groups: 2,737 images and 1,289 doc packs, 6,076,730 mb in 81,460"},
       {9, "the record year: 812 releases, twenty groups, 1,457,689 mb"},
       {11, "27 releases in one month: 20 images, 7 doc packs and 67 chart points"},
       {13, "lines of text on those pages 3,122"},
-      {14, "thirteen doc packs this year and we are nineteenth"},
   };
   for (const auto& row : rows) {
     EXPECT_NE(Prose(row.Document).find(row.Phrase), std::string::npos)
