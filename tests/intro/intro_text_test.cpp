@@ -1,4 +1,4 @@
-// Big-font text: the title lines, the wave scroller and its holds, the backdrop.
+// Big-font text: the title lines, the wave scroller and its holds.
 #include <algorithm>
 #include <string>
 

@@ -1,5 +1,5 @@
 // The page viewer over small documents built in the test: loading, the limits of every way of
-// scrolling, the scrollbar, and what is drawn at the end of a document.
+// scrolling and the scrollbar; paging over every document of the issue.
 #include <gtest/gtest.h>
 
 #include <algorithm>
