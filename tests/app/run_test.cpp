@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "app/app_state.h"
 #include "app/quellmark.h"
@@ -26,23 +27,17 @@ int RunWith(const std::string& script) {
 // intro loop starts at frame 89 (one black frame, three half-second flashes of 29 frames) and is
 // followed by six flashes (174 frames) before the main loop.
 
-TEST(Run, NoDisplayEndsWithStatusMinusOne) {
+TEST(Run, OpensTheTitledSurfaceFullScreenWithoutAskingOrEndsWithMinusOneWithoutADisplay) {
   HeadlessReset();
   Headless.OpenFails = true;
   EXPECT_EQ(RunQuellmark(), -1);
   EXPECT_EQ(Headless.Frame, 0);
-}
-
-TEST(Run, OpensTheTitledSurfaceFullScreenWithoutAsking) {
   EXPECT_EQ(RunWith("100 key Escape\n300 key Escape\n"), 0);
   EXPECT_EQ(Headless.Title, "CODED BY VELTHRANE :-)");
-  EXPECT_EQ(Headless.Width, 800);
-  EXPECT_EQ(Headless.Height, 600);
-  EXPECT_EQ(Headless.Ask, 0);
-  EXPECT_EQ(Headless.Windowed, 0);
-  EXPECT_EQ(Headless.ExitOnClose, 0);
-  EXPECT_TRUE(Headless.CursorHidden);
-  EXPECT_FALSE(Headless.Open);  // closed at the end
+  // 800 x 600, not asking, full screen, no exit on close, cursor hidden, closed at the end.
+  EXPECT_EQ(std::tuple(Headless.Width, Headless.Height, Headless.Ask, Headless.Windowed,
+                       Headless.ExitOnClose, Headless.CursorHidden, Headless.Open),
+            std::tuple(800, 600, 0, 0, 0, true, false));
 }
 
 // How each run ends: the frame of the last input that counts. Held keys and buttons at the start

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <vector>
 
 #include "app/app_state.h"
 #include "common/shared_state.h"
@@ -40,55 +41,41 @@ class Frame : public ::testing::Test {
 };
 
 TEST_F(Frame, HoverIsStrictlyInsideAndAHeldPressDoesNotGlow) {
-  // The left and top edges (x 35, y 40) and the right and bottom ones (123, 59) are outside.
-  for (const auto& [x, y] : {std::pair{35, 50}, {60, 40}, {123, 50}, {60, 59}}) {
+  // Button 1 spans 35..123 x 40..59; its edges are outside. A taken press shows the hand but
+  // the glow only fades.
+  const int rows[][5] = {{35, 50, 0, 0, 1}, {60, 40, 0, 0, 1},  {123, 50, 0, 0, 1},
+                         {60, 59, 0, 0, 1}, {36, 41, 0, 10, 2}, {36, 41, 1, 7, 2}};
+  for (const auto& [x, y, taken, glow, shape] : rows) {
+    Shared.ClickTaken = taken;
     ButtonFrame(x, y);
-    EXPECT_EQ(Buttons.ButtonGlow[1], 0) << x << "," << y;
-    EXPECT_EQ(Shared.PointerShape, 1) << x << "," << y;
+    EXPECT_EQ(Buttons.ButtonGlow[1], glow) << x << "," << y << " taken " << taken;
+    EXPECT_EQ(Shared.PointerShape, shape) << x << "," << y << " taken " << taken;
   }
-  ButtonFrame(36, 41);
-  EXPECT_EQ(Buttons.ButtonGlow[1], 10);
-  // A taken press: the hand shows, but the glow only fades.
-  Shared.ClickTaken = 1;
-  ButtonFrame(36, 41);
-  EXPECT_EQ(Buttons.ButtonGlow[1], 7);
-  EXPECT_EQ(Shared.PointerShape, 2);
 }
 
-TEST_F(Frame, PointerStaysInsideTheFrame) {
-  auto drawnColumns = [] {
+TEST_F(Frame, PointerIsClippedToTheFrame) {
+  // {x, y, shape, last column drawn (-1: none, -2: any), a pixel and its colour}: at 789 the
+  // arrow's widest row reaches column 799; at (789, 589) the hand's tip row is 599; nothing wraps.
+  const int rows[][7] = {{792, 100, 1, -1, 0, 0, 0},
+                         {0, 100, 1, -1, 0, 0, 0},
+                         {100, 592, 1, -1, 0, 0, 0},
+                         {789, 100, 1, 799, 789, 100, 0x111133},
+                         {789, 589, 2, 799, 795, 599, 0x221100},
+                         {791, 591, 1, 799, 0, 0, 0}};
+  for (const auto& [x, y, shape, lastColumn, px, py, colour] : rows) {
+    ClearFrameBuffer(0);
+    Shared.PointerShape = shape;
+    DrawPointer(x, y);
     int last = -1;
-    for (int y = 0; y < FrameHeight; ++y) {
-      for (int x = 0; x < FrameWidth; ++x) {
-        if (Pixel(x, y) != 0) last = std::max(last, x);
-      }
+    for (int i = 0; i < FrameWidth * FrameHeight; ++i) {
+      if (FrameBuffer[i] != 0) last = std::max(last, i % FrameWidth);
+      const bool wrapped = i % FrameWidth == 0 && i / FrameWidth < y && FrameBuffer[i] != 0;
+      ASSERT_FALSE(wrapped) << x << "," << y;
     }
-    return last;
-  };
-  ClearFrameBuffer(0);
-  DrawPointer(792, 100);
-  EXPECT_EQ(drawnColumns(), -1);
-  DrawPointer(0, 100);
-  DrawPointer(100, 0);
-  DrawPointer(100, 592);
-  EXPECT_EQ(drawnColumns(), -1);
-  // At 789 the arrow's widest row (row 6, 11 columns) reaches column 799.
-  DrawPointer(789, 100);
-  EXPECT_EQ(drawnColumns(), 799);
-  EXPECT_EQ(Pixel(789, 100), 0x111133u);
-  // At the bottom right of the mouse range the tip's last row is row 599; nothing wraps to the
-  // next row or past the frame.
-  ClearFrameBuffer(0);
-  Shared.PointerShape = 2;
-  DrawPointer(789, 589);
-  EXPECT_EQ(Pixel(795, 599), 0x221100u);
-  EXPECT_EQ(Pixel(0, 0), 0u);
-  EXPECT_EQ(FrameBuffer[FrameWidth * FrameHeight], 0u);
-  // Corners past the mouse range are clipped rather than run over the edge.
-  ClearFrameBuffer(0);
-  DrawPointer(791, 591);
-  for (int y = 0; y < 591; ++y) ASSERT_EQ(Pixel(0, y), 0u) << y;
-  EXPECT_EQ(FrameBuffer[FrameWidth * FrameHeight], 0u);
+    EXPECT_TRUE(lastColumn == -2 || last == lastColumn) << x << "," << y << ": " << last;
+    EXPECT_EQ(FrameBuffer[FrameWidth * FrameHeight], 0u) << x << "," << y;
+    EXPECT_EQ(Pixel(px, py), static_cast<uint32_t>(colour)) << x << "," << y;
+  }
 }
 
 TEST_F(Frame, MeterPushesOnlyNotes46To83) {
@@ -98,48 +85,41 @@ TEST_F(Frame, MeterPushesOnlyNotes46To83) {
   for (int i = 0; i < MeterBarCount; ++i) EXPECT_EQ(LevelMeter.MeterBars[i], 149.0) << i;
   EXPECT_TRUE(std::all_of(FrameBuffer, FrameBuffer + FrameWidth * FrameHeight,
                           [](uint32_t p) { return p == 0; }));
-
-  // Note 46 with an instrument in the high byte: bar 1 drops by 4, its neighbours by 3, then all
-  // three rise by 2 in the same frame. Bars at rest (149) stay there.
+  // Note 46 (instrument in the high byte): bar 1 drops 4, its neighbours 3, then all rise 2 in
+  // the same frame. Note 83 moves the last bar that can, 38, and 37 and 39, from rest (149).
   ResetLevelMeter();
-  const uint16_t note46 = 0x0300 | 46;
-  UpdateLevelMeter(&note46, 1);
-  EXPECT_EQ(LevelMeter.MeterBars[0], 146.0);
-  EXPECT_EQ(LevelMeter.MeterBars[1], 145.0);
-  EXPECT_EQ(LevelMeter.MeterBars[2], 146.0);
-  EXPECT_EQ(LevelMeter.MeterBars[3], 149.0);
-  // Note 83 drives the last bar that can move, 38, and its neighbours 37 and 39, from the rest
-  // row 149 they reached in the first frame.
-  const uint16_t note83 = 83;
-  UpdateLevelMeter(&note83, 1);
-  EXPECT_EQ(LevelMeter.MeterBars[38], 147.0);
-  EXPECT_EQ(LevelMeter.MeterBars[39], 148.0);
-  EXPECT_EQ(LevelMeter.MeterBars[1], 147.0);
+  const uint16_t notes[2] = {0x0300 | 46, 83};
+  UpdateLevelMeter(&notes[0], 1);
+  UpdateLevelMeter(&notes[1], 1);
+  const double want[][2] = {{0, 148}, {1, 147}, {2, 148}, {3, 149}, {38, 147}, {39, 148}};
+  for (const auto& [bar, level] : want) EXPECT_EQ(LevelMeter.MeterBars[int(bar)], level) << bar;
 }
 
 TEST_F(Frame, CurtainCoversInterleavedColumnsFromBothEdges) {
-  auto black = [](int x, int y) { return Pixel(x, y) == 0; };
+  // {width, skin, row, first and last covered column, columns left open}: the first step covers
+  // columns 20 and 767 on rows 192..569; the close transition's last leaves 21, 23, 25, 762, 764
+  // and 766; the open transition's first covers the whole page and nothing beside it.
+  const struct {
+    int Width, Skin, Row, First, Last;
+    std::vector<int> Open;
+  } rows[] = {{0, 1, 300, 20, 767, {}},
+              {740, 2, 570, 20, 767, {21, 23, 25, 762, 764, 766}},
+              {747, 1, 400, 20, 767, {}}};
+  for (const auto& r : rows) {
+    ClearFrameBuffer(0xFFFFFF);
+    Shared.SkinNumber = r.Skin;
+    CoverPageColumns(r.Width);
+    for (int x = 0; x < FrameWidth; ++x) {
+      const bool covered = x >= r.First && x <= r.Last && (r.Width > 0 || x == 20 || x == 767) &&
+                           std::find(r.Open.begin(), r.Open.end(), x) == r.Open.end();
+      EXPECT_EQ(Pixel(x, r.Row) == 0, covered) << r.Width << " " << x;
+    }
+  }
+  EXPECT_TRUE(Pixel(400, 571) != 0);
   ClearFrameBuffer(0xFFFFFF);
   CoverPageColumns(0);
-  for (int x = 0; x < FrameWidth; ++x) {
-    EXPECT_EQ(black(x, 300), x == 20 || x == 767) << x;
-  }
-  EXPECT_TRUE(black(20, 192) && black(20, 569));
-  EXPECT_FALSE(black(20, 191) || black(20, 570));
-
-  // The close transition's last step leaves columns 21, 23, 25, 762, 764 and 766 of the page.
-  ClearFrameBuffer(0xFFFFFF);
-  Shared.SkinNumber = 2;
-  CoverPageColumns(740);
-  for (int x = 20; x <= 767; ++x) {
-    const bool open = x == 21 || x == 23 || x == 25 || x == 762 || x == 764 || x == 766;
-    EXPECT_EQ(black(x, 570), !open) << x;
-  }
-  // The open transition's first step covers the whole page, and nothing beside it.
-  ClearFrameBuffer(0xFFFFFF);
-  CoverPageColumns(747);
-  for (int x = 0; x < FrameWidth; ++x) EXPECT_EQ(black(x, 400), x >= 20 && x <= 767) << x;
-  EXPECT_FALSE(black(400, 571));
+  EXPECT_TRUE(Pixel(20, 192) == 0 && Pixel(20, 569) == 0);
+  EXPECT_FALSE(Pixel(20, 191) == 0 || Pixel(20, 570) == 0);
 }
 
 // Pixel-exact pictures: the background alone, then the buttons at rest, hovered (glow half-way

@@ -1,4 +1,4 @@
-// Big-font text: the title lines, the wave scroller and its holds, the backdrop.
+// Big-font text: the title lines, the wave scroller and its holds.
 #include <algorithm>
 #include <string>
 
@@ -39,52 +39,32 @@ TEST_F(IntroText, CharactersOutsideTheSheetAreSkippedAndTheLineClosesUp) {
   EXPECT_TRUE(RowsUntouched(0, FrameHeight));
 }
 
-TEST_F(IntroText, ScrollerStepIsFrameTimeCappedAtFivePixels) {
+// Each row sets the scroller's position, offset and step, draws one frame at `now` with a hold
+// until `until`, and expects the position, the offset and whether a hold was asked for. The
+// step is the frame time capped at 5 pixels; before IntroStart (the hold) it stands still; the
+// first hold marker (character 67) becoming the first visible character asks for a 4 s hold;
+// after the last character (881) it wraps to the start; the short last window breaks nothing.
+TEST_F(IntroText, ScrollerStepsHoldsAndWraps) {
   UpdateWaveTables();
-  double holdUntil = 0.0;
-  Shared.IntroStep = 12.0;  // a 48 ms frame
-  DrawIntroScroller(1.0, holdUntil);
-  EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -5.0);
-  Shared.IntroStep = 2.5;
-  DrawIntroScroller(1.0, holdUntil);
-  EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -7.5);
-  // Before IntroStart the scroller stands still.
-  holdUntil = 2.0;
-  DrawIntroScroller(1.5, holdUntil);
-  EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -7.5);
-}
-
-TEST_F(IntroText, HoldMarkerStopsTheScrollerForFourSeconds) {
-  UpdateWaveTables();
-  Shared.IntroStep = 4.0;
-  Intro.ScrollPos = 66;  // the last leading space; the first hold marker is character 67
-  Intro.ScrollOffset = -30.0;
-  // The marker becomes the first visible character: the scroller asks for a hold.
-  EXPECT_TRUE(DrawIntroScroller(100.0, 0.0));
-  EXPECT_EQ(Intro.ScrollPos, 67);
-  EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -2.0);
-  const double holdUntil = 100.0 + ScrollerHoldSeconds;
-
-  EXPECT_FALSE(DrawIntroScroller(103.99, holdUntil));
-  EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -2.0);
-  DrawIntroScroller(104.01, holdUntil);
-  EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -6.0);
-}
-
-TEST_F(IntroText, ScrollerWrapsToTheStartAfterTheLastCharacter) {
-  UpdateWaveTables();
-  Shared.IntroStep = 4.0;
-  Intro.ScrollPos = 881;
-  Intro.ScrollOffset = -30.0;
-  DrawIntroScroller(1.0, 0.0);
-  EXPECT_EQ(Intro.ScrollPos, 1);
-  EXPECT_DOUBLE_EQ(Intro.ScrollOffset, -2.0);
-  // The last window is short: the three spaces and 55 asterisks end at 881; nothing breaks.
-  Intro.ScrollPos = 870;
-  Intro.ScrollOffset = 0.0;
-  Shared.IntroStep = 0.0;
-  DrawIntroScroller(1.0, 0.0);
-  EXPECT_EQ(Intro.ScrollPos, 870);
+  const double hold = 100.0 + ScrollerHoldSeconds;
+  const struct {
+    int Pos;
+    double Offset, Step, Now, Until;
+    int WantPos;
+    double WantOffset;
+    bool Hold;
+  } rows[] = {{1, 0, 12, 1, 0, 1, -5, false},           {1, -5, 2.5, 1, 0, 1, -7.5, false},
+              {1, -7.5, 2.5, 1.5, 2, 1, -7.5, false},   {66, -30, 4, 100, 0, 67, -2, true},
+              {67, -2, 4, 103.99, hold, 67, -2, false}, {67, -2, 4, 104.01, hold, 67, -6, false},
+              {881, -30, 4, 1, 0, 1, -2, false},        {870, 0, 0, 1, 0, 870, 0, false}};
+  for (const auto& r : rows) {
+    Intro.ScrollPos = r.Pos;
+    Intro.ScrollOffset = r.Offset;
+    Shared.IntroStep = r.Step;
+    EXPECT_EQ(DrawIntroScroller(r.Now, r.Until), r.Hold) << r.Pos << " at " << r.Now;
+    EXPECT_EQ(Intro.ScrollPos, r.WantPos) << r.Pos << " at " << r.Now;
+    EXPECT_DOUBLE_EQ(Intro.ScrollOffset, r.WantOffset) << r.Pos << " at " << r.Now;
+  }
 }
 
 TEST_F(IntroText, ScrollerAndReflectionStayInRows136To598) {
@@ -99,15 +79,4 @@ TEST_F(IntroText, ScrollerAndReflectionStayInRows136To598) {
     ASSERT_TRUE(RowsUntouched(599, FrameHeight)) << phase;
     ASSERT_EQ(FrameBuffer[FrameWidth * FrameHeight], Untouched);
   }
-}
-
-TEST_F(IntroText, BackdropIsABlueFadeOverRows1To50) {
-  PaintIntroBackdrop();
-  EXPECT_EQ(Pixel(0, 0), 0u);
-  EXPECT_EQ(Pixel(0, 1), 150u);
-  EXPECT_EQ(Pixel(799, 2), 147u);
-  EXPECT_EQ(Pixel(400, 50), 3u);
-  EXPECT_EQ(Pixel(400, 51), 0u);
-  EXPECT_EQ(Pixel(799, 599), 0u);
-  EXPECT_EQ(FrameBuffer[FrameWidth * FrameHeight], Untouched);
 }

@@ -20,15 +20,9 @@
 
 namespace {
 
-// Centres of the buttons of skin 1.
-constexpr int ExitX = 79, ExitY = 49;
-constexpr int ChartsX = 79, ChartsY = 74;
-constexpr int RulesX = 716, RulesY = 74;
-constexpr int HelpX = 716, HelpY = 99;
-constexpr int MusicX = 716, MusicY = 49;
-constexpr int SongX[5] = {0, 37, 101, 693, 757}, SongY = 141;
-
-// The middle of menu slot s (1..5) of column 1 or 2.
+// Centres of the buttons of skin 1; the middle of menu slot s (1..5) of column 1 or 2.
+constexpr int ExitX = 79, ExitY = 49, ChartsX = 79, ChartsY = 74, RulesX = 716, RulesY = 74;
+constexpr int MusicX = 716, MusicY = 49, SongX[5] = {0, 37, 101, 693, 757}, SongY = 141;
 int SlotX(int column) {
   return column == 1 ? 200 : 450;
 }
@@ -36,82 +30,35 @@ int SlotY(int slot) {
   return 54 + 12 * slot;
 }
 
-void ExpectShown(int document) {
-  Check([document] {
-    EXPECT_EQ(ShownDocument(), document);
-    EXPECT_EQ(App.TopLine, 0);
-  });
-}
-
-int MarkedEntries() {
-  int marked = 0;
-  for (int d = 0; d <= 21; ++d) marked += Menu.MenuCurrent[d];
-  return marked;
-}
-
+// Each row {x, y, page change, document, menu} clicks (x, y) (none for the first) and expects
+// the document shown at its top and the menu, with its button pressed; a page change marks its
+// entry, the only one. Articles: column 1 holds 11, 13..16, column 2 holds 17; a disabled slot
+// (18) and empty space do nothing. Charts: 1..5 and 6..9; its fourth column-2 slot overlaps the
+// switch entry, so it opens 9 and then switches. Last, the Charts button and the switch entry.
 TEST(Magazine, EveryEnabledEntryOfBothMenusOpensItsDocument) {
   StartReader();
-  Check([] {
-    EXPECT_EQ(App.MenuMode, 2);
-    EXPECT_EQ(ShownDocument(), 11);  // the editorial, loaded at start
-    EXPECT_EQ(Menu.MenuCurrent[11], 1);
-    EXPECT_EQ(Buttons.ButtonState[3], 1);
-  });
-  // Articles menu: column 1 holds 11, 13, 14, 15, 16; column 2 holds 17 (18..20 are disabled).
-  const int articles[6][3] = {{1, 2, 13}, {1, 3, 14}, {1, 4, 15},
-                              {1, 5, 16}, {2, 1, 17}, {1, 1, 11}};
-  for (const auto& entry : articles) {
-    const int document = entry[2];
-    ClickPage(SlotX(entry[0]), SlotY(entry[1]));
-    ExpectShown(document);
-    Check([document] {
-      EXPECT_EQ(Menu.MenuCurrent[document], 1);
-      EXPECT_EQ(MarkedEntries(), 1);
+  const int rows[][5] = {{0, 0, 0, 11, 2},     {200, 78, 1, 13, 2},  {200, 90, 1, 14, 2},
+                         {200, 102, 1, 15, 2}, {200, 114, 1, 16, 2}, {450, 66, 1, 17, 2},
+                         {450, 78, 0, 17, 2},  {600, 130, 0, 17, 2}, {200, 66, 1, 11, 2},
+                         {79, 74, 0, 11, 1},   {200, 66, 1, 1, 1},   {200, 78, 1, 2, 1},
+                         {200, 90, 1, 3, 1},   {200, 102, 1, 4, 1},  {200, 114, 1, 5, 1},
+                         {450, 66, 1, 6, 1},   {450, 78, 1, 7, 1},   {450, 90, 1, 8, 1},
+                         {450, 106, 1, 9, 2},  {79, 74, 0, 9, 1},    {450, 114, 0, 9, 2}};
+  int changes = 0;
+  for (const auto& [x, y, page, document, menu] : rows) {
+    if (x > 0) page ? ClickPage(x, y) : Click(x, y);
+    changes += page;
+    Check([=] {
+      EXPECT_EQ(ShownDocument(), document) << x << "," << y;
+      EXPECT_EQ(App.TopLine, 0);
+      EXPECT_EQ(App.MenuMode, menu) << document;
+      EXPECT_EQ(Buttons.ButtonState[2] + Buttons.ButtonState[3] * 2, menu) << document;
+      EXPECT_EQ(Reader.pageChangeFrames, 150 * changes) << document;
+      int marked = 0;
+      for (int d = 0; d <= 21; ++d) marked += Menu.MenuCurrent[d];
+      EXPECT_TRUE(!page || (marked == 1 && Menu.MenuCurrent[document])) << document;
     });
   }
-  // The Charts button switches the menu; its entries are 1..5 and 6..9.
-  Click(ChartsX, ChartsY);
-  Check([] {
-    EXPECT_EQ(App.MenuMode, 1);
-    EXPECT_EQ(Buttons.ButtonState[2], 1);
-    EXPECT_EQ(Buttons.ButtonState[3], 0);
-  });
-  for (int document = 1; document <= 9; ++document) {
-    const int column = document <= 5 ? 1 : 2;
-    const int slot = document <= 5 ? document : document - 5;
-    ClickPage(SlotX(column), SlotY(slot));
-    ExpectShown(document);
-  }
-  // The switch entry goes back to the Articles menu, and the Charts button lets go.
-  Click(SlotX(2), 114);
-  Check([] {
-    EXPECT_EQ(App.MenuMode, 2);
-    EXPECT_EQ(Buttons.ButtonState[2], 0);
-    EXPECT_EQ(Buttons.ButtonState[3], 1);
-  });
-  Click(ExitX, ExitY);
-  EXPECT_EQ(RunReader(), 0);
-  EXPECT_EQ(App.QuitRequested, 1);
-  // 15 page changes of two 75-frame transitions each, and no other frame without the pointer.
-  EXPECT_EQ(Reader.pageChangeFrames, 15 * 150);
-}
-
-TEST(Magazine, ClicksAreOneActionPerPressAndTheMenuTakesTheRest) {
-  StartReader();
-  // A press in the overlap of the Charts menu's fourth column-2 slot and the switch opens
-  // "> Alltime Overview" (entry 9) and then switches to the Articles menu.
-  Click(ChartsX, ChartsY);
-  ClickPage(SlotX(2), 106);
-  ExpectShown(9);
-  Check([] { EXPECT_EQ(App.MenuMode, 2); });
-  // A disabled slot (entry 18) and empty panel space take the click and do nothing.
-  Click(SlotX(2), SlotY(2));
-  Click(600, 130);
-  Check([] {
-    EXPECT_EQ(ShownDocument(), 9);
-    EXPECT_EQ(App.MenuMode, 2);
-    EXPECT_EQ(Reader.pageChangeFrames, 150);
-  });
   // A press on empty space, held and slid onto the Rules button, does nothing more.
   Reader.steps.push_back({20, [] {
                             const int f = Headless.Frame;
@@ -125,120 +72,95 @@ TEST(Magazine, ClicksAreOneActionPerPressAndTheMenuTakesTheRest) {
     EXPECT_EQ(Buttons.ButtonState[4], 0);
     EXPECT_EQ(Shared.ClickTaken, 0);  // released: the next press counts again
   });
-  Key(KeyEscape);
+  Click(ExitX, ExitY);
   EXPECT_EQ(RunReader(), 0);
+  EXPECT_EQ(App.QuitRequested, 1);
 }
 
 TEST(Magazine, ThePressThatEndsTheIntroActsInTheSecondMainLoopFrame) {
   // The press at frame 100 ends the intro over the Articles menu's second slot and is held
   // through the closing flashes. The main loop's first frame (275) still has the start-up mouse
-  // copy (0, 0, up), so nothing reacts; its poll sees the held press, which the second frame
-  // takes: entry 13 opens behind its transitions.
+  // copy (0, 0, up); its poll sees the held press, which the second frame takes: entry 13 opens
+  // behind its two transitions (frames 276..425).
   StartReader("100 move 200 78\n100 down\n290 up\n");
   Check([] {}, 160);
   Check([] {
     EXPECT_EQ(Reader.mainLoopStart, 275);
     EXPECT_EQ(ShownDocument(), 13);
     EXPECT_EQ(Menu.MenuCurrent[13], 1);
-    // Frames 276..425 were the two transitions.
     EXPECT_EQ(Reader.pageChangeFrames, 150);
   });
   Key(KeyEscape);
   EXPECT_EQ(RunReader(), 0);
 }
 
-// Audio through the capture sink, pulled in step with the virtual clock.
-struct Recording {
-  std::vector<int16_t> pcm;  // stereo
-  std::vector<size_t> frameStart;
-};
-Recording Heard;
+// Audio through the capture sink, pulled in step with the virtual clock: 1/60 s a frame.
+std::vector<int16_t> Heard;  // stereo
 
 void RecordFrame() {
-  const int frames = 735;  // 1/60 s at 44,100 Hz
-  const size_t at = Heard.pcm.size();
-  Heard.frameStart.push_back(at);
-  Heard.pcm.resize(at + 2 * frames);
-  AudioCapturePull(Heard.pcm.data() + at, frames);
+  Heard.resize(Heard.size() + 2 * 735);
+  AudioCapturePull(Heard.data() + Heard.size() - 2 * 735, 735);
 }
 
-// True when, starting at one of the frames recorded shortly before `around`, the heard audio is
-// module `song`'s offline render from its first sample for 100 frames (1.67 s, within the 2 s
-// the player mixes ahead before it starts).
+// True when the audio heard from a frame start shortly before `around` is module `song`'s
+// offline render from its first sample for 100 frames (within the 2 s mixed ahead).
 bool HeardModuleFromItsStart(int song, size_t around) {
   const EmbeddedModule& module = EmbeddedModules[song];
   TestSong reference(std::vector<uint8_t>(module.Data, module.Data + *module.Size), true);
-  if (reference.song == nullptr) return false;
-  const size_t samples = 100 * 735 * 2;
   const std::vector<int16_t> expected = reference.Render(100 * 735);
-  for (const size_t start : Heard.frameStart) {
-    if (start + 12 * 735 * 2 < around || start > around || start + samples > Heard.pcm.size()) {
-      continue;
-    }
-    if (std::equal(expected.begin(), expected.end(), Heard.pcm.begin() + static_cast<long>(start)))
+  for (size_t start = around - std::min(around, size_t{12 * 735 * 2}); start <= around;
+       start += 2 * 735) {
+    if (reference.song && start + expected.size() <= Heard.size() &&
+        std::equal(expected.begin(), expected.end(), Heard.begin() + static_cast<long>(start)))
       return true;
   }
   return false;
 }
 
-bool Silent(size_t from, size_t to) {
-  return std::all_of(Heard.pcm.begin() + static_cast<long>(from),
-                     Heard.pcm.begin() + static_cast<long>(to), [](int16_t s) { return s == 0; });
-}
-
+// Songs 2..4, music off (the chosen song's button does nothing then; silence, the meter frozen),
+// on again (the song from its start), off and a different song: the music comes back with it.
 TEST(Magazine, SongButtonsMusicOffAndOn) {
   StartReader();
-  Heard = {};
+  Heard.clear();
   Reader.everyFrame = RecordFrame;
-  std::vector<size_t> songStart(5), offAt(1), onAt(1);
+  std::vector<size_t> startAt(6);
+  // Notes where a song (slot 1..4; 0: music on again, 5: off) starts: its button is pressed and
+  // the ticker starts over with its credit.
+  auto heardFrom = [&startAt](int slot) {
+    return [&startAt, slot] {
+      startAt[slot] = Heard.size();
+      const bool song = slot >= 1 && slot <= 4;
+      EXPECT_TRUE(!song ||
+                  (Buttons.ButtonState[6 + slot] && Menu.InfoIndex == slot && Menu.InfoPos <= 2))
+          << slot;
+    };
+  };
   for (int song = 2; song <= 4; ++song) {
     Click(SongX[song], SongY, 0);
-    Check(
-        [song, &songStart] {
-          songStart[song] = Heard.pcm.size();
-          EXPECT_EQ(Buttons.ButtonState[6 + song], 1);
-          EXPECT_EQ(Menu.InfoIndex, song);
-          EXPECT_LE(Menu.InfoPos, 2);  // the ticker starts over
-        },
-        120);
+    Check(heardFrom(song), 120);
   }
-  // The chosen song's button does nothing, even while the music is off.
   Click(MusicX, MusicY, 0);
-  double bars[MeterBarCount];
-  Check(
-      [&offAt, &bars] {
-        offAt[0] = Heard.pcm.size();
-        EXPECT_EQ(Buttons.ButtonState[6], 1);
-        std::copy_n(LevelMeter.MeterBars, MeterBarCount, bars);
-      },
-      60);
+  static double bars[MeterBarCount];
+  Check([] { std::copy_n(LevelMeter.MeterBars, MeterBarCount, bars); }, 60);
+  Check(heardFrom(5));
   Click(SongX[4], SongY, 0);
-  Check([&offAt, &bars] {
-    EXPECT_TRUE(Silent(offAt[0], Heard.pcm.size()));
-    EXPECT_TRUE(std::equal(bars, bars + MeterBarCount, LevelMeter.MeterBars));  // frozen
+  Check([&startAt] {
+    EXPECT_TRUE(std::all_of(Heard.begin() + static_cast<long>(startAt[5]), Heard.end(),
+                            [](int16_t v) { return v == 0; }));
+    EXPECT_TRUE(std::equal(bars, bars + MeterBarCount, LevelMeter.MeterBars));
     EXPECT_EQ(Buttons.ButtonState[6], 1);
   });
-  // On again: the song starts from its beginning.
   Click(MusicX, MusicY, 0);
-  Check([&onAt] { onAt[0] = Heard.pcm.size(); }, 120);
-  // A different song while off: the music comes back on with it.
+  Check(heardFrom(0), 120);
   Click(MusicX, MusicY, 0);
   Click(SongX[1], SongY, 0);
-  Check(
-      [&songStart] {
-        songStart[1] = Heard.pcm.size();
-        EXPECT_EQ(Buttons.ButtonState[6], 0);
-        EXPECT_EQ(Buttons.ButtonState[7], 1);
-      },
-      120);
+  Check(heardFrom(1), 120);
+  Check([] { EXPECT_TRUE(Buttons.ButtonState[6] == 0 && Buttons.ButtonState[7] == 1); });
   Key(KeyEscape);
   EXPECT_EQ(RunReader(), 0);
-  // Each start is heard within the frame of its check; what follows is that module's offline
-  // render from its first sample, for the 100 frames kept in the ring ahead of the cursor.
-  for (int song = 1; song <= 4; ++song) {
-    EXPECT_TRUE(HeardModuleFromItsStart(song, songStart[song])) << "song " << song;
-  }
-  EXPECT_TRUE(HeardModuleFromItsStart(4, onAt[0])) << "music on again";
+  for (int song = 1; song <= 4; ++song)
+    EXPECT_TRUE(HeardModuleFromItsStart(song, startAt[song])) << "song " << song;
+  EXPECT_TRUE(HeardModuleFromItsStart(4, startAt[0])) << "music on again";
 }
 
 // Pixel-exact frames of the running magazine: both menus with a hovered slot, a transition

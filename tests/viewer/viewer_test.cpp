@@ -1,9 +1,8 @@
 // The page viewer over small documents built in the test: loading, the limits of every way of
-// scrolling, the scrollbar, and what is drawn at the end of a document.
+// scrolling and the scrollbar; paging over every document of the issue.
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <deque>
 #include <string>
 #include <vector>
 
@@ -27,32 +26,16 @@ class ViewerTest : public ::testing::Test {
     UseTestFont();
   }
 
-  std::string_view Keep(std::string s) { return Strings.emplace_back(std::move(s)); }
-
-  // Document d with lines 1..n-1 of full-block text ("\xDB" in column 1 and column 80 for line
-  // numbers that are odd), colour 7 (green), rule `rule`, and the end marker at line n (or no
-  // marker at all when n is 0).
-  void MakeDocument(int d, int n, char rule = '0') {
-    const std::string_view ones = Keep(std::string(80, '1'));
-    Content.ContentText[0][d] = "";
-    Content.ContentColour[0][d] = ones;
-    Content.ContentStyle[0][d] = ones;
-    Content.ContentRule[0][d] = "0";
-    const int last = n == 0 ? 4999 : n - 1;
-    for (int line = 1; line <= last; ++line) {
-      std::string text(80, ' ');
-      text[0] = '\xDB';
-      if (line % 2 == 1) text[79] = '\xDB';
-      Content.ContentText[line][d] = Keep(text);
-      Content.ContentColour[line][d] = Keep(std::string(80, '7'));
+  // Document d with lines 1..n-1 of green text starting with a full block and the end marker at
+  // line n (no marker at all when n is 0).
+  static void MakeDocument(int d, int n) {
+    static const std::string ones(80, '1'), green(80, '7'), text = "\xDB" + std::string(79, ' ');
+    for (int line = 0; line <= (n == 0 ? 4999 : n); ++line) {
+      const bool plain = line == 0 || line == n;
+      Content.ContentText[line][d] = line == 0 ? "" : line == n ? "<END>" : std::string_view(text);
+      Content.ContentColour[line][d] = plain ? ones : green;
       Content.ContentStyle[line][d] = ones;
-      Content.ContentRule[line][d] = Keep(std::string(1, rule));
-    }
-    if (n != 0) {
-      Content.ContentText[n][d] = "<END>";
-      Content.ContentColour[n][d] = ones;
-      Content.ContentStyle[n][d] = ones;
-      Content.ContentRule[n][d] = "0";
+      Content.ContentRule[line][d] = "0";
     }
   }
 
@@ -63,54 +46,38 @@ class ViewerTest : public ::testing::Test {
     App.WheelNow = wheel;
     ScrollByWheel();
   }
-
-  std::deque<std::string> Strings;
 };
 
-TEST_F(ViewerTest, LoadCopiesCellsAndMapsCodes) {
-  MakeDocument(3, 40);
-  Content.ContentText[2][3] = "Ab";
-  Content.ContentColour[2][3] = "aV";  // lowercase is no code: colour 1; "V" is 31
-  Content.ContentStyle[2][3] = "2";    // a style line shorter than the text
-  LoadDocument(3);
-  EXPECT_EQ(App.LineCount, 40);
-  EXPECT_EQ(App.TopLine, 0);
-  EXPECT_EQ(App.ScrollPixel, 0);
-  EXPECT_EQ(Viewer.ViewText[1][0], 0);  // column 0 is always empty
-  EXPECT_EQ(Viewer.ViewStyle[1][0], 0);
-  EXPECT_EQ(Viewer.ViewText[1][1], 0xDB);
-  EXPECT_EQ(Viewer.ViewColour[1][1], 7);
-  EXPECT_EQ(Viewer.ViewText[2][1], 'A');
-  EXPECT_EQ(Viewer.ViewColour[2][1], 1);
-  EXPECT_EQ(Viewer.ViewColour[2][2], 31);
-  EXPECT_EQ(Viewer.ViewColour[2][3], 1);  // past the colour line's end
-  EXPECT_EQ(Viewer.ViewStyle[2][1], 2);
-  EXPECT_EQ(Viewer.ViewStyle[2][2], 0);  // past the style line's end: not drawn
-  EXPECT_EQ(Viewer.ViewText[2][3], 0);
-  EXPECT_EQ(Viewer.ViewText[40][0], 0);  // the marker is not copied
-}
-
-TEST_F(ViewerTest, LoadingAShortDocumentEmptiesWhatALongOneLeft) {
-  MakeDocument(4, 300);
-  MakeDocument(5, 10);
-  LoadDocument(4);
-  App.TopLine = 200;
-  LoadDocument(5);
-  EXPECT_EQ(App.LineCount, 10);
-  EXPECT_EQ(App.TopLine, 0);
-  EXPECT_EQ(Viewer.ViewText[100][1], 0);
-  EXPECT_EQ(Viewer.ViewRule[100], "");
-}
-
-TEST_F(ViewerTest, DocumentWithoutEndMarkerHas4999Lines) {
-  MakeDocument(6, 0);
+TEST_F(ViewerTest, LoadCopiesCellsMapsCodesAndEmptiesWhatALongerDocumentLeft) {
+  MakeDocument(3, 300);
+  MakeDocument(4, 40);
+  MakeDocument(6, 0);  // no end marker: 4999 lines
+  Content.ContentText[2][4] = "Ab";
+  Content.ContentColour[2][4] = "aV";  // lowercase is no code: colour 1; "V" is 31
+  Content.ContentStyle[2][4] = "2";    // a style line shorter than the text
   LoadDocument(6);
   EXPECT_EQ(App.LineCount, 4999);
   EXPECT_EQ(Viewer.ViewText[4999][1], 0xDB);
   EXPECT_EQ(Viewer.ViewText[5000][1], 0);  // line 5000 is never written
-  LoadDocument(0);                         // not a document: nothing changes
+  LoadDocument(3);
+  App.TopLine = 200;
+  LoadDocument(4);
+  LoadDocument(0);  // not a document: nothing changes
   LoadDocument(21);
-  EXPECT_EQ(App.LineCount, 4999);
+  EXPECT_EQ(App.LineCount, 40);
+  EXPECT_EQ(App.TopLine, 0);
+  EXPECT_EQ(App.ScrollPixel, 0);
+  EXPECT_EQ(Viewer.ViewText[100][1], 0);
+  EXPECT_EQ(Viewer.ViewRule[100], "");
+  // {line, column, text, colour, style}: column 0 is always empty; past the colour line's end
+  // colour 1, past the style line's end style 0 (not drawn).
+  const int cells[][5] = {
+      {1, 0, 0, 1, 0}, {1, 1, 0xDB, 7, 1}, {2, 1, 'A', 1, 2}, {2, 2, 'b', 31, 0}, {2, 3, 0, 1, 0}};
+  for (const auto& [line, column, text, colour, style] : cells) {
+    EXPECT_EQ(Viewer.ViewText[line][column], text) << line << ":" << column;
+    EXPECT_TRUE(column == 0 || Viewer.ViewColour[line][column] == colour) << line << ":" << column;
+    EXPECT_EQ(Viewer.ViewStyle[line][column], style) << line << ":" << column;
+  }
 }
 
 // Every way of scrolling, one step from a given position, at the ends and thresholds. A page key
@@ -203,71 +170,32 @@ TEST_F(ViewerTest, PagingShowsEveryLineWhole) {
   }
 }
 
+// One line per pixel of the track (q = (384 - 32) / 352 = 1). Each row sets the mouse and the
+// skin, runs one frame of the scrollbar and expects the pointer, top line, glow and dragging.
+// Hovered with the button up: the hand, the glow rises 5, no jump; a press jumps; the drag
+// follows off the track up to LineCount - 33 and back to 0; released, the glow fades. The
+// track's bounds are strict: 776..790 for skin 1, 781..795 for skin 2.
 TEST_F(ViewerTest, ScrollbarDragJumpsFollowsAndGlows) {
-  MakeDocument(1, 384);  // q = (384 - 32) / 352 = 1: one line per pixel
+  MakeDocument(1, 384);
   LoadDocument(1);
-  Shared.MouseX = 780;
-  Shared.MouseY = 300;
-  HandleScrollbarDrag();  // hovered, button up: hand pointer, glow rises, no jump
-  EXPECT_EQ(Shared.PointerShape, 2);
-  EXPECT_EQ(Viewer.ScrollGlow, 5);
-  EXPECT_EQ(App.TopLine, 0);
-  Shared.MouseDown = 1;
-  HandleScrollbarDrag();
-  EXPECT_EQ(Shared.PointerShape, 1);
-  EXPECT_EQ(App.TopLine, 100);
-  Shared.MouseX = 400;  // off the track, still held: the drag follows
-  Shared.MouseY = 590;
-  HandleScrollbarDrag();
-  EXPECT_EQ(App.TopLine, 351);  // held at LineCount - 33
-  Shared.MouseY = 1;
-  HandleScrollbarDrag();
-  EXPECT_EQ(App.TopLine, 0);
-  EXPECT_EQ(Viewer.ScrollGlow, 20);
-  Shared.MouseDown = 0;  // released off the track: the drag ends, the glow fades
-  Shared.MouseY = 300;
-  Shared.PointerShape = 1;
-  HandleScrollbarDrag();
-  EXPECT_EQ(Viewer.ScrollDragging, 0);
-  EXPECT_EQ(Viewer.ScrollGlow, 15);
-  EXPECT_EQ(App.TopLine, 0);
-  EXPECT_EQ(Shared.PointerShape, 1);
-  for (int i = 0; i < 10; ++i) HandleScrollbarDrag();
-  EXPECT_EQ(Viewer.ScrollGlow, 0);
-
-  // The track's bounds are strict, and skin 2's lies 5 pixels further right: 776..790 for skin 1,
-  // 781..795 for skin 2.
-  Shared.MouseX = 776;
-  HandleScrollbarDrag();
-  EXPECT_EQ(Viewer.ScrollGlow, 5);
-  Shared.SkinNumber = 2;
-  HandleScrollbarDrag();
-  EXPECT_EQ(Viewer.ScrollGlow, 0);
-  Shared.MouseX = 795;
-  HandleScrollbarDrag();
-  EXPECT_EQ(Viewer.ScrollGlow, 5);
-  Shared.MouseX = 796;
-  HandleScrollbarDrag();
-  EXPECT_EQ(Viewer.ScrollGlow, 0);
-}
-
-TEST_F(ViewerTest, RowsAtAndAfterTheEndShowNothing) {
-  MakeDocument(1, 20, '1');  // lines 1..19 each with a white rule
-  LoadDocument(1);
-  App.ScrollPixel = 5;
-  ClearFrameBuffer(0);
-  DrawPageRules(0);
-  DrawPageText(0);
-  // Row r is at y = 180 + 12 r. Line 19 (row 19, y = 408) has its rule at y + 6 = 414; the
-  // marker's row 20 (y = 420) shows nothing at all.
-  EXPECT_EQ(FrameBuffer[414 * FrameWidth + 400], 0xFFFFFFu);
-  for (int y = 420; y < 600; ++y) {
-    for (int x = 0; x < FrameWidth; ++x) ASSERT_EQ(FrameBuffer[y * FrameWidth + x], 0u) << y;
+  const int rows[][9] = {// x, y, down, skin, frames, pointer, top line, glow, dragging
+                         {780, 300, 0, 1, 1, 2, 0, 5, 0},    {780, 300, 1, 1, 1, 1, 100, 10, 1},
+                         {400, 590, 1, 1, 1, 1, 351, 15, 1}, {400, 1, 1, 1, 1, 1, 0, 20, 1},
+                         {400, 300, 0, 1, 1, 1, 0, 15, 0},   {400, 300, 0, 1, 10, 1, 0, 0, 0},
+                         {776, 300, 0, 1, 1, 2, 0, 5, 0},    {776, 300, 0, 2, 1, 1, 0, 0, 0},
+                         {795, 300, 0, 2, 1, 2, 0, 5, 0},    {796, 300, 0, 2, 1, 1, 0, 0, 0}};
+  for (const auto& [x, y, down, skin, frames, pointer, top, glow, dragging] : rows) {
+    Shared.MouseX = x;
+    Shared.MouseY = y;
+    Shared.MouseDown = down;
+    Shared.SkinNumber = skin;
+    Shared.PointerShape = 1;
+    for (int f = 0; f < frames; ++f) HandleScrollbarDrag();
+    EXPECT_EQ(Shared.PointerShape, pointer) << x << "," << y << " down " << down;
+    EXPECT_EQ(App.TopLine, top) << x << "," << y << " down " << down;
+    EXPECT_EQ(Viewer.ScrollGlow, glow) << x << "," << y << " down " << down;
+    EXPECT_EQ(Viewer.ScrollDragging, dragging) << x << "," << y << " down " << down;
   }
-  // Line 0's row at y = 180 lies above the page rows: its rule at 186 is not drawn; line 1's rule
-  // at 198 is.
-  EXPECT_EQ(FrameBuffer[186 * FrameWidth + 400], 0u);
-  EXPECT_EQ(FrameBuffer[198 * FrameWidth + 400], 0xFFFFFFu);
 }
 
 }  // namespace
