@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -12,107 +11,79 @@
 
 namespace {
 
-// The payload goes where its first two bytes say, into RAM cleared first.
-TEST(Tune, LoadAddressComesFromTheDataBytesAndRamIsCleared) {
+int32_t Load(SidMachine& m, const std::vector<uint8_t>& image, size_t size = SIZE_MAX) {
+  return LoadTuneImage(m, image.data(), uint32_t(std::min(size, image.size())));
+}
+
+// The payload goes where its own first two bytes say (not the header's load address), into RAM
+// cleared first. A play address of 0 is read from the vector the init routine installs; init
+// runs for that while loading and again for each song, which it gets in A.
+TEST(Tune, LoadAddressPlayVectorAndSong) {
   auto m = NewMachine();
   m->Ram[0x9000] = 0x55;
-  // Header load address $1000, data bytes $00 $08: the payload goes to $0800.
-  std::vector<uint8_t> image = BuildPsid(0x0800, 0x0800, 0x0803, {0x60, 0xEA, 0xEA, 0x60}, 0x1000);
-  image[0x15] = 0x01;  // speed byte: kept, not used
+  // $0800 init: STA $41; INC $40; LDA #$34; STA $0314; LDA #$12; STA $0315; RTS
+  std::vector<uint8_t> image = BuildPsid(
+      0x0800, 0x0800, 0,
+      {0x85, 0x41, 0xE6, 0x40, 0xA9, 0x34, 0x8D, 0x14, 0x03, 0xA9, 0x12, 0x8D, 0x15, 0x03, 0x60},
+      0x1000);
   image[0x0F] = 6;
   image[0x11] = 9;
-  EXPECT_EQ(LoadTuneImage(*m, image.data(), static_cast<uint32_t>(image.size())), 0x0800);
-  EXPECT_EQ(m->LoadAddress, 0x0800);
-  EXPECT_EQ(m->InitAddress, 0x0800);
-  EXPECT_EQ(m->PlayAddress, 0x0803);
-  EXPECT_EQ(m->SongCountMinus1, 5);
-  EXPECT_EQ(m->StartSongMinus1, 8);
-  EXPECT_EQ(m->SpeedByte, 1);
-  EXPECT_EQ(m->Ram[0x0800], 0x60);
-  EXPECT_EQ(m->Ram[0x0803], 0x60);
-  EXPECT_EQ(m->Ram[0x1000], 0x00);
-  EXPECT_EQ(m->Ram[0x9000], 0x00);
-}
-
-TEST(Tune, PlayAddressZeroIsTakenFromTheVectorAndInitGetsTheSong) {
-  auto m = NewMachine();
-  // init: STA $41; INC $40; LDA #$34; STA $0314; LDA #$12; STA $0315; RTS
-  std::vector<uint8_t> image = BuildPsid(
-      0x1000, 0x1000, 0x0000,
-      {0x85, 0x41, 0xE6, 0x40, 0xA9, 0x34, 0x8D, 0x14, 0x03, 0xA9, 0x12, 0x8D, 0x15, 0x03, 0x60});
-  ASSERT_EQ(LoadTuneImage(*m, image.data(), static_cast<uint32_t>(image.size())), 0x1000);
-  EXPECT_EQ(m->PlayAddress, 0x1234);
-  EXPECT_EQ(m->Ram[0x40], 1);  // init ran once while loading...
+  image[0x15] = 1;
+  ASSERT_EQ(Load(*m, image), 0x0800);
   InitSong(*m, 3);
-  EXPECT_EQ(m->Ram[0x40], 2);  // ...and once more for the song,
-  EXPECT_EQ(m->Ram[0x41], 3);  // which it gets in A
+  EXPECT_EQ(std::vector<int>({m->LoadAddress, m->InitAddress, m->PlayAddress, m->SongCountMinus1,
+                              m->StartSongMinus1, m->SpeedByte, m->Ram[0x0800], m->Ram[0x1000],
+                              m->Ram[0x9000], m->Ram[0x40], m->Ram[0x41]}),
+            std::vector<int>({0x0800, 0x0800, 0x1234, 5, 8, 1, 0x85, 0, 0, 2, 3}));
 }
 
-TEST(Tune, ShortOrOversizedImagesAreRefusedAndTheMachineIsUntouched) {
-  auto m = NewMachine();
-  m->Ram[0x2000] = 0xAB;
-  m->PlayAddress = 0x4321;
-  auto refused = [&](const std::vector<uint8_t>& image) {
-    return LoadTuneImage(*m, image.data(), static_cast<uint32_t>(image.size())) == TuneRefused;
+// A refused image leaves the machine untouched; the last byte of memory and an empty payload load.
+TEST(Tune, ImagesAtTheirBoundaries) {
+  const std::vector<uint8_t> good = BuildPsid(0x1000, 0x1000, 0x1000, {0x60});
+  const struct {
+    const char* name;
+    std::vector<uint8_t> image;
+    size_t size;
+    int32_t loaded;
+  } rows[] = {
+      {"empty", {}, 0, TuneRefused},
+      {"cut inside the header fields", good, 0x15, TuneRefused},
+      {"no load address bytes", good, 0x7D, TuneRefused},
+      {"empty payload", good, 0x7E, 0x1000},
+      {"3 bytes at $FFFE", BuildPsid(0xFFFE, 0, 0, {1, 2, 3}), SIZE_MAX, TuneRefused},
+      {"2 bytes at $FFFE", BuildPsid(0xFFFE, 0, 0, {1, 2}), SIZE_MAX, 0xFFFE},
+      {"data offset 0 in a bare header", std::vector<uint8_t>(0x16, 0), SIZE_MAX, 0},
   };
-  std::vector<uint8_t> good = BuildPsid(0x1000, 0x1000, 0x1000, {0x60});
-  // Shorter than the header fields that are read.
-  EXPECT_TRUE(refused(std::vector<uint8_t>(good.begin(), good.begin() + 0x15)));
-  EXPECT_TRUE(refused({}));
-  EXPECT_EQ(LoadTuneImage(*m, nullptr, 100), TuneRefused);
-  // Header complete but the load address bytes missing (data offset $7C, 0x7D bytes).
-  EXPECT_TRUE(refused(std::vector<uint8_t>(good.begin(), good.begin() + 0x7D)));
-  // Payload running past $FFFF: 3 bytes at $FFFE.
-  EXPECT_TRUE(refused(BuildPsid(0xFFFE, 0x1000, 0x1000, {1, 2, 3})));
-  EXPECT_EQ(m->Ram[0x2000], 0xAB);
-  EXPECT_EQ(m->PlayAddress, 0x4321);
-  // Exactly filling the top of memory is fine, and so is an empty payload.
-  EXPECT_EQ(LoadTuneImage(*m, BuildPsid(0xFFFE, 0, 0, {1, 2}).data(), 0x7E + 2), 0xFFFE);
-  EXPECT_EQ(m->Ram[0xFFFF], 2);
-  EXPECT_EQ(LoadTuneImage(*m, good.data(), 0x7E), 0x1000);
-  // A data offset that points into the header is read in bounds (tiny image, offset 0).
-  std::vector<uint8_t> tiny(0x16, 0);
-  EXPECT_EQ(LoadTuneImage(*m, tiny.data(), static_cast<uint32_t>(tiny.size())), 0);
+  for (const auto& r : rows) {
+    auto m = NewMachine();
+    m->Ram[0x2000] = 0xAB;
+    m->PlayAddress = 0x4321;
+    EXPECT_EQ(Load(*m, r.image, r.size), r.loaded) << r.name;
+    const int untouched = m->Ram[0x2000] << 16 | m->PlayAddress;
+    EXPECT_EQ(untouched == 0xAB4321, r.loaded == TuneRefused) << r.name;
+    EXPECT_EQ(m->Ram[0xFFFF], r.loaded == 0xFFFE ? 2 : 0) << r.name;
+  }
+  EXPECT_EQ(LoadTuneImage(*NewMachine(), nullptr, 100), TuneRefused);
 }
 
-TEST(Tune, FrameRunsOnePlayCallThenSynthesisesFromItsRegisters) {
+// Each frame runs one play call, then renders from the registers that call left; a runaway play
+// routine is cut short and what it wrote before still counts.
+TEST(Tune, FrameRunsOnePlayCallThenSynthesises) {
   auto m = NewMachine();
-  // init: LDA #$0F; STA $D418; LDA #$00; STA $D405; LDA #$F0; STA $D406; RTS (at $1000)
-  // play: INC $50; LDA #$11; STA $D404; LDA $50; STA $D401; RTS (at $1010)
-  std::vector<uint8_t> payload(0x20, 0xEA);
-  const uint8_t init[] = {0xA9, 0x0F, 0x8D, 0x18, 0xD4, 0xA9, 0x00, 0x8D,
-                          0x05, 0xD4, 0xA9, 0xF0, 0x8D, 0x06, 0xD4, 0x60};
-  const uint8_t play[] = {0xE6, 0x50, 0xA9, 0x11, 0x8D, 0x04, 0xD4,
-                          0xA5, 0x50, 0x8D, 0x01, 0xD4, 0x60};
-  std::memcpy(payload.data(), init, sizeof init);
-  std::memcpy(payload.data() + 0x10, play, sizeof play);
-  std::vector<uint8_t> image = BuildPsid(0x1000, 0x1000, 0x1010, payload);
-  ASSERT_EQ(LoadTuneImage(*m, image.data(), static_cast<uint32_t>(image.size())), 0x1000);
-  InitSong(*m, 0);
   std::vector<int16_t> frame(FrameSamples);
-  RenderFrame(*m, frame.data(), FrameSamples);
-  EXPECT_EQ(m->Ram[0x50], 1);
-  // The frequency written by this play call drives the whole frame that follows it.
-  EXPECT_EQ(m->Oscillator[0].Increment, 0x0100u * 359u);
-  RenderFrame(*m, frame.data(), FrameSamples);
-  EXPECT_EQ(m->Ram[0x50], 2);
-  EXPECT_EQ(m->Oscillator[0].Increment, 0x0200u * 359u);
-  bool sound = false;
-  for (int16_t v : frame) sound |= v != frame[0];
-  EXPECT_TRUE(sound);
-}
-
-TEST(Tune, RunawayPlayRoutineStillRendersItsFrame) {
-  auto m = NewMachine();
+  ASSERT_EQ(Load(*m, CounterTune()), 0x1000);
+  for (int call = 1; call <= 2; ++call) {
+    RenderFrame(*m, frame.data(), FrameSamples);
+    EXPECT_EQ(m->Ram[0x50], call);
+    EXPECT_EQ(m->Oscillator[0].Increment, call * 0x0100u * 359u);
+  }
   // play: LDA #$0F; STA $D418; JMP to itself for ever
-  std::vector<uint8_t> image =
-      BuildPsid(0x1000, 0x1000, 0x1001, {0x60, 0xA9, 0x0F, 0x8D, 0x18, 0xD4, 0x4C, 0x06, 0x10});
-  ASSERT_EQ(LoadTuneImage(*m, image.data(), static_cast<uint32_t>(image.size())), 0x1000);
-  std::vector<int16_t> frame(FrameSamples);
+  ASSERT_EQ(Load(*m, BuildPsid(0x1000, 0x1000, 0x1001,
+                               {0x60, 0xA9, 0x0F, 0x8D, 0x18, 0xD4, 0x4C, 0x06, 0x10})),
+            0x1000);
   RenderFrame(*m, frame.data(), FrameSamples);
-  RenderFrame(*m, frame.data(), FrameSamples);
-  EXPECT_EQ(m->CallsCutShort, 2u);
-  EXPECT_EQ(m->Filter.Volume, 15);  // what it wrote before running away still counts
+  EXPECT_EQ(m->CallsCutShort, 1u);
+  EXPECT_EQ(m->Filter.Volume, 15);
 }
 
 }  // namespace
