@@ -2,7 +2,6 @@
 // out beside it.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <utility>
 
@@ -135,9 +134,8 @@ TEST(Cpu, InstructionsOnTheirBoundaries) {
   for (const auto& r : rows) {
     auto m = NewMachine();
     m->P = 0;
-    char* end = nullptr;
-    uint16_t at = 0x0200;
-    for (const char* b = r.bytes; *b; b = end) m->Ram[at++] = uint8_t(std::strtol(b, &end, 16));
+    const std::vector<uint8_t> code = Hex(r.bytes);
+    std::copy(code.begin(), code.end(), m->Ram + 0x0200);
     m->PC = 0x0200;
     for (auto [w, v] : r.before) Set(*m, w, v);
     for (const char* c = r.code; c; c = std::strchr(c + 1, ';')) CpuStep(*m);  // one per name

@@ -181,9 +181,8 @@ TEST(SidOutputThreads, StartStopWhileRefillsRun) {
   AudioSetBackend(AudioBackend::Sdl);
   SidResetPlayer();
   std::vector<uint8_t> tune = CounterTune();
-  const uint8_t slowPlay[] = {0xE6, 0x50, 0xA0, 0x00, 0xA2, 0x00, 0xCA,
-                              0xD0, 0xFD, 0x88, 0xD0, 0xF8, 0x60};
-  std::copy(std::begin(slowPlay), std::end(slowPlay), tune.begin() + 0x7E + 0x20);
+  const std::vector<uint8_t> slowPlay = Hex("E6 50 A0 00 A2 00 CA D0 FD 88 D0 F8 60");
+  std::copy(slowPlay.begin(), slowPlay.end(), tune.begin() + 0x7E + 0x20);
   auto start = [&] {
     return SidStartTune(tune.data(), static_cast<uint32_t>(tune.size()), 0) && AudioQueueIsOpen();
   };

@@ -3,6 +3,7 @@
 // in memory.
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -18,6 +19,14 @@ inline std::unique_ptr<SidMachine> NewMachine() {
 
 inline void Poke(SidMachine& m, uint16_t address, std::initializer_list<uint8_t> bytes) {
   for (uint8_t b : bytes) m.Ram[address++] = b;
+}
+
+// Bytes from hex pairs separated by spaces: "A9 0F 60".
+inline std::vector<uint8_t> Hex(const char* text) {
+  std::vector<uint8_t> bytes;
+  char* end = nullptr;
+  for (; *text; text = end) bytes.push_back(static_cast<uint8_t>(std::strtol(text, &end, 16)));
+  return bytes;
 }
 
 inline std::vector<int16_t> Render(SidMachine& m, int count) {
@@ -50,10 +59,9 @@ inline std::vector<uint8_t> BuildPsid(uint16_t load, uint16_t init, uint16_t pla
 //               STA $D404; RTS            (volume 15, sustain 15, sawtooth + gate)
 //   $1020 play: INC $50; LDA $50; STA $D401; RTS     (then room for a longer play routine)
 inline std::vector<uint8_t> CounterTune() {
-  std::vector<uint8_t> p = {0xA9, 0x0F, 0x8D, 0x18, 0xD4, 0xA9, 0x00, 0x8D, 0x05, 0xD4, 0xA9,
-                            0xF0, 0x8D, 0x06, 0xD4, 0xA9, 0x21, 0x8D, 0x04, 0xD4, 0x60};
+  std::vector<uint8_t> p = Hex("A9 0F 8D 18 D4 A9 00 8D 05 D4 A9 F0 8D 06 D4 A9 21 8D 04 D4 60");
   p.resize(0x20, 0xEA);
-  p.insert(p.end(), {0xE6, 0x50, 0xA5, 0x50, 0x8D, 0x01, 0xD4, 0x60});
+  for (uint8_t b : Hex("E6 50 A5 50 8D 01 D4 60")) p.push_back(b);
   p.resize(0x30, 0xEA);
   return BuildPsid(0x1000, 0x1000, 0x1020, p);
 }

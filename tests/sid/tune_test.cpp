@@ -22,10 +22,8 @@ TEST(Tune, LoadAddressPlayVectorAndSong) {
   auto m = NewMachine();
   m->Ram[0x9000] = 0x55;
   // $0800 init: STA $41; INC $40; LDA #$34; STA $0314; LDA #$12; STA $0315; RTS
-  std::vector<uint8_t> image = BuildPsid(
-      0x0800, 0x0800, 0,
-      {0x85, 0x41, 0xE6, 0x40, 0xA9, 0x34, 0x8D, 0x14, 0x03, 0xA9, 0x12, 0x8D, 0x15, 0x03, 0x60},
-      0x1000);
+  std::vector<uint8_t> image =
+      BuildPsid(0x0800, 0x0800, 0, Hex("85 41 E6 40 A9 34 8D 14 03 A9 12 8D 15 03 60"), 0x1000);
   image[0x0F] = 6;
   image[0x11] = 9;
   image[0x15] = 1;
@@ -78,9 +76,7 @@ TEST(Tune, FrameRunsOnePlayCallThenSynthesises) {
     EXPECT_EQ(m->Oscillator[0].Increment, call * 0x0100u * 359u);
   }
   // play: LDA #$0F; STA $D418; JMP to itself for ever
-  ASSERT_EQ(Load(*m, BuildPsid(0x1000, 0x1000, 0x1001,
-                               {0x60, 0xA9, 0x0F, 0x8D, 0x18, 0xD4, 0x4C, 0x06, 0x10})),
-            0x1000);
+  ASSERT_EQ(Load(*m, BuildPsid(0x1000, 0x1000, 0x1001, Hex("60 A9 0F 8D 18 D4 4C 06 10"))), 0x1000);
   RenderFrame(*m, frame.data(), FrameSamples);
   EXPECT_EQ(m->CallsCutShort, 1u);
   EXPECT_EQ(m->Filter.Volume, 15);
