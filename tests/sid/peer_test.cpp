@@ -29,26 +29,19 @@ namespace {
 //               LDA $1120,X; STA $D400; LDA $1140,X; STA $D401
 //               INX; STX $F1
 //   done:       RTS
-// $1100: durations - 1, $FF-terminated; $1120/$1140: frequency low/high bytes.
+// $1100: durations - 1 (12 8 16 10 14 6 20 9 frames), $FF-terminated; $1120/$1140: frequency
+// low/high bytes.
 const uint16_t MelodyFrequencies[8] = {0x1D45, 0x22CE, 0x2BDA, 0x1A13,
                                        0x2711, 0x20DA, 0x173B, 0x3A89};
-const uint8_t MelodyFrames[8] = {12, 8, 16, 10, 14, 6, 20, 9};
 
 std::vector<uint8_t> MelodyTune() {
-  std::vector<uint8_t> p =
-      Hex("A9 0F 8D 18 D4 A9 00 8D 05 D4 A9 F0 8D 06 D4 A9 00 85 F0 85 F1 A9 11 8D 04 D4 60");
-  p.resize(0x20, 0xEA);
-  for (uint8_t b : Hex("C6 F0 10 1E A6 F1 BD 00 11 C9 FF D0 04 A2 00 F0 F5 85 F0 BD 20 11 8D 00 "
-                       "D4 BD 40 11 8D 01 D4 E8 86 F1 60")) {
-    p.push_back(b);
-  }
-  p.resize(0x160, 0xEA);
-  for (int i = 0; i < 8; ++i) {
-    p[0x100 + i] = static_cast<uint8_t>(MelodyFrames[i] - 1);
-    p[0x120 + i] = static_cast<uint8_t>(MelodyFrequencies[i]);
-    p[0x140 + i] = static_cast<uint8_t>(MelodyFrequencies[i] >> 8);
-  }
-  p[0x108] = 0xFF;
+  std::vector<uint8_t> p;
+  Place(p, 0, "A9 0F 8D 18 D4 A9 00 8D 05 D4 A9 F0 8D 06 D4 A9 00 85 F0 85 F1 A9 11 8D 04 D4 60");
+  Place(p, 0x20, "C6 F0 10 1E A6 F1 BD 00 11 C9 FF D0 04 A2 00 F0 F5 85 F0 BD 20 11 8D 00 D4 BD");
+  Place(p, 0x3A, "40 11 8D 01 D4 E8 86 F1 60");
+  Place(p, 0x100, "0B 07 0F 09 0D 05 13 08 FF");
+  Place(p, 0x120, "45 CE DA 13 11 DA 3B 89");
+  Place(p, 0x140, "1D 22 2B 1A 27 20 17 3A");
   return BuildPsid(0x1000, 0x1000, 0x1020, p);
 }
 

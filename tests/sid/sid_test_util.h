@@ -29,6 +29,12 @@ inline std::vector<uint8_t> Hex(const char* text) {
   return bytes;
 }
 
+// Appends hex bytes to a payload at offset `at` (not below its end), with NOPs in the gap.
+inline void Place(std::vector<uint8_t>& payload, size_t at, const char* hex) {
+  payload.resize(at, 0xEA);
+  for (uint8_t b : Hex(hex)) payload.push_back(b);
+}
+
 inline std::vector<int16_t> Render(SidMachine& m, int count) {
   std::vector<int16_t> s(static_cast<size_t>(count));
   SynthRender(m, s.data(), count);
@@ -59,9 +65,9 @@ inline std::vector<uint8_t> BuildPsid(uint16_t load, uint16_t init, uint16_t pla
 //               STA $D404; RTS            (volume 15, sustain 15, sawtooth + gate)
 //   $1020 play: INC $50; LDA $50; STA $D401; RTS     (then room for a longer play routine)
 inline std::vector<uint8_t> CounterTune() {
-  std::vector<uint8_t> p = Hex("A9 0F 8D 18 D4 A9 00 8D 05 D4 A9 F0 8D 06 D4 A9 21 8D 04 D4 60");
-  p.resize(0x20, 0xEA);
-  for (uint8_t b : Hex("E6 50 A5 50 8D 01 D4 60")) p.push_back(b);
-  p.resize(0x30, 0xEA);
+  std::vector<uint8_t> p;
+  Place(p, 0, "A9 0F 8D 18 D4 A9 00 8D 05 D4 A9 F0 8D 06 D4 A9 21 8D 04 D4 60");
+  Place(p, 0x20, "E6 50 A5 50 8D 01 D4 60");
+  Place(p, 0x30, "");
   return BuildPsid(0x1000, 0x1000, 0x1020, p);
 }
