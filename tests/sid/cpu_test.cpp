@@ -19,19 +19,9 @@ int Read(const SidMachine& m, int w) {
 }
 
 void Set(SidMachine& m, int w, int v) {
-  uint8_t* regs[] = {&m.A, &m.X, &m.Y, &m.P, &m.S};
-  if (w < A)
-    m.Ram[w] = uint8_t(v);
-  else if (w == PC)
-    m.PC = uint16_t(v);
-  else
-    *regs[w - A] = uint8_t(v);
-}
-
-TEST(Cpu, OpcodeTableHoldsExactlyTheDocumentedSet) {
-  int documented = 0;
-  for (int op = 0; op < 256; ++op) documented += OpcodeTable.Instr[op] != Instruction::Illegal;
-  EXPECT_EQ(documented, 151);
+  uint8_t* bytes[] = {&m.A, &m.X, &m.Y, &m.P, &m.S};
+  m.PC = w == PC ? uint16_t(v) : m.PC;
+  if (w < PC) *(w < A ? &m.Ram[w] : bytes[w - A]) = uint8_t(v);
 }
 
 // Each row: a fresh machine with P = 0, the code at $0200, the `before` values set, as many
@@ -48,13 +38,12 @@ TEST(Cpu, InstructionsOnTheirBoundaries) {
   } rows[] = {
       {"CLC; LDA #$01; ADC #$FF", "18 A9 01 69 FF", {}, {{A, 0}, {P, Z | C | V}}},
       {"CLC; LDA #$50; ADC #$50", "18 A9 50 69 50", {}, {{A, 0xA0}, {P, N | V}}},
-      {"SEC; LDA #$10; ADC #$20", "38 A9 10 69 20", {}, {{A, 0x31}, {P, 0}}},
       {"SED; CLC; LDA #9; ADC #1", "F8 18 A9 09 69 01", {}, {{A, 0x0A}, {P, D}}},
       {"SEC; LDA #$00; SBC #$01", "38 A9 00 E9 01", {}, {{A, 0xFF}, {P, N | V}}},
       {"CLC; LDA #$50; SBC #$10", "18 A9 50 E9 10", {}, {{A, 0x3F}, {P, C | V}}},
       {"SED; SEC; LDA #$10; SBC #1", "F8 38 A9 10 E9 01", {}, {{A, 15}, {P, D | C | V}}},
       {"LDA #$F0; AND #$0F", "A9 F0 29 0F", {}, {{A, 0}, {P, Z}}},
-      {"ORA #$81", "09 81", {}, {{A, 0x81}, {P, N}}},
+      {"LDA #$F0; AND #$0F; ORA #$81", "A9 F0 29 0F 09 81", {}, {{A, 0x81}, {P, N}}},
       {"LDA #$81; EOR #$FF", "A9 81 49 FF", {}, {{A, 0x7E}, {P, 0}}},
       {"LDA #$3F; BIT $20", "A9 3F 24 20", {{0x20, 0xC0}}, {{A, 0x3F}, {P, N | V | Z}}},
       {"LDA #1; BIT $1234", "A9 01 2C 34 12", {{0x1234, 0x41}}, {{P, V}}},
@@ -64,15 +53,12 @@ TEST(Cpu, InstructionsOnTheirBoundaries) {
       {"SEC; LDA #$01; ROR A", "38 A9 01 6A", {}, {{A, 0x80}, {P, N | C}}},
       {"LDX #4; INC $FFFF,X", "A2 04 FE FF FF", {{3, 0x7F}}, {{3, 0x80}, {P, N}}},
       {"LDX #$20; DEC $F0,X", "A2 20 D6 F0", {}, {{0x10, 0xFF}, {P, N}}},
-      {"DEC $1300", "CE 00 13", {{0x1300, 1}}, {{0x1300, 0}, {P, Z}}},
       {"LDX #$FF; INX; LDY #0; DEY", "A2 FF E8 A0 00 88", {}, {{X, 0}, {Y, 0xFF}, {P, N}}},
       {"LDA #$40; CMP #$40", "A9 40 C9 40", {}, {{P, Z | C}}},
       {"LDX #$10; CPX #$20", "A2 10 E0 20", {}, {{P, N}}},
-      {"LDY #$80; CPY $44", "A0 80 C4 44", {{0x44, 1}}, {{P, C}}},
       {"LDA #$80; TAX; TAY", "A9 80 AA A8", {}, {{X, 0x80}, {Y, 0x80}, {P, N}}},
       {"LDX #5; TXS; LDA #0; TSX", "A2 05 9A A9 00 BA", {}, {{X, 5}, {S, 5}, {P, 0}}},
       {"LDX #0; LDA #1; TXS", "A2 00 A9 01 9A", {}, {{S, 0}, {P, 0}}},
-      {"LDX #0; TXA", "A2 00 8A", {{A, 9}}, {{A, 0}, {P, Z}}},
       {"SEC; SED; SEI", "38 F8 78", {}, {{P, C | D | I}}},
       {"CLC; CLD; CLI; CLV", "18 D8 58 B8", {{P, 0xFF}}, {{P, 0xFF & ~(C | D | I | V)}}},
       // Addressing modes wrap in the zero page and at the top of memory.
@@ -145,8 +131,12 @@ TEST(Cpu, InstructionsOnTheirBoundaries) {
 
 // A call ends on RTS (pulling the two zeros it pushed: PC = 1), on BRK (zero-filled RAM), at
 // once for addresses 0 and 1, or when the instruction budget runs out; each call resets the
-// registers to A = the given value, X = Y = P = 0.
+// registers to A = the given value, X = Y = P = 0. The opcode table holds exactly the documented
+// opcodes.
 TEST(Cpu, CallsEndAndRunawaysAreCutShort) {
+  int documented = 0;
+  for (int op = 0; op < 256; ++op) documented += OpcodeTable.Instr[op] != Instruction::Illegal;
+  EXPECT_EQ(documented, 151);
   auto m = NewMachine();
   EXPECT_EQ(m->InstructionBudget, DefaultInstructionBudget);
   Poke(*m, 0x1000, {0x85, 0x10, 0x86, 0x11, 0x60});  // STA $10; STX $11; RTS
