@@ -3,9 +3,9 @@
 // real device's thread structure (meant for the ThreadSanitizer build).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -47,8 +47,8 @@ class SidOutputTest : public ::testing::Test {
   // What the offline renderer makes of the same tune: `frames` play calls on a fresh machine.
   Samples Offline(int frames) {
     auto m = std::make_unique<SidMachine>();
-    EXPECT_TRUE(SidLoadTune(*m, tune.data(), static_cast<uint32_t>(tune.size()), 0));
     Samples s(static_cast<size_t>(frames) * FrameSamples);
+    EXPECT_TRUE(SidLoadTune(*m, tune.data(), static_cast<uint32_t>(tune.size()), 0));
     for (int f = 0; f < frames; ++f) RenderFrame(*m, s.data() + f * FrameSamples, FrameSamples);
     return s;
   }
@@ -147,21 +147,16 @@ TEST_F(SidOutputTest, DeviceErrorsShowOneBoxAndTheProgramCarriesOn) {
   EXPECT_NE(Headless.Messages[1].text.find("could not be opened"), std::string::npos);
 }
 
-// What the program plays for each built-in tune (its first song, whatever the header says) is
-// what the offline renderer makes of it, and it is not silence.
-TEST_F(SidOutputTest, BuiltInTunesSoundAsTheOfflineRenderSays) {
+// PlayTune of each built-in tune plays its image from its first song, whatever its header says,
+// as the offline renderer makes it (that each is loud enough is the music generator test's).
+TEST_F(SidOutputTest, BuiltInTunesPlayTheirImages) {
   FillTuneTable();
   for (int n = 1; n <= TuneCount; ++n) {
-    const TuneEntry& e = TuneTable[n];
-    ASSERT_NE(e.Image, nullptr) << "tune " << n;
-    EXPECT_EQ(e.Song, 0) << "tune " << n;
-    tune.assign(e.Image, e.Image + e.Size);
+    ASSERT_NE(TuneTable[n].Image, nullptr) << n;
+    EXPECT_EQ(TuneTable[n].Song, 0) << n;
+    tune.assign(TuneTable[n].Image, TuneTable[n].Image + TuneTable[n].Size);
     PlayTune(n);
-    const Samples heard = Pull(3 * BufferSamples);
-    ASSERT_EQ(heard, Offline(24)) << "tune " << n;
-    EXPECT_GT(std::count_if(heard.begin(), heard.end(), [](int v) { return std::abs(v) > 1000; }),
-              BufferSamples / 4)
-        << "tune " << n;
+    ASSERT_EQ(Pull(BufferSamples), Offline(8)) << "tune " << n;
   }
 }
 
@@ -176,20 +171,15 @@ TEST(SidOutputThreads, StartStopWhileRefillsRun) {
   AudioSetBackend(AudioBackend::Sdl);
   SidResetPlayer();
   std::vector<uint8_t> tune = CounterTune();
-  const std::vector<uint8_t> slowPlay = Hex("E6 50 A0 00 A2 00 CA D0 FD 88 D0 F8 60");
-  std::copy(slowPlay.begin(), slowPlay.end(), tune.begin() + 0x7E + 0x20);
-  auto start = [&] {
-    return SidStartTune(tune.data(), static_cast<uint32_t>(tune.size()), 0) && AudioQueueIsOpen();
-  };
+  tune.resize(0x7E + 0x20);
+  Place(tune, 0x7E + 0x20, "E6 50 A0 00 A2 00 CA D0 FD 88 D0 F8 60");
   // The machine belongs to the refills while the tune plays, so it is only read after a stop.
-  bool opened = start();
-  for (int i = 0; i < 16 && opened; ++i) {
+  bool opened = true;
+  for (int i = 0; i <= 16 && opened; ++i) {
+    opened = SidStartTune(tune.data(), static_cast<uint32_t>(tune.size()), 0) && AudioQueueIsOpen();
     SidResumeTune();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20 + 37 * (i % 5)));
-    opened = start();
+    std::this_thread::sleep_for(std::chrono::milliseconds(i < 16 ? 20 + 37 * (i % 5) : 400));
   }
-  SidResumeTune();
-  std::this_thread::sleep_for(std::chrono::milliseconds(400));
   SidStopTune();
   const int calls = Sid.Ram[0x50];
   std::this_thread::sleep_for(std::chrono::milliseconds(400));

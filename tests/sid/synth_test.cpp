@@ -23,8 +23,11 @@ void Write(SidMachine& m, const Writes& writes) {
 std::unique_ptr<SidMachine> Probe(int voice, uint16_t frequency, uint8_t waveform) {
   auto m = NewMachine();
   const int v = 7 * voice;
-  Write(*m, {{v, frequency & 0xFF}, {v + 1, frequency >> 8}, {v + 6, 0x40}, {24, 1}});
-  Write(*m, {{v + 4, waveform | 1}});
+  Write(*m, {{v, frequency & 0xFF},
+             {v + 1, frequency >> 8},
+             {v + 6, 0x40},
+             {24, 1},
+             {v + 4, waveform | 1}});
   Render(*m, 1000);
   EXPECT_EQ(m->Oscillator[voice].EnvelopeLevel, 0x400000);
   EXPECT_EQ(m->Oscillator[(voice + 1) % 3].EnvelopeLevel, 0);
@@ -217,13 +220,9 @@ TEST(SampleChannel, NibblesPeriodsOrderRepeatsAndControl) {
   }
 }
 
-// Mirrors of the channel's addresses are plain register writes and $D45F is no latch; the level
-// outlives MachineInit (it belongs to the program, not to one tune) while the channel stops.
-TEST(SampleChannel, MirrorsAndInit) {
+// The level outlives MachineInit (it belongs to the program, not to one tune); the channel stops.
+TEST(SampleChannel, LevelOutlivesMachineInit) {
   auto m = NewMachine();
-  for (uint16_t a : {0xD49E, 0xD45F, 0xD41D}) MemoryWrite(*m, a, 0x77);
-  EXPECT_EQ(std::vector<int>({m->Sample.LatchStart, m->Ram[0xD45F], m->Sample.Active}),
-            std::vector<int>({0, 0, 0}));
   MemoryWrite(*m, 0xD41D, 0xFF);
   m->Sample.CurrentLevel = 3072;
   MachineInit(*m, MixRate);
