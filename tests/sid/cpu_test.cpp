@@ -17,8 +17,15 @@ namespace {
 enum Where : int { A = 0x10000, X, Y, P, S, PC, Freq1, ModeVol };
 
 int Read(const SidMachine& m, int w) {
-  const int regs[] = {
-      m.A, m.X, m.Y, m.P, m.S, m.PC, m.Registers.Voice[0].Frequency, m.Registers.ModeVolume};
+  const int regs[] = {m.A,
+                      m.X,
+                      m.Y,
+                      m.P,
+                      m.S,
+                      m.PC,
+                      m.Registers.Voice[0].Frequency,
+                      m.Registers.ModeVolume,
+                      int(m.CallsCutShort)};
   return w < A ? m.Ram[w] : regs[w - A];
 }
 
@@ -45,9 +52,7 @@ TEST(Cpu, InstructionsOnTheirBoundaries) {
       {"SED; CLC; LDA #9; ADC #1", "F8 18 A9 09 69 01", {}, {{A, 0x0A}, {P, D}}},
       {"SEC; LDA #$00; SBC #$01", "38 A9 00 E9 01", {}, {{A, 0xFF}, {P, N | V}}},
       {"CLC; LDA #$50; SBC #$10", "18 A9 50 E9 10", {}, {{A, 0x3F}, {P, C | V}}},
-      {"LDA #$F0; AND #$0F", "A9 F0 29 0F", {}, {{A, 0}, {P, Z}}},
       {"LDA #$F0; AND #$0F; ORA #$81", "A9 F0 29 0F 09 81", {}, {{A, 0x81}, {P, N}}},
-      {"LDA #$81; EOR #$FF", "A9 81 49 FF", {}, {{A, 0x7E}, {P, 0}}},
       {"LDA #$3F; BIT $20", "A9 3F 24 20", {{0x20, 0xC0}}, {{A, 0x3F}, {P, N | V | Z}}},
       {"LDA #1; BIT $1234", "A9 01 2C 34 12", {{0x1234, 0x41}}, {{P, V}}},
       {"LDA #$80; ASL A", "A9 80 0A", {}, {{A, 0}, {P, C | Z}}},
@@ -58,24 +63,16 @@ TEST(Cpu, InstructionsOnTheirBoundaries) {
       {"LDX #$20; DEC $F0,X", "A2 20 D6 F0", {}, {{0x10, 0xFF}, {P, N}}},
       {"LDX #$FF; INX; LDY #0; DEY", "A2 FF E8 A0 00 88", {}, {{X, 0}, {Y, 0xFF}, {P, N}}},
       {"LDA #$40; CMP #$40", "A9 40 C9 40", {}, {{P, Z | C}}},
-      {"LDX #$10; CPX #$20", "A2 10 E0 20", {}, {{P, N}}},
-      {"LDA #$80; TAX; TAY", "A9 80 AA A8", {}, {{X, 0x80}, {Y, 0x80}, {P, N}}},
       {"LDX #5; TXS; LDA #0; TSX", "A2 05 9A A9 00 BA", {}, {{X, 5}, {S, 5}, {P, 0}}},
       {"LDX #0; LDA #1; TXS", "A2 00 A9 01 9A", {}, {{S, 0}, {P, 0}}},
-      {"SEC; SED; SEI", "38 F8 78", {}, {{P, C | D | I}}},
       {"CLC; CLD; CLI; CLV", "18 D8 58 B8", {{P, 0xFF}}, {{P, 0xFF & ~(C | D | I | V)}}},
-      // Addressing modes wrap in the zero page and at the top of memory.
+      // Addressing modes wrap in the zero page and at the top of memory; every row starts with the
+      // pointer at $FF holding $1234, its high byte at $00.
       {"LDX #$FF; LDA $80,X", "A2 FF B5 80", {{0x7F, 0x11}}, {{A, 0x11}}},
       {"LDX #2; LDA $FFFF,X", "A2 02 BD FF FF", {{1, 0x22}}, {{A, 0x22}}},
       {"LDY #3; LDA $FFFE,Y", "A0 03 B9 FE FF", {{1, 0x22}}, {{A, 0x22}}},
-      {"LDX #$0F; LDA ($F0,X)",
-       "A2 0F A1 F0",
-       {{0xFF, 0x34}, {0, 0x12}, {0x1234, 0x5A}},
-       {{A, 0x5A}}},
-      {"LDY #2; LDA ($FF),Y",
-       "A0 02 B1 FF",
-       {{0xFF, 0x34}, {0, 0x12}, {0x1236, 0x6B}},
-       {{A, 0x6B}}},
+      {"LDX #$0F; LDA ($F0,X)", "A2 0F A1 F0", {{0x1234, 0x5A}}, {{A, 0x5A}}},
+      {"LDY #2; LDA ($FF),Y", "A0 02 B1 FF", {{0x1236, 0x6B}}, {{A, 0x6B}}},
       {"LDY #2; LDA ($40),Y", "A0 02 B1 40", {{0x40, 0xFF}, {0x41, 0xFF}, {1, 0x22}}, {{A, 0x22}}},
       {"LDY #$10; LDX $F5,Y", "A0 10 B6 F5", {{5, 0x77}}, {{X, 0x77}}},
       {"LDX #$FF; STA $81,X", "A2 FF 95 81", {{A, 0x99}}, {{0x80, 0x99}}},
@@ -89,7 +86,6 @@ TEST(Cpu, InstructionsOnTheirBoundaries) {
       {"STA $D800; STA $D3FF", "8D 00 D8 8D FF D3", {{A, 1}}, {{0xD800, 1}, {0xD3FF, 1}}},
       // Branches and jumps, wrapping at the top of memory; JMP (abs) does not wrap in its page.
       {"LDA #0; BEQ +5", "A9 00 F0 05", {}, {{PC, 0x0209}}},
-      {"LDA #1; BEQ +5", "A9 01 F0 05", {}, {{PC, 0x0204}}},
       {"CLC; BCC -5", "18 90 FB", {}, {{PC, 0x01FE}}},
       {"BVS +$10", "70 10", {{P, V}}, {{PC, 0x0212}}},
       {"BVC +$10", "50 10", {{P, V}}, {{PC, 0x0202}}},
@@ -121,6 +117,8 @@ TEST(Cpu, InstructionsOnTheirBoundaries) {
   for (const auto& r : rows) {
     auto m = NewMachine();
     m->P = 0;
+    m->Ram[0xFF] = 0x34;
+    m->Ram[0x00] = 0x12;
     const std::vector<uint8_t> code = Hex(r.bytes);
     std::copy(code.begin(), code.end(), m->Ram + 0x0200);
     m->PC = 0x0200;
@@ -130,34 +128,28 @@ TEST(Cpu, InstructionsOnTheirBoundaries) {
   }
 }
 
-// A call ends on RTS (pulling the two zeros it pushed: PC = 1), on BRK (zero-filled RAM), at
-// once for addresses 0 and 1, or when the instruction budget runs out; each call resets the
-// registers to A = the given value, X = Y = P = 0. The opcode table holds exactly the documented
-// opcodes.
+// A call ends on RTS (pulling the two zeros it pushed: PC = 1), on BRK (as zero-filled RAM
+// holds), at once for addresses 0 and 1, or when the instruction budget runs out; each resets A
+// to the value given and X to 0. The opcode table holds exactly the documented opcodes.
 TEST(Cpu, CallsEndAndRunawaysAreCutShort) {
   int documented = 0;
   for (int op = 0; op < 256; ++op) documented += OpcodeTable.Instr[op] != Instruction::Illegal;
   EXPECT_EQ(documented, 151);
   auto m = NewMachine();
-  EXPECT_EQ(m->InstructionBudget, DefaultInstructionBudget);
-  Poke(*m, 0x1000, {0x85, 0x10, 0x86, 0x11, 0x60});  // STA $10; STX $11; RTS
+  // $1000 STA $10; STX $11; RTS   $1005 JMP $3000 (a BRK)   $1008 BNE *; BEQ back to it
+  const std::vector<uint8_t> code = Hex("85 10 86 11 60 4C 00 30 D0 FE F0 FC");
+  std::copy(code.begin(), code.end(), m->Ram + 0x1000);
+  m->Ram[0] = 0xE8;  // INX, would change X if it ran
   m->X = 9;
   EXPECT_TRUE(CpuCall(*m, 0x1000, 0x37));
-  EXPECT_EQ(std::vector<int>({m->Ram[0x10], m->Ram[0x11], m->PC, m->S, m->Ram[0x1FF]}),
-            std::vector<int>({0x37, 0, 1, 0xFF, 0}));
-  Poke(*m, 0x1000, {0x4C, 0x00, 0x30});  // JMP $3000 into zeros: BRK
-  EXPECT_TRUE(CpuCall(*m, 0x1000, 0));
+  EXPECT_EQ(std::vector<int>({m->Ram[0x10], m->Ram[0x11], m->PC, m->S}),
+            std::vector<int>({0x37, 0, 1, 0xFF}));
+  EXPECT_TRUE(CpuCall(*m, 0x1005, 0));
   EXPECT_EQ(m->PC, 0);
-  m->Ram[0] = 0xE8;  // INX, would change X if it ran
   EXPECT_TRUE(CpuCall(*m, 0x0000, 0));
   EXPECT_EQ(m->X, 0);
-  Poke(*m, 0x1000, {0xD0, 0xFE, 0xF0, 0xFC});  // BNE *; BEQ back to it: loops either way
-  EXPECT_FALSE(CpuCall(*m, 0x1000, 0));
-  m->InstructionBudget = 5000;
-  Poke(*m, 0x1000, {0x4C, 0x00, 0x10});  // JMP $1000 for ever
-  EXPECT_FALSE(CpuCall(*m, 0x1000, 0));
-  EXPECT_TRUE(CpuCall(*m, 0x1004, 0));  // the next call starts afresh
-  EXPECT_EQ(m->CallsCutShort, 2u);
+  EXPECT_FALSE(CpuCall(*m, 0x1008, 0));
+  EXPECT_EQ(m->CallsCutShort, 1u);
 }
 
 int32_t Load(SidMachine& m, const std::vector<uint8_t>& image, int size = -1) {

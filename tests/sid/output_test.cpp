@@ -80,12 +80,10 @@ TEST_F(SidOutputTest, StartPausedPlayInOrderAndStop) {
   Pull(100);
   SidStopTune();
   EXPECT_FALSE(AudioQueueIsOpen());
-  EXPECT_EQ(SidOutput.FirstHeader, nullptr);
   EXPECT_EQ(Pull(3 * BufferSamples), Samples(3 * BufferSamples));
   EXPECT_EQ(PlayCalls(), 48);
   SidStopTune();
   SidResumeTune();
-  EXPECT_EQ(Pull(1000), Samples(1000));
   ASSERT_TRUE(Start());
   EXPECT_FALSE(SidStartTune(tune.data(), 0x20, 0));
   EXPECT_FALSE(AudioQueueIsOpen());

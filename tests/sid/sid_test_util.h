@@ -17,10 +17,6 @@ inline std::unique_ptr<SidMachine> NewMachine() {
   return m;
 }
 
-inline void Poke(SidMachine& m, uint16_t address, std::initializer_list<uint8_t> bytes) {
-  for (uint8_t b : bytes) m.Ram[address++] = b;
-}
-
 // Bytes from hex pairs separated by spaces: "A9 0F 60".
 inline std::vector<uint8_t> Hex(const char* text) {
   std::vector<uint8_t> bytes;
