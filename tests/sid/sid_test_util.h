@@ -1,10 +1,9 @@
 #pragma once
-// Helpers shared by the SID player tests: fresh machines, code poked into RAM, PSID images built
-// in memory.
+// Helpers shared by the SID player tests: fresh machines, code as hex text, PSID images built in
+// memory.
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <initializer_list>
 #include <memory>
 #include <vector>
 
@@ -42,16 +41,14 @@ inline std::vector<int16_t> Render(SidMachine& m, int count) {
 inline std::vector<uint8_t> BuildPsid(uint16_t load, uint16_t init, uint16_t play,
                                       const std::vector<uint8_t>& payload,
                                       uint16_t headerLoad = 0) {
-  std::vector<uint8_t> image(0x7E + payload.size(), 0);
-  const uint16_t words[] = {0x5053, 0x4944, 2, 0x7C, headerLoad, init, play, 1, 1};
-  for (int i = 0; i < 9; ++i) {
-    image[2 * i] = static_cast<uint8_t>(words[i] >> 8);
-    image[2 * i + 1] = static_cast<uint8_t>(words[i]);
+  std::vector<uint8_t> image = Hex("50 53 49 44 00 02 00 7C");
+  for (int word : {headerLoad, init, play, uint16_t(1), uint16_t(1)}) {
+    image.insert(image.end(), {static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)});
   }
+  image.resize(0x7C);
   image[0x77] = 0x14;
-  image[0x7C] = static_cast<uint8_t>(load);
-  image[0x7D] = static_cast<uint8_t>(load >> 8);
-  std::copy(payload.begin(), payload.end(), image.begin() + 0x7E);
+  image.insert(image.end(), {static_cast<uint8_t>(load), static_cast<uint8_t>(load >> 8)});
+  for (uint8_t b : payload) image.push_back(b);
   return image;
 }
 
