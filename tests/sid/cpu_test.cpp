@@ -152,15 +152,11 @@ TEST(Tune, LoadAddressPlayVectorAndSong) {
   // $0800 init: STA $41; INC $40; LDA #$34; STA $0314; LDA #$12; STA $0315; RTS
   std::vector<uint8_t> image =
       BuildPsid(0x0800, 0x0800, 0, Hex("85 41 E6 40 A9 34 8D 14 03 A9 12 8D 15 03 60"), 0x1000);
-  image[0x0F] = 6;
-  image[0x11] = 9;
-  image[0x15] = 1;
   ASSERT_EQ(Load(*m, image), 0x0800);
   InitSong(*m, 3);
-  EXPECT_EQ(std::vector<int>({m->LoadAddress, m->InitAddress, m->PlayAddress, m->SongCountMinus1,
-                              m->StartSongMinus1, m->SpeedByte, m->Ram[0x0800], m->Ram[0x1000],
-                              m->Ram[0x9000], m->Ram[0x40], m->Ram[0x41]}),
-            std::vector<int>({0x0800, 0x0800, 0x1234, 5, 8, 1, 0x85, 0, 0, 2, 3}));
+  EXPECT_EQ(std::vector<int>({m->LoadAddress, m->InitAddress, m->PlayAddress, m->Ram[0x0800],
+                              m->Ram[0x1000], m->Ram[0x9000], m->Ram[0x40], m->Ram[0x41]}),
+            std::vector<int>({0x0800, 0x0800, 0x1234, 0x85, 0, 0, 2, 3}));
 }
 
 // A refused image leaves the machine untouched; the last byte of memory and an empty payload load.

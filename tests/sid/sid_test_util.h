@@ -56,11 +56,10 @@ inline std::vector<uint8_t> BuildPsid(uint16_t load, uint16_t init, uint16_t pla
 // to the count, so every frame sounds different:
 //   $1000 init: LDA #$0F; STA $D418; LDA #0; STA $D405; LDA #$F0; STA $D406; LDA #$21;
 //               STA $D404; RTS            (volume 15, sustain 15, sawtooth + gate)
-//   $1020 play: INC $50; LDA $50; STA $D401; RTS     (then room for a longer play routine)
+//   $1020 play: INC $50; LDA $50; STA $D401; RTS
 inline std::vector<uint8_t> CounterTune() {
   std::vector<uint8_t> p;
   Place(p, 0, "A9 0F 8D 18 D4 A9 00 8D 05 D4 A9 F0 8D 06 D4 A9 21 8D 04 D4 60");
   Place(p, 0x20, "E6 50 A5 50 8D 01 D4 60");
-  Place(p, 0x30, "");
   return BuildPsid(0x1000, 0x1000, 0x1020, p);
 }
