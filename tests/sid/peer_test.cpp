@@ -99,8 +99,7 @@ std::vector<std::pair<int, int>> Onsets(const FrameNotes& r) {
 }
 
 TEST(SidPeer, SidplayfpHearsTheSameNotesAtTheSameTimes) {
-  const std::string sid = ::testing::TempDir() + "qm_peer_melody.sid";
-  const std::string wav = ::testing::TempDir() + "qm_peer_melody.wav";
+  const std::string sid = ::testing::TempDir() + "qm_peer_melody.sid", wav = sid + ".wav";
   const std::vector<uint8_t> image = MelodyTune();
   std::ofstream(sid, std::ios::binary)
       .write(reinterpret_cast<const char*>(image.data()), long(image.size()));
@@ -110,8 +109,7 @@ TEST(SidPeer, SidplayfpHearsTheSameNotesAtTheSameTimes) {
   int peerRate = 0;
   const std::vector<int16_t> peer = ReadWav(wav, &peerRate);
   ASSERT_GT(peer.size(), 44100u * 4) << "no usable WAV from sidplayfp";
-  std::remove(sid.c_str());
-  std::remove(wav.c_str());
+  for (const std::string& file : {sid, wav}) std::remove(file.c_str());
 
   auto m = std::make_unique<SidMachine>();
   ASSERT_TRUE(SidLoadTune(*m, image.data(), static_cast<uint32_t>(image.size()), 0));
