@@ -1,9 +1,9 @@
 #pragma once
-// Helpers shared by the SID player tests: fresh machines, code poked into RAM, PSID images built
-// in memory.
+// Helpers shared by the SID player tests: fresh machines, code as hex text, PSID images built in
+// memory.
 #include <algorithm>
 #include <cstdint>
-#include <initializer_list>
+#include <cstdlib>
 #include <memory>
 #include <vector>
 
@@ -16,38 +16,39 @@ inline std::unique_ptr<SidMachine> NewMachine() {
   return m;
 }
 
-inline void Poke(SidMachine& m, uint16_t address, std::initializer_list<uint8_t> bytes) {
-  for (uint8_t b : bytes) m.Ram[address++] = b;
+// Bytes from hex pairs separated by spaces: "A9 0F 60".
+inline std::vector<uint8_t> Hex(const char* text) {
+  std::vector<uint8_t> bytes;
+  char* end = nullptr;
+  for (; *text; text = end) bytes.push_back(static_cast<uint8_t>(std::strtol(text, &end, 16)));
+  return bytes;
 }
 
-// A PSID version 2 image: header with data offset $7C, the given addresses, one song, flags
-// $0014, then the load address (low byte first) and the payload.
+// Appends hex bytes to a payload at offset `at` (not below its end), with NOPs in the gap.
+inline void Place(std::vector<uint8_t>& payload, size_t at, const char* hex) {
+  payload.resize(at, 0xEA);
+  for (uint8_t b : Hex(hex)) payload.push_back(b);
+}
+
+inline std::vector<int16_t> Render(SidMachine& m, int count) {
+  std::vector<int16_t> s(static_cast<size_t>(count));
+  SynthRender(m, s.data(), count);
+  return s;
+}
+
+// A PSID version 2 image: header with data offset $7C, the given addresses (big-endian), one
+// song, flags $0014, then the load address (low byte first) and the payload.
 inline std::vector<uint8_t> BuildPsid(uint16_t load, uint16_t init, uint16_t play,
                                       const std::vector<uint8_t>& payload,
                                       uint16_t headerLoad = 0) {
-  std::vector<uint8_t> image(0x7C, 0);
-  image[0] = 'P';
-  image[1] = 'S';
-  image[2] = 'I';
-  image[3] = 'D';
-  image[0x05] = 2;
-  image[0x07] = 0x7C;
-  image[0x08] = static_cast<uint8_t>(headerLoad >> 8);
-  image[0x09] = static_cast<uint8_t>(headerLoad);
-  image[0x0A] = static_cast<uint8_t>(init >> 8);
-  image[0x0B] = static_cast<uint8_t>(init);
-  image[0x0C] = static_cast<uint8_t>(play >> 8);
-  image[0x0D] = static_cast<uint8_t>(play);
-  image[0x0F] = 1;
-  image[0x11] = 1;
+  std::vector<uint8_t> image = Hex("50 53 49 44 00 02 00 7C");
+  for (int word : {headerLoad, init, play, uint16_t(1), uint16_t(1)}) {
+    image.insert(image.end(), {static_cast<uint8_t>(word >> 8), static_cast<uint8_t>(word)});
+  }
+  image.resize(0x7C);
   image[0x77] = 0x14;
-  image.push_back(static_cast<uint8_t>(load));
-  image.push_back(static_cast<uint8_t>(load >> 8));
-  // Copied after a resize rather than inserted: GCC 12 at -O3 reports a false -Wrestrict for the
-  // insert.
-  const size_t at = image.size();
-  image.resize(at + payload.size());
-  std::copy(payload.begin(), payload.end(), image.begin() + static_cast<long>(at));
+  image.insert(image.end(), {static_cast<uint8_t>(load), static_cast<uint8_t>(load >> 8)});
+  for (uint8_t b : payload) image.push_back(b);
   return image;
 }
 
@@ -57,11 +58,8 @@ inline std::vector<uint8_t> BuildPsid(uint16_t load, uint16_t init, uint16_t pla
 //               STA $D404; RTS            (volume 15, sustain 15, sawtooth + gate)
 //   $1020 play: INC $50; LDA $50; STA $D401; RTS
 inline std::vector<uint8_t> CounterTune() {
-  std::vector<uint8_t> payload(0x28, 0xEA);
-  const uint8_t init[] = {0xA9, 0x0F, 0x8D, 0x18, 0xD4, 0xA9, 0x00, 0x8D, 0x05, 0xD4, 0xA9,
-                          0xF0, 0x8D, 0x06, 0xD4, 0xA9, 0x21, 0x8D, 0x04, 0xD4, 0x60};
-  const uint8_t play[] = {0xE6, 0x50, 0xA5, 0x50, 0x8D, 0x01, 0xD4, 0x60};
-  std::copy(std::begin(init), std::end(init), payload.begin());
-  std::copy(std::begin(play), std::end(play), payload.begin() + 0x20);
-  return BuildPsid(0x1000, 0x1000, 0x1020, payload);
+  std::vector<uint8_t> p;
+  Place(p, 0, "A9 0F 8D 18 D4 A9 00 8D 05 D4 A9 F0 8D 06 D4 A9 21 8D 04 D4 60");
+  Place(p, 0x20, "E6 50 A5 50 8D 01 D4 60");
+  return BuildPsid(0x1000, 0x1000, 0x1020, p);
 }
