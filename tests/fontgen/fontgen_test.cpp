@@ -44,24 +44,12 @@ TEST(FontAsset, RegeneratesByteForByte) {
   EXPECT_TRUE(built == CommittedAsset()) << "run the fontgen_assets target";
 }
 
-// Arms of the CP437 box-drawing characters 0xB3..0xDA: up, down, left, right; 1 single,
-// 2 double.
-struct BoxArms {
-  int code;
-  int up, down, left, right;
-};
-constexpr BoxArms BoxTable[] = {
-    {0xB3, 1, 1, 0, 0}, {0xB4, 1, 1, 1, 0}, {0xB5, 1, 1, 2, 0}, {0xB6, 2, 2, 1, 0},
-    {0xB7, 0, 2, 1, 0}, {0xB8, 0, 1, 2, 0}, {0xB9, 2, 2, 2, 0}, {0xBA, 2, 2, 0, 0},
-    {0xBB, 0, 2, 2, 0}, {0xBC, 2, 0, 2, 0}, {0xBD, 2, 0, 1, 0}, {0xBE, 1, 0, 2, 0},
-    {0xBF, 0, 1, 1, 0}, {0xC0, 1, 0, 0, 1}, {0xC1, 1, 0, 1, 1}, {0xC2, 0, 1, 1, 1},
-    {0xC3, 1, 1, 0, 1}, {0xC4, 0, 0, 1, 1}, {0xC5, 1, 1, 1, 1}, {0xC6, 1, 1, 0, 2},
-    {0xC7, 2, 2, 0, 1}, {0xC8, 2, 0, 0, 2}, {0xC9, 0, 2, 0, 2}, {0xCA, 2, 0, 2, 2},
-    {0xCB, 0, 2, 2, 2}, {0xCC, 2, 2, 0, 2}, {0xCD, 0, 0, 2, 2}, {0xCE, 2, 2, 2, 2},
-    {0xCF, 1, 0, 2, 2}, {0xD0, 2, 0, 1, 1}, {0xD1, 0, 1, 2, 2}, {0xD2, 0, 2, 1, 1},
-    {0xD3, 2, 0, 0, 1}, {0xD4, 1, 0, 0, 2}, {0xD5, 0, 1, 0, 2}, {0xD6, 0, 2, 0, 1},
-    {0xD7, 2, 2, 1, 1}, {0xD8, 1, 1, 2, 2}, {0xD9, 1, 0, 1, 0}, {0xDA, 0, 1, 0, 1},
-};
+// Arms of the CP437 box-drawing characters 0xB3..0xDA, one group each: up, down, left, right;
+// 1 single, 2 double.
+const char* const BoxArms =
+    "1100 1110 1120 2210 0210 0120 2220 2200 0220 2020 2010 1020 0110 1001 1011 0111 "
+    "1101 0011 1111 1102 2201 2002 0202 2022 0222 2202 0022 2222 1022 2011 0122 0211 "
+    "2001 1002 0102 0201 2211 1122 1010 0101";
 
 // Every arm meets the cell edge exactly where the straight lines do (│ ║ for vertical arms,
 // ─ ═ for horizontal ones), so any two neighbouring box characters join, and an edge without
@@ -96,12 +84,13 @@ TEST(FontAsset, SheetLayoutAndBoxDrawingArmsReachTheirEdges) {
       EXPECT_GT(*lines[2].rbegin() - *lines[2].begin() + 1, static_cast<int>(lines[2].size()))
           << "the two lines of a double must not touch";
     }
-    for (const BoxArms& box : BoxTable) {
-      SCOPED_TRACE("code " + std::to_string(box.code) + " style " + std::to_string(style));
-      EXPECT_EQ(Row(box.code, 0), verticals[box.up]);
-      EXPECT_EQ(Row(box.code, 11), verticals[box.down]);
-      EXPECT_EQ(Col(box.code, 0), horizontals[box.left]);
-      EXPECT_EQ(Col(box.code, 8), horizontals[box.right]);
+    for (int code = 0xB3; code <= 0xDA; ++code) {
+      SCOPED_TRACE("code " + std::to_string(code) + " style " + std::to_string(style));
+      const char* arms = BoxArms + (code - 0xB3) * 5;
+      EXPECT_EQ(Row(code, 0), verticals[arms[0] - '0']);
+      EXPECT_EQ(Row(code, 11), verticals[arms[1] - '0']);
+      EXPECT_EQ(Col(code, 0), horizontals[arms[2] - '0']);
+      EXPECT_EQ(Col(code, 8), horizontals[arms[3] - '0']);
     }
   }
 }
@@ -118,21 +107,18 @@ TEST(FontDesign, FacesFromSkeleton) {
   ASSERT_TRUE(ParseFontSource(design, source, error)) << error;
   const GlyphCell light = RenderGlyph(source, 0x2F, 2);
   const GlyphCell heavy = RenderGlyph(source, 0x2F, 1);
-  auto at = [](const GlyphCell& cell, int x, int y) { return int(cell[y * GlyphWidth + x]); };
   // Light face: the skeleton at full stroke, the steps beside the diagonal in one grey (left of
   // the top pixel and above the next one, below it and right of the next one), nothing elsewhere.
-  // Heavy face: every skeleton pixel doubled to the right.
-  const int step = at(light, 5, 1);
+  // Heavy face: every skeleton pixel doubled to the right. Rows: face (1 heavy), x, y, level
+  // (-1: the grey of the step at 5,1).
+  const int step = light[1 * GlyphWidth + 5];
   EXPECT_TRUE(step != 0 && step != FontInk) << step;
-  const struct {
-    const GlyphCell& face;
-    int x, y, level;
-  } pixels[] = {{light, 6, 1, FontInk}, {light, 2, 5, FontInk}, {light, 6, 2, step},
-                {light, 0, 0, 0},       {light, 8, 5, 0},       {heavy, 6, 1, FontInk},
-                {heavy, 7, 1, FontInk}, {heavy, 2, 5, FontInk}, {heavy, 3, 5, FontInk}};
+  const int pixels[][4] = {{2, 6, 1, FontInk}, {2, 2, 5, FontInk}, {2, 6, 2, -1},
+                           {2, 0, 0, 0},       {2, 8, 5, 0},       {1, 6, 1, FontInk},
+                           {1, 7, 1, FontInk}, {1, 2, 5, FontInk}, {1, 3, 5, FontInk}};
   for (const auto& p : pixels) {
-    EXPECT_EQ(at(p.face, p.x, p.y), p.level)
-        << (&p.face == &light ? "light " : "heavy ") << p.x << "," << p.y;
+    EXPECT_EQ((p[0] == 1 ? heavy : light)[p[2] * GlyphWidth + p[1]], p[3] < 0 ? step : p[3])
+        << "style " << p[0] << " at " << p[1] << "," << p[2];
   }
   // A face drawn by hand replaces the derived one and leaves the other face derived.
   std::string drawn = design + "heavy 2F slash\n";
@@ -150,14 +136,13 @@ TEST(FontDesign, FacesFromSkeleton) {
 }
 
 TEST(FontDesign, RefusesMalformedSources) {
-  struct Case {
+  std::string twelveRows;
+  for (int i = 0; i < 12; ++i) twelveRows += ".........\n";
+  const struct {
     const char* what;
     std::string text;
     const char* message;  // part of the expected error
-  };
-  std::string twelveRows;
-  for (int i = 0; i < 12; ++i) twelveRows += ".........\n";
-  const Case cases[] = {
+  } cases[] = {
       {"short row", "glyph 41 A\n........\n" + twelveRows, "line 2"},
       {"unknown directive", "glif 41 A\n", "line 1"},
       {"code 20 is the blank space", "glyph 20 space\n" + twelveRows, "line 1"},
@@ -170,7 +155,7 @@ TEST(FontDesign, RefusesMalformedSources) {
       {"drawn face before its glyph", "heavy 41 A\n" + twelveRows, "line 1"},
       {"compose of nothing", "accent dot 1\n...#.....\ncompose 81 75 dot\n", "line 3"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     FontSource source;
     std::string error;
     EXPECT_FALSE(ParseFontSource(c.text, source, error)) << c.what;
