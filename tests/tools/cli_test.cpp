@@ -22,7 +22,7 @@ TEST(CliParse, OptionsValuesAndPositionalArguments) {
   ASSERT_TRUE(
       Parse(cli, {"a", "-", "--seconds=2.5", "--force", "--count", "-3", "--", "--b", "-"}));
   EXPECT_EQ(cli.Positional, (std::vector<std::string>{"a", "-", "--b", "-"}));
-  ASSERT_NE(CliText(cli, "--seconds"), nullptr);
+  ASSERT_TRUE(CliText(cli, "--seconds") && CliText(cli, "--count"));
   EXPECT_EQ(*CliText(cli, "--seconds") + *CliText(cli, "--count"), "2.5-3");
   EXPECT_TRUE(CliFlag(cli, "--force"));
   for (const std::vector<std::string>& wrong :
