@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -44,10 +45,9 @@ TEST_P(Skin, RegeneratesWithLabelsCentredInsideTheirKeysThatRead) {
   auto ink = [&](int x, int y) { return index(x, y) >= CaptionInkFirst; };
   auto luminance = [&](int x, int y) { return Luminance(&file[index(x, y) * 3]); };
 
-  int x0[SkinButtonCount + 1], y0[SkinButtonCount + 1],
-      x1[SkinButtonCount + 1] = {}, y1[SkinButtonCount + 1] = {}, faults = 0;
-  std::fill_n(x0, SkinButtonCount + 1, SkinWidth);
-  std::fill_n(y0, SkinButtonCount + 1, SkinHeight);
+  // Each key's label ink: its leftmost, topmost, rightmost and bottommost pixel.
+  std::vector<std::array<int, 4>> box(SkinButtonCount + 1, {SkinWidth, SkinHeight, 0, 0});
+  int faults = 0;
   for (int y = 0; y < SkinHeight; ++y) {
     for (int x = 0; x < SkinWidth; ++x) {
       const bool page = y >= 192 && y <= 570 && x >= 20 && x <= 770;
@@ -58,8 +58,8 @@ TEST_P(Skin, RegeneratesWithLabelsCentredInsideTheirKeysThatRead) {
         if (x >= k.x + m && x <= k.x + k.w - m && y >= k.y + m && y <= k.y + k.h - m) key = b;
       }
       if (label(x, y) && key != 0) {
-        x0[key] = std::min(x0[key], x), x1[key] = std::max(x1[key], x);
-        y0[key] = std::min(y0[key], y), y1[key] = std::max(y1[key], y);
+        std::array<int, 4>& b = box[key];
+        b = {std::min(b[0], x), std::min(b[1], y), std::max(b[2], x), std::max(b[3], y)};
       } else if ((label(x, y) || (page && luminance(x, y) != 0)) && faults++ < 5) {
         ADD_FAILURE() << "skin " << skin << ": stray ink or colour at " << x << "," << y;
       }
@@ -67,10 +67,11 @@ TEST_P(Skin, RegeneratesWithLabelsCentredInsideTheirKeysThatRead) {
   }
   for (int b = 1; b <= SkinButtonCount; ++b) {
     const SkinButton& k = SkinButtons[skin][b];
-    ASSERT_GT(x1[b], 0) << "skin " << skin << " button " << b << " has no label";
     // Doubled coordinates keep the half pixels exact.
-    EXPECT_LE(std::abs((x0[b] + x1[b]) - (2 * k.x + k.w)), 4) << "skin " << skin << " key " << b;
-    EXPECT_LE(std::abs((y0[b] + y1[b]) - (2 * k.y + k.h)), 4) << "skin " << skin << " key " << b;
+    ASSERT_GT(box[b][2], 0) << "skin " << skin << " button " << b << " has no label";
+    EXPECT_TRUE(std::abs(box[b][0] + box[b][2] - (2 * k.x + k.w)) <= 4 &&
+                std::abs(box[b][1] + box[b][3] - (2 * k.y + k.h)) <= 4)
+        << "skin " << skin << " key " << b;
   }
 
   std::vector<int> word(file.size(), 0);  // by pixel: the word it belongs to, 0 for none

@@ -5,11 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
@@ -20,14 +16,15 @@
 #include "generators/xmgen/xm_writer.h"
 #include "module/module_player.h"
 #include "sid/sid_machine.h"
+#include "tests/support/run.h"
 
 namespace {
 
 const std::string SourceDir = QM_SOURCE_DIR;
 
-std::vector<uint8_t> ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+std::vector<uint8_t> ReadFile(const std::string& path) {
+  const std::string bytes = ReadFileText(path);
+  return {bytes.begin(), bytes.end()};
 }
 
 // Each module regenerates byte for byte (its title, cut to the 20 characters a name holds, too).
@@ -38,10 +35,10 @@ TEST(XmgenModules, RegeneratedModulesMatchTheCommittedFiles) {
     ASSERT_TRUE(
         GenerateModuleFile(SourceDir + "/generators/xmgen/songs/module" + n + ".txt", out, error))
         << error;
-    EXPECT_TRUE(ReadFile(out) == ReadFile(SourceDir + "/assets/xm/module" + n + ".xm"))
+    EXPECT_TRUE(ReadFileText(out) == ReadFileText(SourceDir + "/assets/xm/module" + n + ".xm"))
         << "module " << n << " differs: run the xmmods target";
   }
-  std::filesystem::remove(out);
+  std::remove(out.c_str());
 }
 
 // Every piece the magazine plays, rendered through its own players over its first pass (the
@@ -103,10 +100,9 @@ const char* const TinyInstrument =
 // *3 leaves two empty rows after the cell, ^ is key-off (97), ~2 repeats the effect on the next
 // row, V84 is a volume column byte as given. 3 + 1 + 2 + 1 rows, twice.
 TEST(XmgenScore, CellWordsFillTheRowsTheySay) {
-  const std::string score = std::string(TinyInstrument) +
-                            "track t C#4i1v32#A04*3 ^ .#037~2 .V84\n"
-                            "pattern p 2: t t+12\n"
-                            "order p p\n";
+  const std::string score =
+      std::string(TinyInstrument) +
+      "track t C#4i1v32#A04*3 ^ .#037~2 .V84\npattern p 2: t t+12\norder p p\n";
   XmModule module;
   std::string error;
   ASSERT_TRUE(BuildModule(score, module, error)) << error;
@@ -176,12 +172,7 @@ TEST(XmgenWriter, PackingUsesMasksAndTheFullFormOnlyWhenItIsShorter) {
 // its upward zero crossings, and the jump from its last frame back to its first no larger than
 // any step inside the loop.
 TEST(XmgenSynth, LoopedToneIsTunedAndSeamless) {
-  SynthParams p;
-  p.wave = SynthWave::Sine;
-  p.octave = 1;
-  p.base_note = 57;
-  p.body_ms = 50;
-  p.loop_ms = 200;
+  const SynthParams p{.base_note = 57, .wave = SynthWave::Sine, .body_ms = 50, .loop_ms = 200};
   const SynthResult a = SynthSample(p);
   EXPECT_EQ(a.relative_note, 48 + 12 - 57);
   ASSERT_EQ(a.data.size(), a.loop_start + a.loop_length);
