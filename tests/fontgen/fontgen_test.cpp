@@ -22,23 +22,15 @@ std::vector<uint8_t> CommittedAsset() {
   return std::vector<uint8_t>(bytes.begin(), bytes.end());
 }
 
-int Level(const std::vector<uint8_t>& asset, int code, int style, int x, int y) {
-  return asset[(FontStyleRow[style] + y) * FontSheetWidth + (code - 32) * GlyphWidth + 1 + x];
-}
-
 // The inked columns of row `at` of a cell (`row`), or the inked rows of its column `at`.
 std::set<int> Ink(const std::vector<uint8_t>& asset, int code, int style, int at, bool row) {
   std::set<int> inked;
   for (int i = 0; i < (row ? GlyphWidth : GlyphHeight); ++i) {
-    if (Level(asset, code, style, row ? i : at, row ? at : i) != 0) inked.insert(i);
+    const int x = row ? i : at, y = row ? at : i;
+    if (asset[(FontStyleRow[style] + y) * FontSheetWidth + (code - 32) * GlyphWidth + 1 + x] != 0)
+      inked.insert(i);
   }
   return inked;
-}
-std::set<int> InkInRow(const std::vector<uint8_t>& asset, int code, int style, int y) {
-  return Ink(asset, code, style, y, true);
-}
-std::set<int> InkInColumn(const std::vector<uint8_t>& asset, int code, int style, int x) {
-  return Ink(asset, code, style, x, false);
 }
 
 TEST(FontAsset, RegeneratesByteForByte) {
@@ -49,125 +41,84 @@ TEST(FontAsset, RegeneratesByteForByte) {
   std::string error;
   ASSERT_TRUE(ParseFontSource(text, source, error)) << error;
   ASSERT_TRUE(BuildFontAsset(source, built, error)) << error;
-  const std::vector<uint8_t> committed = CommittedAsset();
-  ASSERT_EQ(built.size(), committed.size());
-  const auto diff = std::mismatch(built.begin(), built.end(), committed.begin());
-  EXPECT_TRUE(diff.first == built.end())
-      << "first difference at byte " << (diff.first - built.begin())
-      << "; run the fontgen_assets target";
+  EXPECT_TRUE(built == CommittedAsset()) << "run the fontgen_assets target";
 }
 
-TEST(FontAsset, SheetLayout) {
-  const std::vector<uint8_t> asset = CommittedAsset();
-  ASSERT_EQ(asset.size(), 58112u);
-  for (int y = 0; y < FontSheetHeight; ++y) {
-    for (int x = 0; x < FontSheetWidth; ++x) {
-      const int level = asset[y * FontSheetWidth + x];
-      ASSERT_LT(level, FontLevelCount) << "x " << x << " y " << y;
-      // Level 2 is magenta in the palette: the design has no use for it.
-      ASSERT_NE(level, 2) << "x " << x << " y " << y;
-      const bool gapRow = y == 12 || y == 13 || y == 26 || y == 27;
-      const bool gapColumn = x == 0 || x >= 2017;
-      if (gapRow || gapColumn) {
-        ASSERT_EQ(level, 0) << "x " << x << " y " << y;
-      }
-    }
-  }
-  // Only the blank space (32) and code 255 are empty, in both styles.
-  for (int style = 1; style <= 2; ++style) {
-    for (int code = 32; code <= 255; ++code) {
-      bool empty = true;
-      for (int x = 0; x < GlyphWidth; ++x)
-        empty = empty && InkInColumn(asset, code, style, x).empty();
-      EXPECT_EQ(empty, code == 32 || code == 255) << "code " << code << " style " << style;
-    }
-  }
-}
-
-// Arms of the CP437 box-drawing characters 0xB3..0xDA: up, down, left, right; 1 single,
-// 2 double.
-struct BoxArms {
-  int code;
-  int up, down, left, right;
-};
-constexpr BoxArms BoxTable[] = {
-    {0xB3, 1, 1, 0, 0}, {0xB4, 1, 1, 1, 0}, {0xB5, 1, 1, 2, 0}, {0xB6, 2, 2, 1, 0},
-    {0xB7, 0, 2, 1, 0}, {0xB8, 0, 1, 2, 0}, {0xB9, 2, 2, 2, 0}, {0xBA, 2, 2, 0, 0},
-    {0xBB, 0, 2, 2, 0}, {0xBC, 2, 0, 2, 0}, {0xBD, 2, 0, 1, 0}, {0xBE, 1, 0, 2, 0},
-    {0xBF, 0, 1, 1, 0}, {0xC0, 1, 0, 0, 1}, {0xC1, 1, 0, 1, 1}, {0xC2, 0, 1, 1, 1},
-    {0xC3, 1, 1, 0, 1}, {0xC4, 0, 0, 1, 1}, {0xC5, 1, 1, 1, 1}, {0xC6, 1, 1, 0, 2},
-    {0xC7, 2, 2, 0, 1}, {0xC8, 2, 0, 0, 2}, {0xC9, 0, 2, 0, 2}, {0xCA, 2, 0, 2, 2},
-    {0xCB, 0, 2, 2, 2}, {0xCC, 2, 2, 0, 2}, {0xCD, 0, 0, 2, 2}, {0xCE, 2, 2, 2, 2},
-    {0xCF, 1, 0, 2, 2}, {0xD0, 2, 0, 1, 1}, {0xD1, 0, 1, 2, 2}, {0xD2, 0, 2, 1, 1},
-    {0xD3, 2, 0, 0, 1}, {0xD4, 1, 0, 0, 2}, {0xD5, 0, 1, 0, 2}, {0xD6, 0, 2, 0, 1},
-    {0xD7, 2, 2, 1, 1}, {0xD8, 1, 1, 2, 2}, {0xD9, 1, 0, 1, 0}, {0xDA, 0, 1, 0, 1},
-};
+// Arms of the CP437 box-drawing characters 0xB3..0xDA, one group each: up, down, left, right;
+// 1 single, 2 double.
+const char* const BoxArms =
+    "1100 1110 1120 2210 0210 0120 2220 2200 0220 2020 2010 1020 0110 1001 1011 0111 "
+    "1101 0011 1111 1102 2201 2002 0202 2022 0222 2202 0022 2222 1022 2011 0122 0211 "
+    "2001 1002 0102 0201 2211 1122 1010 0101";
 
 // Every arm meets the cell edge exactly where the straight lines do (│ ║ for vertical arms,
 // ─ ═ for horizontal ones), so any two neighbouring box characters join, and an edge without
 // an arm stays empty.
-TEST(FontAsset, BoxDrawingArmsReachTheirEdges) {
+TEST(FontAsset, SheetLayoutAndBoxDrawingArmsReachTheirEdges) {
   const std::vector<uint8_t> asset = CommittedAsset();
-  ASSERT_EQ(asset.size(), 58112u);
+  ASSERT_EQ(asset.size(), 58112u);  // the sheet, then the palette
+  // Levels within the palette, no magenta (level 2), blank gaps between the styles' rows and
+  // beside the glyphs.
+  for (int y = 0; y < FontSheetHeight; ++y) {
+    for (int x = 0; x < FontSheetWidth; ++x) {
+      const int level = asset[y * FontSheetWidth + x];
+      const bool gap = y == 12 || y == 13 || y == 26 || y == 27 || x == 0 || x >= 2017;
+      ASSERT_TRUE(level < FontLevelCount && level != 2 && (!gap || level == 0)) << x << "," << y;
+    }
+  }
   for (int style = 1; style <= 2; ++style) {
-    const std::set<int> verticals[3] = {
-        {}, InkInRow(asset, 0xB3, style, 0), InkInRow(asset, 0xBA, style, 0)};
-    const std::set<int> horizontals[3] = {
-        {}, InkInColumn(asset, 0xC4, style, 0), InkInColumn(asset, 0xCD, style, 0)};
-    // The straight lines themselves: ─ spans columns 0 and 8 on the same rows, │ rows 0 and 11
-    // on the same columns, and a double line is two separate lines.
-    ASSERT_FALSE(verticals[1].empty());
-    ASSERT_FALSE(horizontals[1].empty());
-    EXPECT_EQ(InkInRow(asset, 0xB3, style, 11), verticals[1]);
-    EXPECT_EQ(InkInColumn(asset, 0xC4, style, 8), horizontals[1]);
-    EXPECT_EQ(InkInRow(asset, 0xBA, style, 11), verticals[2]);
-    EXPECT_EQ(InkInColumn(asset, 0xCD, style, 8), horizontals[2]);
+    // Only the blank space (32) and code 255 are empty.
+    auto Row = [&](int code, int y) { return Ink(asset, code, style, y, true); };
+    auto Col = [&](int code, int x) { return Ink(asset, code, style, x, false); };
+    for (int code = 32; code <= 255; ++code) {
+      bool empty = true;
+      for (int y = 0; y < GlyphHeight; ++y) empty = empty && Row(code, y).empty();
+      EXPECT_EQ(empty, code == 32 || code == 255) << "code " << code << " style " << style;
+    }
+    const std::set<int> verticals[3] = {{}, Row(0xB3, 0), Row(0xBA, 0)};
+    const std::set<int> horizontals[3] = {{}, Col(0xC4, 0), Col(0xCD, 0)};
+    // The straight lines (│ ║ ─ ═ are rows of the table too); a double line is two lines apart.
+    ASSERT_FALSE(verticals[1].empty() || horizontals[1].empty());
     for (const std::set<int>* lines : {verticals, horizontals}) {
       EXPECT_EQ(lines[2].size(), 2 * lines[1].size());
       EXPECT_GT(*lines[2].rbegin() - *lines[2].begin() + 1, static_cast<int>(lines[2].size()))
           << "the two lines of a double must not touch";
     }
-    for (const BoxArms& box : BoxTable) {
-      SCOPED_TRACE("code " + std::to_string(box.code) + " style " + std::to_string(style));
-      EXPECT_EQ(InkInRow(asset, box.code, style, 0), verticals[box.up]);
-      EXPECT_EQ(InkInRow(asset, box.code, style, 11), verticals[box.down]);
-      EXPECT_EQ(InkInColumn(asset, box.code, style, 0), horizontals[box.left]);
-      EXPECT_EQ(InkInColumn(asset, box.code, style, 8), horizontals[box.right]);
+    for (int code = 0xB3; code <= 0xDA; ++code) {
+      SCOPED_TRACE("code " + std::to_string(code) + " style " + std::to_string(style));
+      const char* arms = BoxArms + (code - 0xB3) * 5;
+      EXPECT_EQ(Row(code, 0), verticals[arms[0] - '0']);
+      EXPECT_EQ(Row(code, 11), verticals[arms[1] - '0']);
+      EXPECT_EQ(Col(code, 0), horizontals[arms[2] - '0']);
+      EXPECT_EQ(Col(code, 8), horizontals[arms[3] - '0']);
     }
   }
 }
 
 // The derivation of the two faces from a skeleton, on a tiny design built here.
 TEST(FontDesign, FacesFromSkeleton) {
-  const std::string design =
-      "glyph 2F slash\n"
-      ".........\n"
-      "......#..\n"
-      ".....#...\n"
-      "....#....\n"
-      "...#.....\n"
-      "..#......\n"
-      ".........\n.........\n.........\n.........\n.........\n.........\n";
+  std::string design = "glyph 2F slash\n";  // a diagonal from (6,1) down to (2,5)
+  for (int y = 0; y < GlyphHeight; ++y) {
+    design += y >= 1 && y <= 5 ? std::string(7 - y, '.') + "#" + std::string(y + 1, '.') + "\n"
+                               : ".........\n";
+  }
   FontSource source;
   std::string error;
   ASSERT_TRUE(ParseFontSource(design, source, error)) << error;
   const GlyphCell light = RenderGlyph(source, 0x2F, 2);
   const GlyphCell heavy = RenderGlyph(source, 0x2F, 1);
-  auto at = [](const GlyphCell& cell, int x, int y) { return int(cell[y * GlyphWidth + x]); };
   // Light face: the skeleton at full stroke, the steps beside the diagonal in one grey (left of
   // the top pixel and above the next one, below it and right of the next one), nothing elsewhere.
-  // Heavy face: every skeleton pixel doubled to the right.
-  const int step = at(light, 5, 1);
+  // Heavy face: every skeleton pixel doubled to the right. Rows: face (1 heavy), x, y, level
+  // (-1: the grey of the step at 5,1).
+  const int step = light[1 * GlyphWidth + 5];
   EXPECT_TRUE(step != 0 && step != FontInk) << step;
-  const struct {
-    const GlyphCell& face;
-    int x, y, level;
-  } pixels[] = {{light, 6, 1, FontInk}, {light, 2, 5, FontInk}, {light, 6, 2, step},
-                {light, 0, 0, 0},       {light, 8, 5, 0},       {heavy, 6, 1, FontInk},
-                {heavy, 7, 1, FontInk}, {heavy, 2, 5, FontInk}, {heavy, 3, 5, FontInk}};
+  const int pixels[][4] = {{2, 6, 1, FontInk}, {2, 2, 5, FontInk}, {2, 6, 2, -1},
+                           {2, 0, 0, 0},       {2, 8, 5, 0},       {1, 6, 1, FontInk},
+                           {1, 7, 1, FontInk}, {1, 2, 5, FontInk}, {1, 3, 5, FontInk}};
   for (const auto& p : pixels) {
-    EXPECT_EQ(at(p.face, p.x, p.y), p.level)
-        << (&p.face == &light ? "light " : "heavy ") << p.x << "," << p.y;
+    EXPECT_EQ((p[0] == 1 ? heavy : light)[p[2] * GlyphWidth + p[1]], p[3] < 0 ? step : p[3])
+        << "style " << p[0] << " at " << p[1] << "," << p[2];
   }
   // A face drawn by hand replaces the derived one and leaves the other face derived.
   std::string drawn = design + "heavy 2F slash\n";
@@ -175,8 +126,7 @@ TEST(FontDesign, FacesFromSkeleton) {
   FontSource withFace;
   ASSERT_TRUE(ParseFontSource(drawn, withFace, error)) << error;
   GlyphCell expected{};
-  expected[3 * GlyphWidth + 3] = 5;
-  expected[3 * GlyphWidth + 4] = 10;
+  expected[3 * GlyphWidth + 3] = 5, expected[3 * GlyphWidth + 4] = 10;
   expected[3 * GlyphWidth + 5] = 4;
   EXPECT_EQ(RenderGlyph(withFace, 0x2F, 1), expected);
   EXPECT_EQ(RenderGlyph(withFace, 0x2F, 2), light);
@@ -185,14 +135,13 @@ TEST(FontDesign, FacesFromSkeleton) {
 }
 
 TEST(FontDesign, RefusesMalformedSources) {
-  struct Case {
+  std::string twelveRows;
+  for (int i = 0; i < 12; ++i) twelveRows += ".........\n";
+  const struct {
     const char* what;
     std::string text;
     const char* message;  // part of the expected error
-  };
-  std::string twelveRows;
-  for (int i = 0; i < 12; ++i) twelveRows += ".........\n";
-  const Case cases[] = {
+  } cases[] = {
       {"short row", "glyph 41 A\n........\n" + twelveRows, "line 2"},
       {"unknown directive", "glif 41 A\n", "line 1"},
       {"code 20 is the blank space", "glyph 20 space\n" + twelveRows, "line 1"},
@@ -204,20 +153,16 @@ TEST(FontDesign, RefusesMalformedSources) {
       {"box arm out of range", "box C4 0 0 3 1\n", "line 1"},
       {"drawn face before its glyph", "heavy 41 A\n" + twelveRows, "line 1"},
       {"compose of nothing", "accent dot 1\n...#.....\ncompose 81 75 dot\n", "line 3"},
+      {"codes left undefined", "box B3 1 1 0 0\n", "21"},  // parses, but does not build
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     FontSource source;
+    std::vector<uint8_t> asset;
     std::string error;
-    EXPECT_FALSE(ParseFontSource(c.text, source, error)) << c.what;
+    EXPECT_FALSE(ParseFontSource(c.text, source, error) && BuildFontAsset(source, asset, error))
+        << c.what;
     EXPECT_NE(error.find(c.message), std::string::npos) << c.what << ": " << error;
   }
-  // A design that parses but leaves a code undefined does not build.
-  FontSource source;
-  std::string error;
-  ASSERT_TRUE(ParseFontSource("box B3 1 1 0 0\n", source, error)) << error;
-  std::vector<uint8_t> asset;
-  EXPECT_FALSE(BuildFontAsset(source, asset, error));
-  EXPECT_NE(error.find("21"), std::string::npos) << error;
 }
 
 }  // namespace

@@ -30,24 +30,20 @@ checked_by() {
 . "$(dirname "$0")/../support/x_server.sh"
 
 # Every file the installation holds, relative to its prefix.
-cat >"$work/expected" <<'LIST'
+{ for size in 16 32 48 64 128 256; do echo "share/icons/hicolor/${size}x$size/apps/quellmark.png"; done
+  cat <<'LIST'
 bin/quellmark
 bin/quellmark-export
 bin/quellmark-render
 share/applications/org.quellmark.quellmark.desktop
 share/doc/quellmark/changelog.gz
 share/doc/quellmark/copyright
-share/icons/hicolor/128x128/apps/quellmark.png
-share/icons/hicolor/16x16/apps/quellmark.png
-share/icons/hicolor/256x256/apps/quellmark.png
-share/icons/hicolor/32x32/apps/quellmark.png
-share/icons/hicolor/48x48/apps/quellmark.png
-share/icons/hicolor/64x64/apps/quellmark.png
 share/man/man1/quellmark-export.1.gz
 share/man/man1/quellmark-render.1.gz
 share/man/man6/quellmark.6.gz
 share/metainfo/org.quellmark.quellmark.metainfo.xml
 LIST
+} | LC_ALL=C sort >"$work/expected"
 
 # check_arguments BINDIR: the magazine's own arguments. SDL's dummy video driver would let a
 # started magazine run on unseen until the timeout, so status 2 proves it never started.
@@ -66,9 +62,8 @@ check_arguments() {
     [ ! -s "$work/out" ] || fail "quellmark $args wrote to standard output"
     [ "$(wc -l <"$work/err")" = 1 ] || fail "quellmark $args: usage is not one line"
   done
-  if [ -w /dev/full ]; then
-    "$1/quellmark" --help >/dev/full 2>/dev/null && fail "--help into a full disk reported success"
-  fi
+  [ -w /dev/full ] && "$1/quellmark" --help >/dev/full 2>/dev/null &&
+    fail "--help into a full disk reported success"
 }
 
 # check_documents BINDIR MANDIR: every option a program's --help names, and every longest length
@@ -111,11 +106,6 @@ tree)
   for page in "$share"/man/man*/*; do
     zcat "$page" | LC_ALL=C.UTF-8 groff -man -Tutf8 -ww -z 2>"$work/warn"
     [ ! -s "$work/warn" ] || { cat "$work/warn"; fail "groff warns about $page"; }
-    if command -v man >/dev/null; then
-      LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$page" 2>"$work/warn" >"$work/page"
-      [ ! -s "$work/warn" ] || { cat "$work/warn"; fail "man warns about $page"; }
-      grep -q "SYNOPSIS" "$work/page" || fail "$page renders without a synopsis"
-    fi
   done
   check_arguments "$work/root/opt/qm/bin"
   check_documents "$work/root/opt/qm/bin" "$share/man"
@@ -129,10 +119,8 @@ package)
     >"$work/actual"
   diff "$work/expected" "$work/actual" || fail "the package's files differ (- expected, + packaged)"
   depends=$(dpkg-deb -f "$deb" Depends)
-  echo "Depends: $depends"
-  echo "$depends" | grep -q 'libsdl2-2.0-0' || fail "the package does not depend on SDL2"
-  echo "$depends" | grep -q 'libc6' || fail "the package's dependencies were not computed"
-  [ "$(dpkg-deb -f "$deb" Package)" = quellmark ] || fail "package name"
+  echo "$depends" | grep 'libsdl2-2.0-0' | grep -q 'libc6' ||
+    fail "the package's dependencies were not computed or leave out SDL2: $depends"
   dpkg-deb -x "$deb" "$work/x"
   check_arguments "$work/x/usr/bin"
   check_documents "$work/x/usr/bin" "$work/x/usr/share/man"
@@ -140,23 +128,16 @@ package)
   if [ "${CI:-}" = true ] && [ "$(id -u)" = 0 ]; then
     apt-get install -y "$deb" >"$work/log" 2>&1 || { cat "$work/log"; fail "apt-get install"; }
     [ "$(command -v quellmark)" = /usr/bin/quellmark ] || fail "quellmark is not on the PATH"
-    quellmark --version || fail "installed quellmark --version"
-    quellmark-render --help 2>&1 | grep -q 'quellmark-render' || fail "installed quellmark-render"
+    quellmark --version && quellmark-render --version || fail "the installed programs do not run"
     if command -v Xvfb >/dev/null && command -v jwm >/dev/null; then
       start_x_server
       SDL_AUDIODRIVER=dummy /usr/bin/quellmark >"$work/program.log" 2>&1 &
       pid=$!
       wid=$(wait_for_window "$pid" '^CODED BY VELTHRANE :-\)$')
-      if [ -z "$wid" ]; then
-        kill -0 "$pid" 2>/dev/null && echo "the program is running" || echo "the program ended"
-        xwininfo -root -tree 2>&1 | head -n 20
-        cat "$work/program.log"
-        fail "the installed magazine opened no window"
-      fi
+      [ -n "$wid" ] || { cat "$work/program.log"; fail "the installed magazine opened no window"; }
       class=$(xprop -id "$wid" WM_CLASS)
-      echo "$class"
       [ "$class" = 'WM_CLASS(STRING) = "quellmark", "quellmark"' ] ||
-        fail "the installed magazine's window is not of class quellmark"
+        fail "the installed magazine's window is of class $class, not quellmark"
       kill -KILL "$pid"
       pid=""
     fi

@@ -1,15 +1,14 @@
 #!/usr/bin/env python3
-"""Planted-fault campaign: applies one fault at a time from mutants.txt, builds only the test
-binaries that fault names, runs them, and restores the file, so the tree is unchanged afterwards.
-
-  tests/mutation/run_mutants.py SOURCE_DIR BUILD_DIR [ID ...]
-
-SOURCE_DIR is a configured checkout (a scratch copy is best: the campaign rewrites its sources
-while it runs); BUILD_DIR its build folder. Prints one line per fault: id, file:line, caught by
-which test, "missed", or "error" when the fault could not be planted (its text is not found
-exactly once, the build fails, a test binary is missing, or a test already fails with no fault
-planted). Errors count as not caught, are listed apart, and make the runner exit with status 1.
-"""
+# Planted-fault campaign: applies one fault at a time from mutants.txt, builds only the test
+# binaries that fault names, runs them, and restores the file, so the tree is unchanged afterwards.
+#
+#   tests/mutation/run_mutants.py SOURCE_DIR BUILD_DIR [ID ...]
+#
+# SOURCE_DIR is a configured checkout (a scratch copy is best: the campaign rewrites its sources
+# while it runs); BUILD_DIR its build folder. Prints one line per fault: id, file:line, caught by
+# which test, "missed", or "error" when the fault could not be planted (its text is not found
+# exactly once, the build fails, a test binary is missing, or a test already fails with no fault
+# planted). Errors count as not caught, are listed apart, and make the runner exit with status 1.
 import glob
 import os
 import re
@@ -30,22 +29,22 @@ def load(path):
     return mutants
 
 
+# The fault was not planted or its tests cannot tell: not a catch.
 class Error(Exception):
-    """The fault was not planted or its tests cannot tell: not a catch."""
+    pass
 
 
+# The tests send SIGINT, SIGTERM and SIGHUP to the tools they start: a campaign started under
+# nohup or as a background job must not hand its ignored signals down to them.
 def default_signals():
-    """The tests send SIGINT, SIGTERM and SIGHUP to the tools they start: a campaign started
-    under nohup or as a background job must not hand its ignored signals down to them."""
     for number in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
         signal.signal(number, signal.SIG_DFL)
 
 
+# Builds the targets and runs them; returns the first failure's description or None.
 def build_and_run(targets, src, build):
-    """Builds the targets and runs them; returns the first failure's description or None."""
-    built = subprocess.run(["cmake", "--build", build, "-j2", "--target", *targets],
-                           capture_output=True, text=True)
-    if built.returncode != 0:
+    if subprocess.run(["cmake", "--build", build, "-j2", "--target", *targets],
+                      capture_output=True).returncode != 0:
         raise Error("build failed")
     for target in targets:
         binary = glob.glob(os.path.join(build, "tests", "*", target))

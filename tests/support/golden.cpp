@@ -1,13 +1,14 @@
 #include "tests/support/golden.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "display/headless.h"
 #include "display/png_file.h"
 #include "render/framebuffer.h"
+#include "tests/support/run.h"
 
 namespace {
 
@@ -17,41 +18,39 @@ bool UpdateRequested() {
 }
 
 bool WriteText(const std::string& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-  return bool(out);
+  return bool(std::ofstream(path, std::ios::binary) << text);
+}
+
+std::string Updated(const std::string& file) {
+  return "GOLDEN_UPDATE=1: wrote " + file + "; look at it, then run again without it";
 }
 
 }  // namespace
 
 std::string CheckGoldenImage(const std::string& name, const uint32_t* pixels) {
   const std::string base = "golden/" + name;
+  const auto write = [&](const std::string& file, const uint32_t* image) {
+    return WritePng(base + file, image, FrameWidth, FrameHeight);
+  };
   if (UpdateRequested()) {
-    if (!WritePng(base + ".png", pixels, FrameWidth, FrameHeight)) {
-      return "cannot write " + base + ".png";
-    }
-    return "GOLDEN_UPDATE=1: wrote " + base + ".png; look at it, then run again without it";
+    return write(".png", pixels) ? Updated(base + ".png") : "cannot write " + base + ".png";
   }
   std::vector<uint32_t> golden;
   int width = 0, height = 0;
   if (!ReadPng(base + ".png", &golden, &width, &height)) {
-    WritePng(base + "_actual.png", pixels, FrameWidth, FrameHeight);
+    write("_actual.png", pixels);
     return "no golden " + base + ".png (wrote " + base + "_actual.png)";
   }
   if (width != FrameWidth || height != FrameHeight) return base + ".png has the wrong size";
   std::vector<uint32_t> diff(FrameWidth * FrameHeight);
   int differing = 0;
   for (int i = 0; i < FrameWidth * FrameHeight; ++i) {
-    if (pixels[i] != golden[i]) {
-      ++differing;
-      diff[i] = 0xFF0000;
-    } else {
-      diff[i] = (pixels[i] >> 2) & 0x3F3F3F;
-    }
+    differing += pixels[i] != golden[i];
+    diff[i] = pixels[i] != golden[i] ? 0xFF0000 : (pixels[i] >> 2) & 0x3F3F3F;
   }
   if (differing == 0) return "";
-  WritePng(base + "_actual.png", pixels, FrameWidth, FrameHeight);
-  WritePng(base + "_diff.png", diff.data(), FrameWidth, FrameHeight);
+  write("_actual.png", pixels);
+  write("_diff.png", diff.data());
   return std::to_string(differing) + " pixels differ from " + base + ".png (see " + base +
          "_actual.png and " + base + "_diff.png)";
 }
@@ -63,29 +62,25 @@ std::string CheckGolden(const std::string& name) {
 std::string CheckGoldenText(const std::string& name, const std::string& text) {
   const std::string base = "golden/" + name;
   if (UpdateRequested()) {
-    if (!WriteText(base + ".txt", text)) return "cannot write " + base + ".txt";
-    return "GOLDEN_UPDATE=1: wrote " + base + ".txt; look at it, then run again without it";
+    return WriteText(base + ".txt", text) ? Updated(base + ".txt")
+                                          : "cannot write " + base + ".txt";
   }
-  std::ifstream in(base + ".txt", std::ios::binary);
-  if (!in) {
+  if (!std::ifstream(base + ".txt")) {
     WriteText(base + "_actual.txt", text);
     return "no golden " + base + ".txt (wrote " + base + "_actual.txt)";
   }
-  std::stringstream golden;
-  golden << in.rdbuf();
-  if (golden.str() == text) return "";
+  const std::string golden = ReadFileText(base + ".txt");
+  if (golden == text) return "";
   WriteText(base + "_actual.txt", text);
-  std::istringstream expected(golden.str()), actual(text);
-  std::string want, got;
-  int line = 1;
-  while (true) {
-    const bool moreWanted = bool(std::getline(expected, want));
-    const bool moreGot = bool(std::getline(actual, got));
-    if (!moreWanted || !moreGot || want != got) {
-      return base + ".txt differs at line " + std::to_string(line) + ": expected \"" +
-             (moreWanted ? want : "<end>") + "\", got \"" + (moreGot ? got : "<end>") + "\" (see " +
-             base + "_actual.txt)";
-    }
-    ++line;
-  }
+  // The first line that differs: from the start of the line of the first differing byte.
+  size_t at =
+      std::mismatch(golden.begin(), golden.end(), text.begin(), text.end()).first - golden.begin();
+  at = at == 0 ? 0 : golden.rfind('\n', at - 1) + 1;
+  const auto lineAt = [at](const std::string& s) {
+    return at < s.size() ? s.substr(at, s.find('\n', at) - at) : "<end>";
+  };
+  return base + ".txt differs at line " +
+         std::to_string(std::count(golden.begin(), golden.begin() + at, '\n') + 1) +
+         ": expected \"" + lineAt(golden) + "\", got \"" + lineAt(text) + "\" (see " + base +
+         "_actual.txt)";
 }

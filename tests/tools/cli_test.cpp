@@ -22,68 +22,48 @@ TEST(CliParse, OptionsValuesAndPositionalArguments) {
   ASSERT_TRUE(
       Parse(cli, {"a", "-", "--seconds=2.5", "--force", "--count", "-3", "--", "--b", "-"}));
   EXPECT_EQ(cli.Positional, (std::vector<std::string>{"a", "-", "--b", "-"}));
-  ASSERT_NE(CliText(cli, "--seconds"), nullptr);
-  EXPECT_EQ(*CliText(cli, "--seconds"), "2.5");
-  EXPECT_EQ(*CliText(cli, "--count"), "-3");
+  ASSERT_TRUE(CliText(cli, "--seconds") && CliText(cli, "--count"));
+  EXPECT_EQ(*CliText(cli, "--seconds") + *CliText(cli, "--count"), "2.5-3");
   EXPECT_TRUE(CliFlag(cli, "--force"));
-
-  for (const std::vector<std::string>& wrong :
-       std::vector<std::vector<std::string>>{{"--force=yes"},
-                                             {"--count"},
-                                             {"--seconds", "1", "--seconds=2"},
-                                             {"-x"},
-                                             {"--sec", "1"}}) {
-    EXPECT_FALSE(Parse(cli, wrong)) << wrong[0];
-    EXPECT_EQ(cli.Status, CliStatusUsage) << wrong[0];
+  // Refused: usage errors (2), and --version, answered (0).
+  const std::vector<std::vector<std::string>> refused = {
+      {"--force=yes"}, {"--count"},    {"--seconds", "1", "--seconds=2"},
+      {"-x"},          {"--sec", "1"}, {"x", "--version"}};
+  for (const std::vector<std::string>& args : refused) {
+    EXPECT_FALSE(Parse(cli, args)) << args.back();
+    EXPECT_EQ(cli.Status, args.back() == "--version" ? 0 : CliStatusUsage) << args.back();
   }
-  EXPECT_FALSE(Parse(cli, {"x", "--version"}));
-  EXPECT_EQ(cli.Status, 0);
 }
 
+// --seconds is a decimal within 0..1000, --count a whole number within -5..10: both ends are
+// accepted; a refused or missing number leaves the value as it was (-7).
 TEST(CliParse, NumbersAreWholeDecimalsWithinTheirRange) {
-  struct Case {
-    const char* Text;
-    bool Accepted;
+  const struct {
+    char Option;       // s: --seconds, c: --count
+    const char* Text;  // nullptr: the option is not given
     double Value;
+  } cases[] = {
+      {'s', "0", 0},      {'s', "1000", 1000}, {'s', "2.", 2},   {'s', ".5", 0.5},
+      {'s', "1e2", 100},  {'s', "+3", 3},      {'s', "nan", -7}, {'s', "inf", -7},
+      {'s', "0x10", -7},  {'s', " 5", -7},     {'s', "5 ", -7},  {'s', "10abc", -7},
+      {'s', "", -7},      {'s', ".", -7},      {'s', "1e", -7},  {'s', "1e999", -7},
+      {'s', "-1", -7},    {'s', "1000.1", -7}, {'c', "-5", -5},  {'c', "10", 10},
+      {'c', "-6", -7},    {'c', "007", 7},     {'c', "1.0", -7}, {'c', "1e1", -7},
+      {'c', "", -7},      {'c', "-", -7},      {'c', "11", -7},  {'c', "99999999999999999999", -7},
+      {'c', nullptr, -7},
   };
-  // Within 0..1000: both ends are accepted.
-  const Case numbers[] = {{"0", true, 0},      {"1000", true, 1000}, {"2.", true, 2},
-                          {".5", true, 0.5},   {"1e2", true, 100},   {"+3", true, 3},
-                          {"nan", false, 0},   {"inf", false, 0},    {"0x10", false, 0},
-                          {" 5", false, 0},    {"5 ", false, 0},     {"10abc", false, 0},
-                          {"", false, 0},      {".", false, 0},      {"1e", false, 0},
-                          {"1e999", false, 0}, {"-1", false, 0},     {"1001", false, 0}};
-  for (const Case& c : numbers) {
+  for (const auto& c : cases) {
+    const char* option = c.Option == 's' ? "--seconds" : "--count";
+    const std::string row = std::string(option) + " " + (c.Text ? c.Text : "absent");
     Cli cli;
-    ASSERT_TRUE(Parse(cli, {"--seconds", c.Text}));
+    ASSERT_TRUE(c.Text ? Parse(cli, {option, c.Text}) : Parse(cli, {}));
     double value = -7;
-    EXPECT_EQ(CliNumber(cli, "--seconds", 0, 1000, &value), c.Accepted) << c.Text;
-    EXPECT_EQ(value, c.Accepted ? c.Value : -7) << c.Text;
+    long count = -7;
+    const bool ok = c.Option == 's' ? CliNumber(cli, option, 0, 1000, &value)
+                                    : CliInteger(cli, option, -5, 10, &count);
+    EXPECT_EQ(ok, c.Value != -7 || !c.Text) << row;
+    EXPECT_EQ(c.Option == 's' ? value : count, c.Value) << row;
   }
-  // Within -5..10.
-  const Case integers[] = {{"-5", true, -5},
-                           {"10", true, 10},
-                           {"-6", false, 0},
-                           {"-2", true, -2},
-                           {"007", true, 7},
-                           {"1.0", false, 0},
-                           {"1e1", false, 0},
-                           {"", false, 0},
-                           {"-", false, 0},
-                           {"11", false, 0},
-                           {"99999999999999999999", false, 0}};
-  for (const Case& c : integers) {
-    Cli cli;
-    ASSERT_TRUE(Parse(cli, {"--count", c.Text}));
-    long value = -7;
-    EXPECT_EQ(CliInteger(cli, "--count", -5, 10, &value), c.Accepted) << c.Text;
-    EXPECT_EQ(value, c.Accepted ? static_cast<long>(c.Value) : -7) << c.Text;
-  }
-  Cli cli;
-  ASSERT_TRUE(Parse(cli, {}));
-  long count = 4;
-  EXPECT_TRUE(CliInteger(cli, "--count", 5, 10, &count));  // not given: the default stays
-  EXPECT_EQ(count, 4);
 }
 
 }  // namespace

@@ -13,8 +13,7 @@ cd "$dir/issue" || exit 1
 status=0
 for page in *.html; do
   tidy -q -errors "$page" >/dev/null 2>../tidy.log || { echo "tidy on $page:"; cat ../tidy.log; status=1; }
-  grep -q '<html lang="en">' "$page" || { echo "$page: no <html lang=\"en\">"; status=1; }
-  grep -qi '<meta charset="utf-8">' "$page" || { echo "$page: no <meta charset=\"utf-8\">"; status=1; }
+  grep -q '<html lang="en">' "$page" && grep -qi '<meta charset="utf-8">' "$page" || { echo "$page: no <html lang=\"en\"> or no <meta charset=\"utf-8\">"; status=1; }
   for link in $(grep -o 'href="[^":#]*' "$page" | sed 's/^href="//'); do
     [ -f "$link" ] || { echo "$page: link to $link, which does not exist"; status=1; }
   done
