@@ -7,37 +7,35 @@
 
 namespace {
 
-// A machine with one voice on `sample`, at full volume in both channels, no ramp pending.
-struct MixFixture {
-  std::unique_ptr<ModuleMachine> machine = std::make_unique<ModuleMachine>();
-  MixFixture() { ResetMachine(*machine, nullptr); }
-  MixVoice& Start(const ModuleSample& sample, uint32_t stepInteger, uint32_t stepFraction,
-                  int32_t volume = 255) {
-    MixVoice& v = machine->Voices[0];
-    v.Sample = &sample;
-    v.StepInteger = stepInteger;
-    v.StepFraction = stepFraction;
-    v.LeftVolume = v.RightVolume = v.LeftTarget = v.RightTarget = volume;
-    v.LeftLevel = v.RightLevel = volume * 256;
-    return v;
+// A sample whose frame i holds i x 100 (or `value`), with the guard frame past its loop.
+struct TestSample {
+  std::vector<int16_t> data;
+  ModuleSample sample;
+  TestSample(uint32_t length, uint8_t mode, uint32_t loopStart, uint32_t loopLength,
+             int value = -1) {
+    data.assign(length + 8, 0);
+    for (uint32_t i = 0; i < length; ++i) data[i] = int16_t(value < 0 ? i * 100 : value);
+    std::tie(sample.Data, sample.Length, sample.LoopMode, sample.LoopStart, sample.LoopLength) =
+        std::tuple(data.data(), length, mode, loopStart, loopLength);
+    if (mode == LoopForward) data[loopStart + loopLength] = data[loopStart];
+    if (mode == LoopPingPong) data[loopStart + loopLength] = data[loopStart + loopLength - 1];
   }
 };
 
-// A sample of `length` frames whose value at frame i is i x 100, with a guard frame past the loop.
-struct RampSample {
-  std::vector<int16_t> data;
-  ModuleSample sample;
-  RampSample(uint32_t length, uint8_t loopMode, uint32_t loopStart, uint32_t loopLength) {
-    data.assign(length + 8, 0);
-    for (uint32_t i = 0; i < length; ++i) data[i] = int16_t(i * 100);
-    sample.Data = data.data();
-    sample.Length = length;
-    sample.LoopMode = loopMode;
-    sample.LoopStart = loopStart;
-    sample.LoopLength = loopLength;
-    uint32_t end = loopStart + loopLength;
-    if (loopMode == 2) data[end] = data[loopStart];
-    if (loopMode == 4) data[end] = data[end - 1];
+// A machine with one voice on `sample` at `volume` in both channels, no ramp pending.
+struct MixFixture {
+  std::unique_ptr<ModuleMachine> machine = std::make_unique<ModuleMachine>();
+  MixVoice& v = machine->Voices[0];
+  MixFixture(const ModuleSample& sample, uint32_t step, uint32_t fraction, int32_t volume = 255) {
+    ResetMachine(*machine, nullptr);
+    std::tie(v.Sample, v.StepInteger, v.StepFraction) = std::tuple(&sample, step, fraction);
+    v.LeftVolume = v.RightVolume = v.LeftTarget = v.RightTarget = volume;
+    v.LeftLevel = v.RightLevel = volume * 256;
+  }
+  std::vector<float> Mix(int frames) {
+    std::vector<float> out(size_t(frames) * 2, 0.0f);
+    MixVoices(*machine, out.data(), frames);
+    return out;
   }
 };
 
@@ -67,113 +65,78 @@ TEST(ModuleMixer, ClipToPcmRoundsAndLimits) {
   EXPECT_EQ(untouched[0], 7);
 }
 
+// Where a voice is after some frames: position, fraction, direction, or stopped.
+TEST(ModuleMixer, LoopsAndEnds) {
+  const struct {
+    const char* name;
+    uint32_t length;
+    uint8_t mode;
+    uint32_t loopStart, loopLength, step, fraction, position;
+    int frames;
+    uint32_t endPosition, endFraction;
+    int32_t direction;
+    bool stopped;
+  } cases[] = {
+      // Ten frames at half a frame a step need 20 output frames.
+      {"no loop", 10, LoopNone, 0, 10, 0, 0x80000000u, 0, 20, 0, 0, 1, true},
+      {"forward: 305.5 wraps to 205.5", 300, LoopForward, 200, 100, 11, 0x80000000u, 294, 1, 205,
+       0x80000000u, 1, false},
+      // 10 + 3 passes the end 12: reflected to 12 - 13 + 11 + (1 - 2^-32); backward 7.99, 4.99,
+      // then 1.99 passes the start 4: 4 - 1 + (1 - 2^-32) - 1.99 + 4.
+      {"ping-pong end", 20, LoopPingPong, 4, 8, 3, 0, 10, 1, 10, 0xFFFFFFFFu, 2, false},
+      {"ping-pong start", 20, LoopPingPong, 4, 8, 3, 0, 10, 4, 6, 0, 1, false},
+  };
+  for (const auto& k : cases) {
+    TestSample s(k.length, k.mode, k.loopStart, k.loopLength);
+    MixFixture f(s.sample, k.step, k.fraction);
+    f.v.Position = k.position;
+    f.Mix(k.frames);
+    EXPECT_EQ(f.v.Sample == nullptr, k.stopped) << k.name;
+    if (k.stopped) continue;
+    EXPECT_EQ(std::tuple(f.v.Position, f.v.PositionFraction, f.v.Direction),
+              std::tuple(k.endPosition, k.endFraction, k.direction))
+        << k.name;
+    // Every frame read stays inside the loop: between its smallest and largest values.
+    for (float x : f.Mix(500))
+      ASSERT_TRUE(x >= k.loopStart * 100 && x <= (k.loopStart + k.loopLength - 1) * 100)
+          << k.name << " " << x;
+  }
+  // Frames 0, 0.5, 1 ... : 0, 50, 100 ... at gain 255/255; 9.5 is halfway between 900 and the
+  // zero guard; then the voice adds nothing. An empty sample stops its voice at once.
+  TestSample s(10, LoopNone, 0, 10);
+  const std::vector<float> out = MixFixture(s.sample, 0, 0x80000000u).Mix(30);
+  EXPECT_EQ(std::vector<float>({out[0], out[2], out[34], out[38], out[40], out[58]}),
+            std::vector<float>({0, 50, 850, 450, 0, 0}));
+  MixFixture empty(EmptySample, 1, 0);
+  EXPECT_EQ(empty.Mix(10), std::vector<float>(20, 0.0f));
+  EXPECT_EQ(empty.v.Sample, nullptr);
+}
+
+// Volume 0 to 200 on a constant signal: 128 equal steps to 200/255 of full scale.
+TEST(ModuleMixer, RampReachesItsTargetInEqualSteps) {
+  TestSample s(4000, LoopForward, 0, 4000, 10000);
+  MixFixture f(s.sample, 1, 0, 0);
+  f.v.LeftVolume = f.v.RightVolume = 200;
+  const std::vector<float> out = f.Mix(200);
+  const float full = 10000.0f * 200.0f / 255.0f;
+  // Single-precision accumulation of 128 steps: allow a few units in the last place.
+  for (int i = 0; i < 200; ++i)
+    ASSERT_NEAR(out[2 * size_t(i)], full * float(std::min(i, 128)) / 128, 0.05f) << i;
+  EXPECT_EQ(std::pair(f.v.LeftLevel, f.v.RampFramesLeft), std::pair(200 * 256, 0));
+}
+
+// An irregular step over a noisy looping sample at uneven gains: one call of 1,000 frames against
+// 1,000 calls of one frame, through the loop's wrap several times.
 TEST(ModuleMixer, LongBlocksMixLikeSingleFrames) {
-  // An irregular step over a noisy looping sample at uneven gains, no ramp pending: one call of
-  // 1,000 frames against 1,000 calls of one frame, through the loop's wrap several times.
-  std::vector<int16_t> data(1000 + 8);
-  for (size_t i = 0; i < data.size(); ++i) data[i] = int16_t((i * 7919 % 65536) - 32768);
-  ModuleSample s;
-  s.Data = data.data();
-  s.Length = 1000;
-  s.LoopMode = 1;
-  s.LoopStart = 100;
-  s.LoopLength = 900;
-  MixFixture block, single;
+  TestSample s(1000, LoopForward, 100, 900);
+  for (size_t i = 0; i < s.data.size(); ++i) s.data[i] = int16_t((i * 7919 % 65536) - 32768);
+  MixFixture block(s.sample, 2, 0x3456789Au, 200), single(s.sample, 2, 0x3456789Au, 200);
   for (MixFixture* f : {&block, &single}) {
-    MixVoice& v = f->Start(s, 2, 0x3456789Au, 200);
-    v.LeftVolume = v.LeftTarget = 137;
-    v.LeftLevel = 137 * 256;
+    f->v.LeftVolume = f->v.LeftTarget = 137;
+    f->v.LeftLevel = 137 * 256;
   }
   std::vector<float> a(2 * 1000, 0.5f), b(2 * 1000, 0.5f);
   MixVoices(*block.machine, a.data(), 1000);
   for (int j = 0; j < 1000; ++j) MixVoices(*single.machine, b.data() + 2 * j, 1);
-  for (size_t i = 0; i < a.size(); ++i) ASSERT_EQ(a[i], b[i]) << i;
-}
-
-TEST(ModuleMixer, InterpolatesAndStopsAtTheEnd) {
-  MixFixture f;
-  RampSample s(10, 1, 0, 10);
-  MixVoice& v = f.Start(s.sample, 0, 0x80000000u);  // half a frame per output frame
-  std::vector<float> out(2 * 30, 0.0f);
-  MixVoices(*f.machine, out.data(), 30);
-  // Frames 0, 0.5, 1, ... : 0, 50, 100, ... at gain 255/255.
-  EXPECT_FLOAT_EQ(out[0], 0.0f);
-  EXPECT_FLOAT_EQ(out[2], 50.0f);
-  EXPECT_FLOAT_EQ(out[2 * 17], 850.0f);
-  EXPECT_FLOAT_EQ(out[2 * 19], 450.0f);  // 9.5: halfway between 900 and the zero guard
-  // Ten frames need 20 output frames; then the voice is off and adds nothing.
-  EXPECT_EQ(v.Sample, nullptr);
-  EXPECT_FLOAT_EQ(out[2 * 20], 0.0f);
-  std::vector<float> none(4, 1.0f);
-  MixVoices(*f.machine, none.data(), 0);
-  EXPECT_FLOAT_EQ(none[0], 1.0f);
-}
-
-TEST(ModuleMixer, ForwardLoopWraps) {
-  // Loop of length 100 from 200: 305.5 becomes 205.5.
-  MixFixture f;
-  RampSample s(300, 2, 200, 100);
-  MixVoice& v = f.Start(s.sample, 11, 0x80000000u);
-  v.Position = 294;
-  std::vector<float> out(2, 0.0f);
-  MixVoices(*f.machine, out.data(), 1);
-  EXPECT_EQ(v.Position, 205u);
-  EXPECT_EQ(v.PositionFraction, 0x80000000u);
-}
-
-TEST(ModuleMixer, PingPongReflectsAtBothEnds) {
-  MixFixture f;
-  RampSample s(20, 4, 4, 8);  // loop frames 4..11
-  MixVoice& v = f.Start(s.sample, 3, 0);
-  v.Position = 10;
-  std::vector<float> out(2, 0.0f);
-  MixVoices(*f.machine, out.data(), 1);
-  // 10 + 3 = 13 passes the end 12: reflected to 12 - 13 + 11 + (1 - 2^-32) = 10.99999...
-  EXPECT_EQ(v.Direction, 2);
-  EXPECT_EQ(v.Position, 10u);
-  EXPECT_EQ(v.PositionFraction, 0xFFFFFFFFu);
-  std::vector<float> three(6, 0.0f);
-  MixVoices(*f.machine, three.data(), 3);
-  // Backward: 7.99.., 4.99.., then 1.99.. passes the start 4: 4 - 1 + (1 - 2^-32) - 1.99.. + 4
-  EXPECT_EQ(v.Direction, 1);
-  EXPECT_EQ(v.Position, 6u);
-  EXPECT_EQ(v.PositionFraction, 0u);
-  // Every frame read stayed inside the loop: the output never exceeds the loop's largest value.
-  std::vector<float> many(2 * 500, 0.0f);
-  MixVoices(*f.machine, many.data(), 500);
-  for (size_t i = 0; i < many.size(); ++i) ASSERT_LE(many[i], 1100.0f);
-  for (size_t i = 0; i < many.size(); ++i) ASSERT_GE(many[i], 400.0f);
-}
-
-TEST(ModuleMixer, RampReachesItsTargetInEqualSteps) {
-  // Volume 0 to 200 on a constant signal: 128 equal steps, 200/255 of full scale at the end.
-  MixFixture f;
-  std::vector<int16_t> data(4000 + 8, 10000);
-  ModuleSample s;
-  s.Data = data.data();
-  s.Length = 4000;
-  s.LoopMode = 1;
-  s.LoopLength = 4000;
-  MixVoice& v = f.Start(s, 1, 0, 0);
-  v.LeftVolume = v.RightVolume = 200;
-  std::vector<float> out(2 * 200, 0.0f);
-  MixVoices(*f.machine, out.data(), 200);
-  const float full = 10000.0f * 200.0f / 255.0f;
-  const float step = full / 128.0f;
-  for (int i = 0; i < 128; ++i) {
-    // Single-precision accumulation of 128 steps: allow a few units in the last place.
-    ASSERT_NEAR(out[2 * i], step * float(i), 0.05f) << i;
-  }
-  for (int i = 128; i < 200; ++i) ASSERT_NEAR(out[2 * i], full, 0.01f) << i;
-  EXPECT_EQ(v.LeftLevel, 200 * 256);
-  EXPECT_EQ(v.RampFramesLeft, 0);
-}
-
-TEST(ModuleMixer, EmptySampleStopsTheVoice) {
-  MixFixture f;
-  MixVoice& v = f.Start(EmptySample, 1, 0);
-  std::vector<float> out(20, 0.0f);
-  MixVoices(*f.machine, out.data(), 10);
-  EXPECT_EQ(v.Sample, nullptr);
-  for (float x : out) EXPECT_EQ(x, 0.0f);
+  EXPECT_EQ(a, b);
 }

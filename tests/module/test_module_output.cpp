@@ -15,18 +15,15 @@ namespace {
 // row with the instrument number rising, and a key-off on row 5.
 XmModule BusySong() {
   XmModule desc;
-  desc.Channels = 4;
-  desc.Speed = 1;
-  desc.Orders = {0, 1};
+  std::tie(desc.Channels, desc.Speed, desc.Orders) = std::tuple(4, 1, std::vector<uint8_t>{0, 1});
   for (int i = 0; i < 3; ++i) desc.Instruments.push_back(SineInstrument(16 + 8 * i));
+  desc.Patterns.assign(2, XmPattern{32, {}});
   for (int p = 0; p < 2; ++p) {
-    XmPattern pattern;
-    pattern.Rows = 32;
     for (int r = 0; r < 32; ++r) {
-      pattern.At(r, 0, 4) = Cell(uint8_t(30 + r % 12 + p), 1);
-      pattern.At(r, 2, 4) = r == 5 ? Cell(97) : Cell(uint8_t(40 + r), uint8_t(1 + r % 3));
+      desc.Patterns[size_t(p)].At(r, 0, 4) = Cell(uint8_t(30 + r % 12 + p), 1);
+      desc.Patterns[size_t(p)].At(r, 2, 4) =
+          r == 5 ? Cell(97) : Cell(uint8_t(40 + r), uint8_t(1 + r % 3));
     }
-    desc.Patterns.push_back(pattern);
   }
   return desc;
 }
@@ -59,61 +56,52 @@ class ModuleOutput : public ::testing::Test {
 
 }  // namespace
 
+// Past 2^32 bytes (about 6.8 hours) the count keeps going: (2^32 + 12) / 4 = 1,073,741,827
+// frames, 35,427 into the ring, block 40. A 32-bit count would have wrapped to block 0.
 TEST(ModuleCursor, PositionWrapsWithTheRing) {
-  EXPECT_EQ(CursorBlock(0), 0);
-  EXPECT_EQ(CursorBlock(353600 - 4), 99);
-  EXPECT_EQ(CursorBlock(353600), 0);
-  EXPECT_EQ(CursorBlock(353600 + 884 * 4 * 3), 3);
-  // Past 2^32 bytes (about 6.8 hours) the count keeps going: (2^32 + 12) / 4 = 1,073,741,827
-  // frames, 35,427 into the ring, block 40. A 32-bit count would have wrapped to block 0.
-  EXPECT_EQ(CursorBlock((uint64_t(1) << 32) + 12), 40);
+  for (const auto& [bytes, block] : {std::pair<uint64_t, int>{0, 0},
+                                     {353600 - 4, 99},
+                                     {353600, 0},
+                                     {353600 + 884 * 4 * 3, 3},
+                                     {(uint64_t(1) << 32) + 12, 40}}) {
+    EXPECT_EQ(CursorBlock(bytes), block) << bytes;
+  }
 }
 
+// The heard audio and the queries against an offline render of the same song, block by block,
+// over more than two and a half trips around the ring.
 TEST_F(ModuleOutput, HeardAudioAndQueriesFollowTheCursor) {
-  // The offline reference: the same song through the same mixer, block by block.
   TestSong reference(BusySong(), true);
-  ASSERT_NE(reference.song, nullptr);
-  const int blocks = 260;  // more than two and a half trips around the ring
-  std::vector<int16_t> expected;
+  const int blocks = 260;
+  std::vector<std::vector<int16_t>> expected;
   std::vector<BlockInfo> records;
   for (int b = 0; b < blocks + 1; ++b) {
-    int32_t index = reference.machine->FillBlockIndex;
-    FillBlock(*reference.machine);
-    const int16_t* w = reference.machine->WaveRing + size_t(index) * BlockLength * 2;
-    expected.insert(expected.end(), w, w + BlockLength * 2);
+    const int32_t index = reference.machine->FillBlockIndex;
+    expected.push_back(reference.Render(BlockLength));
     records.push_back(UnpackBlockInfo(reference.machine->BlockInfo[index].load()));
   }
-
   ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
   EXPECT_EQ(ModuleGetChannels(), 4);
   ASSERT_TRUE(ModulePlay());
   // Block 0 is heard first; its record holds where the song was when it had been mixed (at
   // speed 1 the second row starts at frame 882, inside block 0).
-  EXPECT_EQ(ModuleGetOrder(), 0);
-  EXPECT_EQ(ModuleGetRow(), records[0].Row);
-  EXPECT_EQ(records[0].Row, 1);
-  std::vector<int16_t> heard;
+  EXPECT_EQ(std::vector<int>({ModuleGetOrder(), ModuleGetRow(), records[0].Row}),
+            std::vector<int>({0, 1, 1}));
   for (int b = 0; b < blocks; ++b) {
-    std::vector<int16_t> pcm = PullBlock();
-    heard.insert(heard.end(), pcm.begin(), pcm.end());
+    ASSERT_EQ(PullBlock(), expected[size_t(b)]) << "block " << b;
     // The cursor is now at the start of block b + 1: the queries report that block's record.
     const BlockInfo& info = records[size_t(b) + 1];
-    ASSERT_EQ(ModuleGetOrder(), info.Order) << "block " << b + 1;
-    ASSERT_EQ(ModuleGetRow(), info.Row) << "block " << b + 1;
-    ASSERT_EQ(ModuleGetTime(), info.ElapsedMilliseconds) << "block " << b + 1;
-    uint8_t row = info.Row;
-    uint16_t cell = ModuleGetCell(2);
-    if (row == 5) {
-      EXPECT_EQ(cell, 255);  // key-off, no instrument
-    } else {
-      EXPECT_EQ(cell, (1 + row % 3) * 256 + 40 + row);
-    }
-    EXPECT_EQ(ModuleGetCell(1), 0);  // an empty cell
+    const int row = info.Row;
+    ASSERT_EQ(std::vector<int>({ModuleGetOrder(), ModuleGetRow(), int(ModuleGetTime()),
+                                ModuleGetCell(2), ModuleGetCell(1)}),
+              std::vector<int>({info.Order, row, int(info.ElapsedMilliseconds),
+                                row == 5 ? 255 : (1 + row % 3) * 256 + 40 + row, 0}))
+        << "block " << b + 1;
   }
-  EXPECT_EQ(heard.size(), size_t(blocks) * BlockLength * 2);
-  EXPECT_TRUE(std::equal(heard.begin(), heard.end(), expected.begin()));
 }
 
+// Stop, play and free in turn; a song loaded after another is played by a clean machine: its first
+// block is heard as a fresh machine mixes it. Without a device nothing plays and nothing breaks.
 TEST_F(ModuleOutput, StopPlayFreeCycles) {
   ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
   std::vector<int16_t> first;
@@ -122,11 +110,10 @@ TEST_F(ModuleOutput, StopPlayFreeCycles) {
     for (int b = 0; b < 3; ++b) PullBlock();
     EXPECT_TRUE(ModuleStop());
     EXPECT_TRUE(ModuleStop());  // a second stop finds no thread and is harmless
-    EXPECT_EQ(ModuleGetRow(), 0);
-    EXPECT_EQ(ModuleGetTime(), 0u);
-    // Playing again starts from the beginning: the first block is heard again.
-    ASSERT_TRUE(ModulePlay());
-    std::vector<int16_t> pcm = PullBlock();
+    EXPECT_EQ(std::vector<uint32_t>({ModuleGetRow(), ModuleGetTime()}),
+              std::vector<uint32_t>(2, 0));
+    ASSERT_TRUE(ModulePlay());  // from the beginning: the first block is heard again
+    const std::vector<int16_t> pcm = PullBlock();
     if (cycle == 0) first = pcm;
     EXPECT_EQ(pcm, first);
   }
@@ -137,57 +124,26 @@ TEST_F(ModuleOutput, StopPlayFreeCycles) {
   ASSERT_TRUE(ModulePlay());
   EXPECT_TRUE(ModuleFree());
   // After a free there is no song: everything reports false or 0 until the next load.
-  EXPECT_FALSE(ModulePlay());
-  EXPECT_FALSE(ModuleStop());
-  EXPECT_FALSE(ModuleFree());
-  EXPECT_EQ(ModuleGetChannels(), 0);
-  EXPECT_EQ(ModuleGetCell(0), 0);
+  EXPECT_EQ(std::vector<int>(
+                {ModulePlay(), ModuleStop(), ModuleFree(), ModuleGetChannels(), ModuleGetCell(0)}),
+            std::vector<int>(5, 0));
   std::vector<uint8_t> bad = image;
   bad[3] = 'X';
   EXPECT_FALSE(ModuleLoad(bad.data(), int32_t(bad.size())));
   EXPECT_FALSE(ModulePlay());
-}
-
-// A song freed and another loaded in its place plays from a clean state: after the pre-fill of
-// the ring, every channel is where a fresh machine that mixed as many blocks has it.
-TEST_F(ModuleOutput, ASongLoadedAfterAnotherStartsClean) {
-  ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
-  ASSERT_TRUE(ModulePlay());
-  PullBlock();
-  ASSERT_TRUE(ModuleStop());
-  ASSERT_TRUE(ModuleFree());
-  const std::vector<uint8_t> second = WriteXm(OneChannelSong({{0, Cell(49, 1, 0, 0x04, 0x48)}}));
+  const std::vector<uint8_t> second = WriteXm(Song("N 448"));
   ASSERT_TRUE(ModuleLoad(second.data(), int32_t(second.size())));
   ASSERT_TRUE(ModulePlay());
-  ASSERT_TRUE(ModuleStop());  // nothing was pulled: the machine holds the pre-fill
-  TestSong fresh(second, true);
-  do {
-    FillBlock(*fresh.machine);
-  } while (fresh.machine->FillBlockIndex != 0);
-  for (int i = 0; i < ModuleMaxChannels; ++i) {
-    const ModuleChannel& a = ModulePlayer.Machine.Channels[i];
-    const ModuleChannel& b = fresh.Channel(i);
-    EXPECT_EQ(std::vector<int32_t>({a.Period, a.PeriodDelta, a.Volume, a.Panning, a.Note,
-                                    a.Instrument, a.Voice, a.VibratoPosition, a.KeyOff,
-                                    a.FadeoutVolume, a.PortamentoSpeed}),
-              std::vector<int32_t>({b.Period, b.PeriodDelta, b.Volume, b.Panning, b.Note,
-                                    b.Instrument, b.Voice, b.VibratoPosition, b.KeyOff,
-                                    b.FadeoutVolume, b.PortamentoSpeed}))
-        << "channel " << i;
-  }
-  EXPECT_EQ(ModulePlayer.Machine.Row, fresh.machine->Row);
-}
-
-TEST_F(ModuleOutput, NoDeviceChangesNothing) {
+  EXPECT_EQ(PullBlock(), TestSong(second, true).Render(BlockLength));
+  ModuleStop();
   AudioShutdown();
   AudioSetBackend(AudioBackend::Null);
   ASSERT_TRUE(ModuleLoad(image.data(), int32_t(image.size())));
   EXPECT_FALSE(ModulePlay());
-  EXPECT_EQ(ModulePlayer.Machine.Song, nullptr);
-  EXPECT_EQ(ModulePlayer.Machine.WaveRing, nullptr);
-  EXPECT_FALSE(ModulePlayer.Thread.joinable());
-  EXPECT_EQ(ModuleGetOrder(), 0);
-  EXPECT_EQ(ModuleGetChannels(), 4);
+  EXPECT_EQ(std::tuple(ModulePlayer.Machine.Song, ModulePlayer.Machine.WaveRing,
+                       ModulePlayer.Thread.joinable()),
+            std::tuple(nullptr, nullptr, false));
+  EXPECT_EQ(std::vector<int>({ModuleGetOrder(), ModuleGetChannels()}), std::vector<int>({0, 4}));
   EXPECT_TRUE(ModuleStop());
   EXPECT_TRUE(ModuleFree());
 }

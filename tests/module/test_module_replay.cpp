@@ -1,335 +1,285 @@
-// Replay: timing, order flow, frequency tables, effect limits and the volume column. Each case
-// builds a small module and checks the channel state against values worked out by hand in the
-// comments; the tick-by-tick run of the effects and envelopes is a golden trace
-// (test_module_trace.cpp).
+// Replay and effects at their edges, as tables: each row plays a few cells and compares the order
+// flow, or one field of channel 0 tick by tick (or every few ticks), with values worked out by
+// hand. Default sample: volume 64, panning 128, finetune 0; note 49 is real note 48, period 4608
+// on the linear table, 1712 on the Amiga table. At speed 6 a row is six ticks.
 #include <gtest/gtest.h>
 
 #include "module/module_effects.h"
 #include "tests/module/module_test_util.h"
 
-// 2.5 x 44,100 / BPM frames a tick, truncated: the slowest, the default and the fastest tempo.
-TEST(ModuleReplay, SamplesPerTickFromBpm) {
+namespace {
+
+enum Field {
+  FPeriod,
+  FPeriodDelta,
+  FVolume,
+  FVolumeDelta,
+  FPanning,
+  FFadeout,
+  FEnvelope,
+  FGlobal,
+  FPosition,
+  FStep,
+  FSounding
+};
+
+int32_t Read(TestSong& t, Field field) {
+  const ModuleChannel& c = t.Channel(0);
+  const MixVoice& v = t.Voice(0);
+  const int32_t values[] = {c.Period,
+                            c.PeriodDelta,
+                            c.Volume,
+                            c.VolumeDelta,
+                            c.Panning,
+                            c.FadeoutVolume,
+                            c.VolumeEnvelope.Output,
+                            t.machine->GlobalVolume,
+                            int32_t(v.Position),
+                            int32_t(v.StepFraction),
+                            v.Sample != nullptr};
+  return values[field];
+}
+
+void Speed1(XmModule& d) {
+  d.Speed = 1;
+}
+void Amiga(XmModule& d) {
+  d.Flags = 0;
+}
+template <uint16_t F>
+void Fade(XmModule& d) {
+  d.Instruments[0].VolumeEnvelope = {{{0, 64}, {8, 64}}, EnvelopeOn};
+  d.Instruments[0].Fadeout = F;
+}
+template <uint8_t Type, uint8_t Sweep>
+void AutoVibrato(XmModule& d) {
+  XmInstrument& i = d.Instruments[0];
+  std::tie(i.VibratoType, i.VibratoSweep, i.VibratoDepth, i.VibratoRate) =
+      std::tuple(Type, Sweep, 8, 64);
+}
+template <uint16_t Flags, int8_t... F>
+void Finetunes(XmModule& d) {
+  std::tie(d.Flags, d.Speed) = std::tuple(Flags, 1);
+  d.Instruments.clear();
+  for (int8_t f : {F...})
+    d.Instruments.push_back(SineInstrument()), d.Instruments.back().Samples[0].Finetune = f;
+}
+
+// Retrigger with every volume action once from volume 40, a note a row at speed 2 (the action on
+// tick 1); then 6 from 64, 5 from 10 (held to 0) and 7 from 33 (halved with the shift).
+std::string Retriggers() {
+  std::string cells;
+  char cell[24];
+  const int extra[3][2] = {{6, 64}, {5, 10}, {7, 33}};
+  for (int i = 0; i < 19; ++i) {
+    const int action = i < 16 ? i : extra[i - 16][0], volume = i < 16 ? 40 : extra[i - 16][1];
+    std::snprintf(cell, sizeof cell, "%sN v%02X R%X1", i ? ", " : "", 0x10 + volume, action);
+    cells += cell;
+  }
+  return cells;
+}
+
+}  // namespace
+
+TEST(ModuleReplay, EffectsTickByTick) {
+  const struct {
+    const char* name;
+    std::string cells;
+    Field field;
+    int every;  // ticks between two readings
+    const char* expected;
+    void (*tweak)(XmModule&) = nullptr;
+    bool poke = false;  // sets the voice's position to 9 before each reading but the first
+  } cases[] = {
+      // A parameter of 0 takes the effect's memory: 104 then 100 -16 a tick, 202 then 200 +8.
+      {"1xx", "N 104, 100", FPeriod, 1,
+       "4608 4592 4576 4560 4544 4528 4528 4512 4496 4480 4464 4448"},
+      {"2xx", "N 202, 200", FPeriod, 1,
+       "4608 4616 4624 4632 4640 4648 4648 4656 4664 4672 4680 4688"},
+      // Vibrato 48 then 400: -(8 x sine[p]) >> 5, low two bits cleared; the row tick does not
+      // advance p: 0, 0, 4, 8, 12, 16 | 20, 20, 24, 28, -32, -28.
+      {"4xy", "N 448, 400", FPeriodDelta, 1, "0 0 -24 -44 -56 -60 -56 -56 -44 -24 0 24"},
+      // A02 down 2 a tick; 600 and 500 take that memory; 610 sets up 1, A00 keeps it.
+      {"A/5/6 memory", "N A02, 600, 610, A00, 500", FVolume, 6, "54 44 49 54 59"},
+      {"X1y/X2y", "N X13, X10, X22, X20", FPeriod, 1, "4605 4602 4604 4606", Speed1},
+      {"E1y/E2y", "N E12, E10, E23, E20", FPeriod, 1, "4600 4592 4604 4616", Speed1},
+      // EA3 +3, EB0 takes the shared memory: -3; EB5 -5, EA0 +5 (from volume 32).
+      {"EAy/EBy", "N v30 EA3, EB0, EB5, EA0", FVolume, 1, "35 32 27 32", Speed1},
+      // Tremolo 48 at volume 32: (8 x sine[p]) >> 6; the row after it keeps the last offset.
+      {"7xy", "N v30 748", FVolumeDelta, 1, "0 0 12 22 29 31"},
+      {"7xy kept", "N v30 748", FVolume, 6, "32 63"},
+      // Limits at the largest parameters and just inside them.
+      {"Gxx", "N G50, G3F, G00, G40", FGlobal, 1, "64 63 0 64", Speed1},
+      {"Hxy", "N H0F, HF0, H00", FGlobal, 6, "0 64 64"},
+      {"Pxy", "N vCF PF0, vC0 P01", FPanning, 1, "240 255 255 255 255 255 0 0 0 0 0 0"},
+      {"8xx/E8y", "N 8FF, 800, E8F", FPanning, 1, "255 0 240", Speed1},
+      {"Cxx", "N CFF, C00, C40", FVolume, 1, "255 0 64", Speed1},
+      {"EAF/EBF", "N v4C EAF, v15 EBF", FVolume, 1, "64 0", Speed1},
+      {"Axy", "N A0F, AF0", FVolume, 6, "0 64"},
+      {"3FF", "N, n61 3FF", FPeriod, 1, "4608 4608 4608 4608 4608 4608 4608 3840 3840"},
+      {"1FF stops at 56", "N 1FF, 100", FPeriod, 12, "56", Amiga},
+      {"2FF has no limit", "N 2FF", FPeriod, 6, "6812", Amiga},
+      // The volume column from sample volume 32: 0x10..0x50 set 0..64, the bytes beside them do
+      // nothing, the slides act on the row tick.
+      {"volume column",
+       "N v0F, N v10, N v11, N v4F, N v50, N v51, N v60, N v65, N v7F, N v8A, N v9F, N vA5",
+       FVolume, 1, "32 0 1 63 64 32 32 27 47 22 47 32",
+       [](XmModule& d) {
+         std::tie(d.Speed, d.Instruments[0].Samples[0].Volume) = std::tuple(1, 32);
+       }},
+      // Volume-column tone portamento 0xF2 (128 a tick) keeps the row's note, period and voice;
+      // 0xF0 goes on from memory. A volume byte beside a note starts it at once.
+      {"0xF2", "N, n61 vF2, vF0", FPeriod, 1,
+       "4608 4608 4608 4608 4608 4608 4608 4480 4352 4224 4096 3968 3968 3840"},
+      {"0xF2 voice", "N, n61 vF2", FPosition, 6, "0 9", nullptr, true},
+      {"0x30 beside a note", "N, n61 v30", FPeriod, 7, "3840"},
+      // An instrument without a note resets the volume without restarting the sound.
+      {"instrument alone", "N v20, i1", FVolume, 6, "16 64"},
+      {"instrument alone voice", "N v20, i1", FPosition, 6, "0 9", nullptr, true},
+      // 9xx into a 512-frame loop: 901 starts at 256; 902 (the loop end) restarts from 0.
+      {"9xx", "N, N 901, N 902", FPosition, 6, "0 256 0",
+       [](XmModule& d) { d.Instruments[0] = SineInstrument(512); }, true},
+      {"ED2", "N ED2", FSounding, 1, "0 0 1"},
+      // E5y plays its row's note with finetune (y - 8) x 16, the plain notes after it at 0; on the
+      // Amiga table E58 is finetune 0 whatever the sample's (16).
+      {"E5y", "N E50, N, N E5F, E5C, N", FPeriod, 6, "4672 4608 4552 4552 4608"},
+      {"E58 Amiga", "N E58, N", FPeriod, 6, "1712 1700",
+       [](XmModule& d) {
+         std::tie(d.Flags, d.Instruments[0].Samples[0].Finetune) = std::tuple(0, 16);
+       }},
+      // The sample's finetune of either sign: linear 4608 - finetune / 2 (toward zero).
+      {"finetune linear", "N, N i2, N i3, N i4, N i5", FPeriod, 1, "4672 4609 4608 4607 4545",
+       Finetunes<1, -128, -3, -1, 3, 127>},
+      {"finetune Amiga", "N, N i2, N i3", FPeriod, 1, "1813 1712 1616", Finetunes<0, -128, 0, 127>},
+      // Note 49 on the linear table: 8,363 Hz, a step of 814,485,521 / 2^32.
+      {"step", "N", FStep, 1, "814485521"},
+      // Auto-vibrato depth 8, rate 64 over two notes (the second restarts position and sweep):
+      // (8 x value) >> 6; sine peak 63; square +-64 (sweep 2 scales by 0/2, 1/2, 2/2); ramps.
+      {"auto sine", "N, N", FPeriodDelta, 1, "0 7 0 -8 0 7 0 7 0 -8 0 7", AutoVibrato<0, 0>},
+      {"auto square", "N, N", FPeriodDelta, 1, "0 4 -8 -8 8 8 0 4 -8 -8 8 8", AutoVibrato<1, 2>},
+      {"auto ramp down", "N, N", FPeriodDelta, 1, "0 -4 8 4 0 -4 0 -4 8 4 0 -4", AutoVibrato<2, 0>},
+      {"auto ramp up", "N, N", FPeriodDelta, 1, "0 4 8 -4 0 4 0 4 8 -4 0 4", AutoVibrato<3, 0>},
+      // Fadeout (twice the file's value) from the key-off's row tick, stopping at 0; 0 holds.
+      {"fadeout 0x800", "N, =", FFadeout, 7, "61440 32768 4096 0", Fade<0x800>},
+      {"fadeout 0xFFF", "N, =", FFadeout, 7, "57346 16 0", Fade<0xFFF>},
+      {"fadeout 0", "N, =", FFadeout, 7, "65536 65536", Fade<0>},
+      // A key-off beside the instrument number does not restart an envelope that has died away.
+      {"key-off beside instrument", "N, = i1", FEnvelope, 7, "0",
+       [](XmModule& d) {
+         d.Instruments[0].VolumeEnvelope = {{{0, 64}, {4, 0}}, EnvelopeOn};
+       }},
+      // EE2 at speed 3 repeats row 1 six ticks more; its volume-column slide acts on all nine.
+      {"EEx", "N F03, v61 EE2", FVolume, 12, "55"},
+      {"Rxy", Retriggers(), FVolume, 2, "40 39 38 36 32 24 26 20 40 41 42 44 48 56 60 64 42 0 16",
+       [](XmModule& d) { d.Speed = 2; }},
+  };
+  for (const auto& k : cases) {
+    XmModule desc = Song(k.cells, 20);
+    if (k.tweak) k.tweak(desc);
+    TestSong t(desc);
+    std::vector<int32_t> got;
+    while (got.size() < Ints(k.expected).size()) {
+      if (k.poke && !got.empty()) t.Voice(0).Position = 9;
+      t.Ticks(k.every);
+      got.push_back(Read(t, k.field));
+    }
+    EXPECT_EQ(got, Ints(k.expected)) << k.name;
+  }
+}
+
+// Order flow on four channels at speed 1 in three patterns: order position x 100 + row on every
+// row tick.
+TEST(ModuleReplay, OrderFlow) {
+  const struct {
+    const char* name;
+    int rows;
+    const char* orders;
+    int restart, ticks;
+    const char *cells, *expected;
+  } cases[] = {
+      {"F00: every tick a row", 16, "0", 0, 15, "F06,, F00", "0 1 2 3 4"},
+      {"B then D: B's order, D's row", 2, "0 1 2", 1, 2, "B02//D01", "0 201"},
+      {"D then B: B's order, row 0", 2, "0 1 2", 1, 2, "D01//B02", "0 200"},
+      {"B past the end", 2, "0 1 2", 1, 3, ", B09", "0 1 0"},
+      {"D past the rows", 2, "1 2 0", 1, 2, ",, D10", "0 100"},
+      {"E61", 5, "0", 0, 7, ", E60, E61", "0 1 2 1 2 3 4"},
+      {"E62", 5, "0", 0, 9, ", E60, E62", "0 1 2 1 2 1 2 3 4"},
+      // EE2 at speed 3 holds row 1 for 3 + 6 ticks; the next row is back to 3.
+      {"EE2", 8, "0", 0, 16, "F03, EE2", "0 1 2 3"},
+      // Dxy is decimal into a 64-row pattern; rows above 63 play row 0.
+      {"D00", 64, "0 1", 0, 2, "D00", "0 100"},
+      {"D0A", 64, "0 1", 0, 2, "D0A", "0 110"},
+      {"D19", 64, "0 1", 0, 2, "D19", "0 119"},
+      {"D63", 64, "0 1", 0, 2, "D63", "0 163"},
+      {"D64", 64, "0 1", 0, 2, "D64", "0 100"},
+      // At the natural end the song goes on at the restart position; one at or past the song
+      // length counts as 0.
+      {"restart 0", 2, "0 1 2", 0, 8, "", "0 1 100 101 200 201 0 1"},
+      {"restart 2", 2, "0 1 2", 2, 8, "", "0 1 100 101 200 201 200 201"},
+      {"restart 3", 2, "0 1 2", 3, 8, "", "0 1 100 101 200 201 0 1"},
+      {"restart 200", 2, "0 1 2", 200, 8, "", "0 1 100 101 200 201 0 1"},
+  };
+  for (const auto& k : cases) {
+    XmModule desc = Song(k.cells, k.rows, 4, 3);
+    const std::vector<int32_t> orders = Ints(k.orders);
+    std::tie(desc.Speed, desc.Orders, desc.Restart) =
+        std::tuple(1, std::vector<uint8_t>(orders.begin(), orders.end()), k.restart);
+    TestSong t(desc);
+    std::vector<int> rows;
+    for (int i = 0; i < k.ticks; ++i) {
+      const bool rowTick = t.machine->Tick == 0;
+      t.Ticks(1);
+      if (rowTick) rows.push_back(t.machine->OrderPosition * 100 + t.machine->Row);
+    }
+    EXPECT_EQ(rows, Ints(k.expected)) << k.name;
+  }
+}
+
+// Frames a tick (2.5 x 44,100 / BPM), the frequency tables and the effects' waveforms.
+TEST(ModuleReplay, TablesAndWaveforms) {
   auto machine = std::make_unique<ModuleMachine>();
   for (const auto& [bpm, frames] : {std::pair{1, 110250}, {124, 889}, {125, 882}, {255, 432}}) {
     SetBpm(*machine, bpm);
     EXPECT_EQ(machine->SamplesPerTick, frames) << "BPM " << bpm;
   }
-}
-
-// After a key-off the fadeout (twice the file's value) is taken from 65,536 every tick, from the
-// key-off's own row tick on, and stops at 0: 0x800 lands on 0 after 16 ticks, 0xFFF (8,190 a
-// tick) passes it on the ninth and must not go below; fadeout 0 holds the note.
-TEST(ModuleReplay, FadeoutStopsAtZero) {
-  const struct {
-    uint16_t fadeout;
-    int ticks;
-    int32_t volume;
-  } rows[] = {{0x800, 1, 61440}, {0x800, 16, 0}, {0xFFF, 8, 16},
-              {0xFFF, 9, 0},     {0xFFF, 30, 0}, {0, 30, 65536}};
-  for (const auto& k : rows) {
-    XmModule desc = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97)}});
-    XmInstrument& ins = desc.Instruments[0];
-    ins.VolumeEnvelope.Points = {{0, 64}, {8, 64}};
-    ins.VolumeEnvelope.Type = EnvelopeOn;
-    ins.Fadeout = k.fadeout;
-    TestSong t(desc);
-    t.Ticks(6 + k.ticks);
-    EXPECT_EQ(t.Channel(0).FadeoutVolume, k.volume) << std::hex << k.fadeout << " " << k.ticks;
-  }
-}
-
-TEST(ModuleReplay, FrequencyTables) {
-  EXPECT_EQ(AmigaPeriod(48, 0), 1712);
-  EXPECT_EQ(AmigaPeriod(48, 127), 1616);
-  EXPECT_EQ(AmigaPeriod(48, -128), 1813);
   ModuleSong song;
   song.Flags = 0;
   EXPECT_EQ(PeriodToFrequency(song, 1712, 0), 8362);  // 14,317,056 / 1712
   song.Flags = 1;
   EXPECT_EQ(PeriodToFrequency(song, 4608, 0), 8363);
   EXPECT_EQ(PeriodToFrequency(song, 4608 + 768, 0), 4181);  // one octave down, truncated
-
-  // Note 49 (real note 48) on the linear table: 8,363 Hz, step 0 + 814,485,521 / 2^32.
-  TestSong t(OneChannelSong({{0, Cell(49, 1)}}));
-  t.Tick();
-  EXPECT_EQ(t.Channel(0).Period, 4608);
-  EXPECT_EQ(t.Voice(0).StepInteger, 0u);
-  EXPECT_EQ(t.Voice(0).StepFraction, 814485521u);
-}
-
-TEST(ModuleReplay, RowTimingAndSpeedZero) {
-  // Speed 6: a row every 6 ticks; F00 makes every tick a row tick. (Pattern delay:
-  // test_module_effects.cpp.)
-  XmModule desc = OneChannelSong({{2, Cell(0, 0, 0, 0x0F, 0)}});
-  EXPECT_EQ(RowTrace(desc, 12 + 3), (std::vector<int>{0, 1, 2, 3, 4}));
-}
-
-TEST(ModuleReplay, OrderFlowRestartJumpAndBreak) {
-  XmModule desc;
-  desc.Channels = 4;
-  desc.Speed = 1;
-  desc.Orders = {0, 1, 2};
-  desc.Restart = 1;
-  desc.Instruments.push_back(SineInstrument());
-  for (int i = 0; i < 3; ++i) {
-    XmPattern p;
-    p.Rows = 2;
-    p.Cells.resize(8);
-    desc.Patterns.push_back(p);
-  }
-  // (The natural end and the restart position: test_module_effects.cpp.)
-  // B on channel 0 and D on channel 2 of the same row: B's order, D's row.
-  XmModule bd = desc;
-  bd.Patterns[0].At(0, 0, 4) = Cell(0, 0, 0, 0x0B, 2);
-  bd.Patterns[0].At(0, 2, 4) = Cell(0, 0, 0, 0x0D, 0x01);
-  EXPECT_EQ(RowTrace(bd, 2), (std::vector<int>{0, 201}));
-
-  // D on channel 0 and B on channel 2: B's order and row 0.
-  XmModule db = desc;
-  db.Patterns[0].At(0, 0, 4) = Cell(0, 0, 0, 0x0D, 0x01);
-  db.Patterns[0].At(0, 2, 4) = Cell(0, 0, 0, 0x0B, 2);
-  EXPECT_EQ(RowTrace(db, 2), (std::vector<int>{0, 200}));
-
-  // B beyond the song length goes to order 0; D past a shorter pattern's end plays its row 0.
-  XmModule far = desc;
-  far.Patterns[0].At(1, 0, 4) = Cell(0, 0, 0, 0x0B, 9);
-  far.Patterns[1].At(0, 0, 4) = Cell(0, 0, 0, 0x0D, 0x10);
-  EXPECT_EQ(RowTrace(far, 3), (std::vector<int>{0, 1, 0}));
-  far.Orders = {1, 2, 0};
-  EXPECT_EQ(RowTrace(far, 2), (std::vector<int>{0, 100}));
-}
-
-TEST(ModuleReplay, PatternLoop) {
-  auto trace = [](uint8_t count) {
-    XmModule desc = OneChannelSong({{0, Cell(0, 0, 0, 0x0F, 1)},
-                                    {1, Cell(0, 0, 0, 0x0E, 0x60)},
-                                    {2, Cell(0, 0, 0, 0x0E, uint8_t(0x60 | count))}},
-                                   5);
-    return RowTrace(desc, 1 + 2 * (count + 1) + 2);
-  };
-  EXPECT_EQ(trace(1), (std::vector<int>{0, 1, 2, 1, 2, 3, 4}));        // E61: twice
-  EXPECT_EQ(trace(2), (std::vector<int>{0, 1, 2, 1, 2, 1, 2, 3, 4}));  // E62: three times
-}
-
-// Arpeggio, the slides, tone portamento, vibrato, tremor, the volume effects and the envelopes
-// tick by tick: see test_module_trace.cpp.
-TEST(ModuleReplay, PortamentoLimits) {
-  // Portamento up stops at period 56.
-  XmModule up = OneChannelSong({{0, Cell(49, 1, 0, 0x01, 0xFF)}, {1, Cell(0, 0, 0, 0x01, 0)}});
-  up.Flags = 0;
-  TestSong u(up);
-  u.Ticks(12);
-  EXPECT_EQ(u.Channel(0).Period, 56);
-  // Portamento down has no limit: 5 ticks of 0xFF x 4.
-  XmModule down = OneChannelSong({{0, Cell(49, 1, 0, 0x02, 0xFF)}});
-  down.Flags = 0;
-  TestSong w(down);
-  w.Ticks(6);
-  EXPECT_EQ(w.Channel(0).Period, 1712 + 5 * 1020);
-}
-
-// The sine table's peak and its negative half, the square wave's two levels; the deepest vibrato
-// at the peak; tremolo cut to reach 64 or 0 exactly.
-TEST(ModuleReplay, WaveformsVibratoAndTremolo) {
-  const std::pair<int, int8_t> values[] = {{0, 0},   {0, 16}, {0, -16}, {0, 1},
-                                           {0, -31}, {1, 4},  {1, -32}};
-  const int expected[] = {0, 255, 255, 25, 25, 32, 255};
-  for (size_t i = 0; i < std::size(values); ++i) {
-    EXPECT_EQ(WaveformValue(values[i].first, values[i].second), expected[i]) << i;
-  }
-
+  // The sine's peak and negative half, the square's two levels.
+  const std::tuple<int, int8_t, int> waves[] = {
+      {0, 0, 0}, {0, 16, 255}, {0, -16, 255}, {0, 1, 25}, {0, -31, 25}, {1, 4, 32}, {1, -32, 255}};
+  for (const auto& [w, p, v] : waves) EXPECT_EQ(WaveformValue(w, p), v) << w << " " << int(p);
   ModuleChannel c;
-  c.VibratoDepth = 15;
-  c.VibratoPosition = 16;
+  std::tie(c.VibratoDepth, c.VibratoPosition) = std::tuple(15, 16);
   DoVibrato(c);
   EXPECT_EQ(c.PeriodDelta, -116);  // (15 x 255) >> 5 = 119, low bits cleared, negated
-
-  ModuleChannel tr;
-  tr.Volume = 60;
-  tr.TremoloDepth = 15;
-  tr.TremoloPosition = 16;
-  DoTremolo(tr);
-  EXPECT_EQ(tr.VolumeDelta, 4);  // 59 would pass 64: cut to reach 64 exactly
-  tr.Volume = 10;
-  tr.TremoloPosition = -16;
-  DoTremolo(tr);
-  EXPECT_EQ(tr.VolumeDelta, -10);  // cut to reach 0 exactly
-}
-
-TEST(ModuleReplay, RetriggerVolumeActions) {
-  auto after = [](uint8_t action, uint8_t volume) {
-    XmModule desc =
-        OneChannelSong({{0, Cell(49, 1, uint8_t(0x10 + volume), 0x1B, uint8_t(action << 4 | 1))}});
-    TestSong t(desc);
-    t.Ticks(2);
-    return t.Channel(0).Volume;
-  };
-  // Every action once from volume 40: 0 and 8 keep it, 6 is 80 / 3 = 26, 14 is 60, 15 is 80
-  // held to 64.
-  const int32_t from40[16] = {40, 39, 38, 36, 32, 24, 26, 20, 40, 41, 42, 44, 48, 56, 60, 64};
-  for (uint8_t action = 0; action < 16; ++action) {
-    EXPECT_EQ(after(action, 40), from40[action]) << "action " << int(action);
-  }
-  EXPECT_EQ(after(6, 64), 42);  // 64 x 2 / 3
-  EXPECT_EQ(after(5, 10), 0);   // held to 0
-  EXPECT_EQ(after(7, 33), 16);  // halved with the shift
-}
-
-TEST(ModuleReplay, NoteDelayAndSampleOffset) {
-  // ED2 starts its note on tick 2.
-  XmModule two = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0xD2)}});
-  TestSong u(two);
-  u.Ticks(2);
-  EXPECT_EQ(u.Voice(0).Sample, nullptr);
-  u.Tick();
-  EXPECT_NE(u.Voice(0).Sample, nullptr);
-
-  // 9xx into a 512-frame looped sample: 901 (256) starts the second note there, on the twin
-  // voice; 902 (512, the loop end itself) is past the sound, so it restarts the sound that plays
-  // from 0 on the same voice and starts no new note.
-  for (const uint8_t parameter : {0x01, 0x02}) {
-    XmModule offset = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(49, 1, 0, 0x09, parameter)}});
-    XmSample& s = offset.Instruments[0].Samples[0];
-    s.Frames = SineCycle(512, 100);
-    s.LoopLength = 512;
-    TestSong o(offset);
-    o.Ticks(6);
-    MixVoice* first = &o.Voice(0);
-    first->Position = 77;
-    o.Tick();
-    EXPECT_EQ(&o.Voice(0) == first, parameter == 0x02) << int(parameter);
-    EXPECT_EQ(o.Voice(0).Position, parameter == 0x01 ? 256u : 0u) << int(parameter);
-  }
-}
-
-TEST(ModuleReplay, InstrumentWithoutNoteResetsWithoutRestart) {
-  XmModule desc = OneChannelSong({{0, Cell(49, 1, 0x20)}, {1, Cell(0, 1)}});
-  TestSong t(desc);
-  t.Ticks(6);
-  EXPECT_EQ(t.Channel(0).Volume, 0x10);
-  MixVoice* v = &t.Voice(0);
-  v->Position = 9;
-  t.Tick();
-  EXPECT_EQ(t.Channel(0).Volume, 64);
-  EXPECT_EQ(&t.Voice(0), v);
-  EXPECT_EQ(v->Position, 9u);
-}
-
-TEST(ModuleReplay, PanningFollowsTheFormat) {
-  // Panning 0 sounds on the left only, 255 on the right only, 128 in both.
-  for (uint8_t pan : {0, 128, 255}) {
-    XmModule desc = OneChannelSong({{0, Cell(49, 1)}});
-    desc.Instruments[0].Samples[0].Panning = pan;
-    TestSong t(desc, true);
-    std::vector<int16_t> pcm = t.Render(4000);
-    int64_t left = 0, right = 0;
-    for (size_t i = 0; i < pcm.size(); i += 2) {
-      left += std::abs(pcm[i]);
-      right += std::abs(pcm[i + 1]);
-    }
-    if (pan == 0) {
-      EXPECT_GT(left, 0);
-      EXPECT_EQ(right, 0);
-    } else if (pan == 255) {
-      EXPECT_EQ(left, 0);
-      EXPECT_GT(right, 0);
-    } else {
-      EXPECT_NEAR(double(left) / double(right), 1.0, 0.02);
-    }
-  }
-}
-
-TEST(ModuleReplay, SetFinetuneAppliesToItsRowOnly) {
-  // Linear table, real note 48 (period 4608 at finetune 0). E5y plays the row's note with
-  // finetune (y - 8) x 16: E50 gives -128, period 4608 + 64; E5F gives 112, period 4608 - 56.
-  // The sample keeps finetune 0, so the plain notes after them play at 4608, and E5C on a row
-  // without a note changes nothing.
-  XmModule desc = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0x50)},
-                                  {1, Cell(49, 1)},
-                                  {2, Cell(49, 1, 0, 0x0E, 0x5F)},
-                                  {3, Cell(0, 0, 0, 0x0E, 0x5C)},
-                                  {4, Cell(49, 1)}});
-  TestSong t(desc);
-  std::vector<int32_t> periods;
-  for (int row = 0; row < 5; ++row) {
-    t.Ticks(6);
-    periods.push_back(t.Channel(0).Period);
-  }
-  EXPECT_EQ(periods, (std::vector<int32_t>{4672, 4608, 4552, 4552, 4608}));
-  EXPECT_EQ(t.song->Instruments[0].Samples[0]->Finetune, 0);
-
-  // Amiga table: E58 means finetune 0 whatever the sample's own (16 here): period 1712.
-  XmModule amiga = OneChannelSong({{0, Cell(49, 1, 0, 0x0E, 0x58)}, {1, Cell(49, 1)}});
-  amiga.Flags = 0;
-  amiga.Instruments[0].Samples[0].Finetune = 16;
-  TestSong a(amiga);
-  a.Tick();
-  EXPECT_EQ(a.Channel(0).Period, 1712);
-  a.Ticks(6);
-  EXPECT_EQ(a.Channel(0).Period, AmigaPeriod(48, 16));
-}
-
-TEST(ModuleReplay, VolumeColumnTonePortamentoSlidesToTheNote) {
-  // Linear table: note 49 (period 4608), then note 61 (period 3840) next to volume byte 0xF2:
-  // speed 0x20, 128 a tick. The row tick keeps note, period and voice; ticks 1..5 slide 4480
-  // .. 3968, and row 2's 0xF0 (speed from memory) lands on 3840 on its first slide tick.
-  XmModule desc = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(61, 1, 0xF2)}, {2, Cell(0, 0, 0xF0)}});
-  TestSong t(desc);
-  t.Ticks(6);
-  MixVoice* voice = &t.Voice(0);
-  voice->Position = 5;
-  t.Tick();
-  ModuleChannel& c = t.Channel(0);
-  EXPECT_EQ(c.Period, 4608);
-  EXPECT_EQ(c.Note, 48);
-  EXPECT_EQ(c.PortamentoTarget, 3840);
-  EXPECT_EQ(&t.Voice(0), voice);
-  EXPECT_EQ(voice->Position, 5u);
-  std::vector<int32_t> periods;
-  for (int i = 0; i < 7; ++i) {
-    t.Tick();
-    periods.push_back(c.Period);
-  }
-  EXPECT_EQ(periods, (std::vector<int32_t>{4480, 4352, 4224, 4096, 3968, 3968, 3840}));
-  EXPECT_EQ(&t.Voice(0), voice);
-
-  // A volume byte that sets the volume (0x30) next to a note still starts it at once.
-  XmModule set = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(61, 1, 0x30)}});
-  TestSong s(set);
-  s.Ticks(7);
-  EXPECT_EQ(s.Channel(0).Period, 3840);
-  EXPECT_EQ(s.Channel(0).Volume, 32);
-}
-
-// A key-off next to the instrument number releases the note without starting its envelope again:
-// an envelope that has died away (64 -> 0 over 4 ticks, no sustain) stays silent. (The key-off
-// cells against the peers: test_module_matrix.cpp.)
-TEST(ModuleReplay, KeyOffNextToInstrumentKeepsADiedAwayNoteSilent) {
-  XmModule died = OneChannelSong({{0, Cell(49, 1)}, {1, Cell(97, 1)}});
-  died.Instruments[0].VolumeEnvelope.Points = {{0, 64}, {4, 0}};
-  died.Instruments[0].VolumeEnvelope.Type = EnvelopeOn;
-  TestSong d(died);
-  d.Ticks(7);
-  EXPECT_EQ(d.Channel(0).VolumeEnvelope.Output, 0);
-  EXPECT_EQ(d.Voice(0).Volume, 0);
+  // Tremolo is cut to reach 64 or 0 exactly.
+  std::tie(c.Volume, c.TremoloDepth, c.TremoloPosition) = std::tuple(60, 15, 16);
+  DoTremolo(c);
+  EXPECT_EQ(c.VolumeDelta, 4);
+  std::tie(c.Volume, c.TremoloPosition) = std::tuple(10, -16);
+  DoTremolo(c);
+  EXPECT_EQ(c.VolumeDelta, -10);
 }
 
 // A loaded song is only read: two machines on one song, mixed block by block in turn, each play
-// it as a machine on a copy of its own does. A machine reset for a song starts afresh: H00 on the
-// first row finds no global volume slide (H04 on row 1) remembered from the run before.
+// it as a machine of its own does. A reset machine starts afresh: H00 on row 0 finds no global
+// volume slide (H04 on row 1) remembered from before.
 TEST(ModuleReplay, MachinesSideBySideOnOneSong) {
-  const XmModule desc =
-      OneChannelSong({{0, Cell(49, 1, 0, 0x11, 0x00)}, {1, Cell(0, 0, 0, 0x11, 0x04)}}, 4);
+  const XmModule desc = Song("N H00, H04", 4);
   const int blocks = 40;  // 4 rows of 6 ticks are 24 x 882 frames: the song plays about 1.5 times
-  TestSong own(desc, true);
+  TestSong own(desc, true), a(desc, true), b(desc, true);
   const std::vector<int16_t> expected = own.Render(blocks * BlockLength);
-  TestSong a(desc, true), b(desc, true);
   ResetMachine(*b.machine, a.song);
   std::vector<int16_t> heardA, heardB;
   for (int k = 0; k < blocks; ++k) {
-    const std::vector<int16_t> blockA = a.Render(BlockLength), blockB = b.Render(BlockLength);
-    heardA.insert(heardA.end(), blockA.begin(), blockA.end());
-    heardB.insert(heardB.end(), blockB.begin(), blockB.end());
+    for (auto [t, heard] : {std::pair{&a, &heardA}, {&b, &heardB}}) {
+      const std::vector<int16_t> block = t->Render(BlockLength);
+      heard->insert(heard->end(), block.begin(), block.end());
+    }
   }
   EXPECT_EQ(heardA, expected);
   EXPECT_EQ(heardB, expected);

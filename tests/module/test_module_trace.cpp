@@ -1,31 +1,28 @@
 // Per-tick traces of small in-code modules against golden text files (tests/golden/*.txt): the
 // order, row and tick, the global volume, and for every channel the period and its effect delta,
 // the volume and its delta, the panning, the volume and panning envelope outputs, the fadeout
-// volume and the voice's sample position. The replay only sets the position (note starts,
-// sample offsets, retriggers); the trace runs no mixing, so it does not advance. GOLDEN_UPDATE=1
-// rewrites the traces and fails.
+// volume and the voice's sample position (set by the replay only: the trace mixes nothing).
+// GOLDEN_UPDATE=1 rewrites the traces and fails.
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <string>
 
-#include "module/module_effects.h"
 #include "tests/module/module_test_util.h"
 #include "tests/support/golden.h"
 
 namespace {
 
-std::string Trace(const XmModule& desc, int ticks) {
+void ExpectGoldenTrace(const std::string& name, const XmModule& desc, int ticks) {
   TestSong t(desc);
-  EXPECT_NE(t.song, nullptr);
-  if (!t.song) return "";
+  ASSERT_NE(t.song, nullptr);
   std::string out =
       "order row tick global | per channel: period+delta volume+delta panning "
       "envelope-volume envelope-panning fadeout position\n";
   char line[160];
   for (int i = 0; i < ticks; ++i) {
     const int tick = t.machine->Tick;
-    t.Tick();
+    t.Ticks(1);
     std::snprintf(line, sizeof line, "%02d %02d %2d %3d", t.machine->OrderPosition, t.machine->Row,
                   tick, t.machine->GlobalVolume);
     out += line;
@@ -38,29 +35,20 @@ std::string Trace(const XmModule& desc, int ticks) {
     }
     out += '\n';
   }
-  return out;
-}
-
-void ExpectGoldenTrace(const std::string& name, const XmModule& desc, int ticks) {
-  const std::string failure = CheckGoldenText(name, Trace(desc, ticks));
+  const std::string failure = CheckGoldenText(name, out);
   EXPECT_TRUE(failure.empty()) << failure;
 }
 
 }  // namespace
 
 // Two channels on the Amiga table, one effect per row. Channel 1: arpeggio 037, portamento up and
-// down, tone portamento to the next note, vibrato, tremor 21 (three ticks on, two off), volume
-// slide, note cut on tick 2. Channel 2: volume-column slide and fine slide under Cxx, panning by
-// 8xx and by the volume column, retrigger with volume action 6 (x 2/3), sample offset 9xx into a
-// longer sample, note delay ED2 and the global volume Gxx.
+// down, tone portamento, vibrato, tremor 21 (on from the row tick), volume slide, note cut ECx.
+// Channel 2: volume-column slides under Cxx, panning by 8xx and the volume column, retrigger
+// with volume action 6, sample offset 9xx into a longer sample, note delay ED2 and Gxx.
 TEST(ModuleTrace, EffectsPerTick) {
   XmModule desc;
-  desc.Channels = 2;
-  desc.Flags = 0;
-  desc.Instruments.push_back(SineInstrument());
-  desc.Instruments.push_back(SineInstrument(512));
-  XmPattern p;
-  p.Rows = 8;
+  std::tie(desc.Channels, desc.Flags) = std::tuple(2, 0);
+  desc.Instruments = {SineInstrument(), SineInstrument(512)};
   const XmCell effects[2][8] = {
       {Cell(49, 1, 0, 0x00, 0x37), Cell(0, 0, 0, 0x01, 0x20), Cell(0, 0, 0, 0x02, 0x10),
        Cell(52, 0, 0, 0x03, 0x08), Cell(0, 0, 0, 0x04, 0x48), Cell(0, 0, 0, 0x1D, 0x21),
@@ -68,10 +56,10 @@ TEST(ModuleTrace, EffectsPerTick) {
       {Cell(61, 1, 0x63), Cell(0, 0, 0x82, 0x0C, 0x30), Cell(0, 0, 0, 0x08, 0x20), Cell(0, 0, 0xC5),
        Cell(61, 1, 0x20, 0x1B, 0x62), Cell(61, 2, 0, 0x09, 0x01), Cell(61, 2, 0, 0x0E, 0xD2),
        Cell(0, 0, 0, 0x10, 0x20)}};
+  desc.Patterns = {{8, {}}};
   for (int row = 0; row < 8; ++row) {
-    for (int c = 0; c < 2; ++c) p.At(row, c, 2) = effects[c][row];
+    for (int c = 0; c < 2; ++c) desc.Patterns[0].At(row, c, 2) = effects[c][row];
   }
-  desc.Patterns.push_back(p);
   ExpectGoldenTrace("module_trace_effects", desc, 8 * 6);
 }
 
@@ -81,25 +69,16 @@ TEST(ModuleTrace, EffectsPerTick) {
 // envelope between two points.
 TEST(ModuleTrace, EnvelopesFadeoutAndAutoVibratoPerTick) {
   XmModule desc;
-  desc.Instruments.push_back(SineInstrument());
+  desc.Instruments = {SineInstrument()};
   XmInstrument& ins = desc.Instruments[0];
-  ins.VolumeEnvelope.Points = {{0, 64}, {4, 32}, {8, 0}};
-  ins.VolumeEnvelope.Type = EnvelopeOn | EnvelopeSustain;
-  ins.VolumeEnvelope.Sustain = 1;
-  ins.PanningEnvelope.Points = {{0, 0}, {2, 64}, {4, 0}};
-  ins.PanningEnvelope.Type = EnvelopeOn | EnvelopeLoop;
-  ins.PanningEnvelope.LoopStart = 1;
-  ins.PanningEnvelope.LoopEnd = 2;
-  ins.Fadeout = 0x0800;
-  ins.VibratoSweep = 2;
-  ins.VibratoDepth = 4;
-  ins.VibratoRate = 8;
-  XmPattern p;
-  p.Rows = 6;
-  p.At(0, 0, 1) = Cell(49, 1);
-  p.At(2, 0, 1) = Cell(97);
-  p.At(3, 0, 1) = Cell(49, 1);
-  p.At(4, 0, 1) = Cell(0, 0, 0, 0x15, 6);
-  desc.Patterns.push_back(p);
+  ins.VolumeEnvelope = {{{0, 64}, {4, 32}, {8, 0}}, EnvelopeOn | EnvelopeSustain, 1};
+  ins.PanningEnvelope = {{{0, 0}, {2, 64}, {4, 0}}, EnvelopeOn | EnvelopeLoop, 0, 1, 2};
+  std::tie(ins.Fadeout, ins.VibratoSweep, ins.VibratoDepth, ins.VibratoRate) =
+      std::tuple(0x800, 2, 4, 8);
+  desc.Patterns = {{6, {}}};
+  for (const auto& [row, cell] :
+       {std::pair{0, Cell(49, 1)}, {2, Cell(97)}, {3, Cell(49, 1)}, {4, Cell(0, 0, 0, 0x15, 6)}}) {
+    desc.Patterns[0].At(row, 0, 1) = cell;
+  }
   ExpectGoldenTrace("module_trace_envelopes", desc, 6 * 6);
 }
