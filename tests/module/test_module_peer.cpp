@@ -52,34 +52,15 @@ std::vector<Note> Analyse(const std::vector<float>& s) {
 
 // One channel, a 16-bit sine of 64 frames per cycle, speed 3: each note holds two rows and a
 // key-off row follows. Notes run over four octaves and across semitones.
-XmModule PeerSong(bool linear) {
-  XmModule desc;
-  desc.Flags = linear ? 1 : 0;
-  desc.Speed = 3;
-  XmInstrument ins;
-  XmSample s;
-  s.SixteenBit = true;
-  s.Frames = SineCycle(64, 20000);
-  s.Loop = 1;
-  s.LoopLength = 64;
-  s.Finetune = linear ? 0 : 16;
-  s.RelativeNote = linear ? 0 : -2;
-  ins.Samples.push_back(s);
-  desc.Instruments.push_back(ins);
-  XmPattern p;
-  p.Rows = 48;
-  for (int i = 0; i < 16; ++i) {
-    p.At(i * 3, 0, 1) = Cell(uint8_t(PeerNotes[i]), 1);
-    p.At(i * 3 + 2, 0, 1) = Cell(97);
-  }
-  desc.Patterns.push_back(p);
-  return desc;
-}
-
 void Compare(const char* peer, bool linear) {
   ASSERT_TRUE(HavePeer(peer)) << peer << " is not installed (make test-deps installs it)";
-  XmModule desc = PeerSong(linear);
-  TestSong t(desc);
+  std::string cells;
+  for (int i = 0; i < 16; ++i) cells += (i ? ", n" : "n") + std::to_string(PeerNotes[i]) + ",, =";
+  XmModule desc = Song(cells, 48);
+  desc.Instruments = {SineInstrument(64, true)};
+  std::tie(desc.Flags, desc.Speed, desc.Instruments[0].Samples[0].Finetune,
+           desc.Instruments[0].Samples[0].RelativeNote) =
+      std::tuple(linear, 3, linear ? 0 : 16, linear ? 0 : -2);
   // The song starts again after 48 rows; the peers stop there.
   const std::vector<Note> ours = Analyse(MonoOf(TestSong(desc, true).Render(48 * 3 * 882 - 100)));
   const std::vector<Note> theirs = Analyse(RenderPeerSignal(peer, WriteXm(desc), 10));
@@ -87,21 +68,17 @@ void Compare(const char* peer, bool linear) {
   ASSERT_EQ(theirs.size(), ours.size()) << peer;
   double worstOnset = 0, worstCents = 0;
   for (size_t i = 0; i < ours.size(); ++i) {
+    const double cents = 1200.0 * std::log2(theirs[i].hz / ours[i].hz);
     worstOnset = std::max(worstOnset, std::fabs(theirs[i].onsetMs - ours[i].onsetMs));
-    worstCents = std::max(worstCents, std::fabs(1200.0 * std::log2(theirs[i].hz / ours[i].hz)));
+    worstCents = std::max(worstCents, std::fabs(cents));
     // Row n starts at n x 3 x 882 frames (60 ms). The players ramp note starts differently
     // (ours over 128 frames, 2.9 ms): onsets may differ by that much.
     EXPECT_NEAR(ours[i].onsetMs, double(i) * 3 * 3 * 882 * 1000 / MixRate, 3.0) << "note " << i;
     EXPECT_NEAR(theirs[i].onsetMs, ours[i].onsetMs, 3.0) << peer << " note " << i;
     // Pitch within 3 cents, the accuracy of the crossing count over 75 ms. The Amiga table holds
     // whole periods (about 200 for the highest note here), so it may add one period's step.
-    double tolerance = 3.0;
-    if (!linear) {
-      const ModuleSample& s = *t.song->Instruments[0].Samples[0];
-      int32_t period = AmigaPeriod(PeerNotes[i] - 1 + s.RelativeNote, s.Finetune);
-      tolerance += 1200.0 * std::log2(1.0 + 1.0 / period);
-    }
-    double cents = 1200.0 * std::log2(theirs[i].hz / ours[i].hz);
+    const double tolerance =
+        linear ? 3.0 : 3.0 + 1200.0 * std::log2(1.0 + 1.0 / AmigaPeriod(PeerNotes[i] - 3, 16));
     EXPECT_NEAR(cents, 0.0, tolerance)
         << peer << " note " << i << ": " << ours[i].hz << " Hz vs " << theirs[i].hz << " Hz";
   }
