@@ -9,43 +9,22 @@
 
 namespace {
 
-enum Field {
-  FPeriod,
-  FPeriodDelta,
-  FVolume,
-  FVolumeDelta,
-  FPanning,
-  FFadeout,
-  FEnvelope,
-  FGlobal,
-  FPosition,
-  FStep,
-  FSounding
-};
+// What a row reads after its ticks: a field of channel 0, its voice or the song.
+using Field = int32_t (*)(TestSong&);
+constexpr Field Period = [](TestSong& t) { return t.Channel(0).Period; };
+constexpr Field PeriodDelta = [](TestSong& t) { return t.Channel(0).PeriodDelta; };
+constexpr Field Volume = [](TestSong& t) { return t.Channel(0).Volume; };
+constexpr Field VolumeDelta = [](TestSong& t) { return t.Channel(0).VolumeDelta; };
+constexpr Field Panning = [](TestSong& t) { return t.Channel(0).Panning; };
+constexpr Field Fadeout = [](TestSong& t) { return t.Channel(0).FadeoutVolume; };
+constexpr Field Envelope = [](TestSong& t) { return t.Channel(0).VolumeEnvelope.Output; };
+constexpr Field Global = [](TestSong& t) { return t.machine->GlobalVolume; };
+constexpr Field Position = [](TestSong& t) { return int32_t(t.Voice(0).Position); };
+constexpr Field Step = [](TestSong& t) { return int32_t(t.Voice(0).StepFraction); };
+constexpr Field Sounding = [](TestSong& t) { return int32_t(t.Voice(0).Sample != nullptr); };
 
-int32_t Read(TestSong& t, Field field) {
-  const ModuleChannel& c = t.Channel(0);
-  const MixVoice& v = t.Voice(0);
-  const int32_t values[] = {c.Period,
-                            c.PeriodDelta,
-                            c.Volume,
-                            c.VolumeDelta,
-                            c.Panning,
-                            c.FadeoutVolume,
-                            c.VolumeEnvelope.Output,
-                            t.machine->GlobalVolume,
-                            int32_t(v.Position),
-                            int32_t(v.StepFraction),
-                            v.Sample != nullptr};
-  return values[field];
-}
-
-void Speed1(XmModule& d) {
-  d.Speed = 1;
-}
-void Amiga(XmModule& d) {
-  d.Flags = 0;
-}
+constexpr auto Speed1 = [](XmModule& d) { d.Speed = 1; };
+constexpr auto Amiga = [](XmModule& d) { d.Flags = 0; };
 template <uint16_t F>
 void Fade(XmModule& d) {
   d.Instruments[0].VolumeEnvelope = {{{0, 64}, {8, 64}}, EnvelopeOn};
@@ -67,24 +46,17 @@ void Finetunes(XmModule& d) {
 
 // Retrigger with every volume action once from volume 40, a note a row at speed 2 (the action on
 // tick 1); then 6 from 64, 5 from 10 (held to 0) and 7 from 33 (halved with the shift).
-std::string Retriggers() {
-  std::string cells;
-  char cell[24];
-  const int extra[3][2] = {{6, 64}, {5, 10}, {7, 33}};
-  for (int i = 0; i < 19; ++i) {
-    const int action = i < 16 ? i : extra[i - 16][0], volume = i < 16 ? 40 : extra[i - 16][1];
-    std::snprintf(cell, sizeof cell, "%sN v%02X R%X1", i ? ", " : "", 0x10 + volume, action);
-    cells += cell;
-  }
-  return cells;
-}
+const char* const Retriggers =
+    "N v38 R01, N v38 R11, N v38 R21, N v38 R31, N v38 R41, N v38 R51, N v38 R61, N v38 R71, "
+    "N v38 R81, N v38 R91, N v38 RA1, N v38 RB1, N v38 RC1, N v38 RD1, N v38 RE1, N v38 RF1, "
+    "N v50 R61, N v1A R51, N v31 R71";
 
 }  // namespace
 
 TEST(ModuleReplay, EffectsTickByTick) {
   const struct {
     const char* name;
-    std::string cells;
+    const char* cells;
     Field field;
     int every;  // ticks between two readings
     const char* expected;
@@ -92,85 +64,90 @@ TEST(ModuleReplay, EffectsTickByTick) {
     bool poke = false;  // sets the voice's position to 9 before each reading but the first
   } cases[] = {
       // A parameter of 0 takes the effect's memory: 104 then 100 -16 a tick, 202 then 200 +8.
-      {"1xx", "N 104, 100", FPeriod, 1,
+      {"1xx", "N 104, 100", Period, 1,
        "4608 4592 4576 4560 4544 4528 4528 4512 4496 4480 4464 4448"},
-      {"2xx", "N 202, 200", FPeriod, 1,
+      {"2xx", "N 202, 200", Period, 1,
        "4608 4616 4624 4632 4640 4648 4648 4656 4664 4672 4680 4688"},
       // Vibrato 48 then 400: -(8 x sine[p]) >> 5, low two bits cleared; the row tick does not
       // advance p: 0, 0, 4, 8, 12, 16 | 20, 20, 24, 28, -32, -28.
-      {"4xy", "N 448, 400", FPeriodDelta, 1, "0 0 -24 -44 -56 -60 -56 -56 -44 -24 0 24"},
+      {"4xy", "N 448, 400", PeriodDelta, 1, "0 0 -24 -44 -56 -60 -56 -56 -44 -24 0 24"},
       // A02 down 2 a tick; 600 and 500 take that memory; 610 sets up 1, A00 keeps it.
-      {"A/5/6 memory", "N A02, 600, 610, A00, 500", FVolume, 6, "54 44 49 54 59"},
-      {"X1y/X2y", "N X13, X10, X22, X20", FPeriod, 1, "4605 4602 4604 4606", Speed1},
-      {"E1y/E2y", "N E12, E10, E23, E20", FPeriod, 1, "4600 4592 4604 4616", Speed1},
+      {"A/5/6 memory", "N A02, 600, 610, A00, 500", Volume, 6, "54 44 49 54 59"},
+      {"X1y/X2y", "N X13, X10, X22, X20", Period, 1, "4605 4602 4604 4606", Speed1},
+      {"E1y/E2y", "N E12, E10, E23, E20", Period, 1, "4600 4592 4604 4616", Speed1},
       // EA3 +3, EB0 takes the shared memory: -3; EB5 -5, EA0 +5 (from volume 32).
-      {"EAy/EBy", "N v30 EA3, EB0, EB5, EA0", FVolume, 1, "35 32 27 32", Speed1},
+      {"EAy/EBy", "N v30 EA3, EB0, EB5, EA0", Volume, 1, "35 32 27 32", Speed1},
       // Tremolo 48 at volume 32: (8 x sine[p]) >> 6; the row after it keeps the last offset.
-      {"7xy", "N v30 748", FVolumeDelta, 1, "0 0 12 22 29 31"},
-      {"7xy kept", "N v30 748", FVolume, 6, "32 63"},
+      {"7xy", "N v30 748", VolumeDelta, 1, "0 0 12 22 29 31"},
+      {"7xy kept", "N v30 748", Volume, 6, "32 63"},
+      // The deepest vibrato at the sine's peak: (15 x 255) >> 5 = 119, low bits cleared; tremolo
+      // cut to reach 64 or 0 exactly (p = 16 and -16 on tick 5).
+      {"44F", "N 44F", PeriodDelta, 6, "-116"},
+      {"74F", "N v4C 74F", VolumeDelta, 6, "4"},
+      {"7CF", "N v1A 7CF", VolumeDelta, 6, "-10"},
       // Limits at the largest parameters and just inside them.
-      {"Gxx", "N G50, G3F, G00, G40", FGlobal, 1, "64 63 0 64", Speed1},
-      {"Hxy", "N H0F, HF0, H00", FGlobal, 6, "0 64 64"},
-      {"Pxy", "N vCF PF0, vC0 P01", FPanning, 1, "240 255 255 255 255 255 0 0 0 0 0 0"},
-      {"8xx/E8y", "N 8FF, 800, E8F", FPanning, 1, "255 0 240", Speed1},
-      {"Cxx", "N CFF, C00, C40", FVolume, 1, "255 0 64", Speed1},
-      {"EAF/EBF", "N v4C EAF, v15 EBF", FVolume, 1, "64 0", Speed1},
-      {"Axy", "N A0F, AF0", FVolume, 6, "0 64"},
-      {"3FF", "N, n61 3FF", FPeriod, 1, "4608 4608 4608 4608 4608 4608 4608 3840 3840"},
-      {"1FF stops at 56", "N 1FF, 100", FPeriod, 12, "56", Amiga},
-      {"2FF has no limit", "N 2FF", FPeriod, 6, "6812", Amiga},
+      {"Gxx", "N G50, G3F, G00, G40", Global, 1, "64 63 0 64", Speed1},
+      {"Hxy", "N H0F, HF0, H00", Global, 6, "0 64 64"},
+      {"Pxy", "N vCF PF0, vC0 P01", Panning, 1, "240 255 255 255 255 255 0 0 0 0 0 0"},
+      {"8xx/E8y", "N 8FF, 800, E8F", Panning, 1, "255 0 240", Speed1},
+      {"Cxx", "N CFF, C00, C40", Volume, 1, "255 0 64", Speed1},
+      {"EAF/EBF", "N v4C EAF, v15 EBF", Volume, 1, "64 0", Speed1},
+      {"Axy", "N A0F, AF0", Volume, 6, "0 64"},
+      {"3FF", "N, n61 3FF", Period, 1, "4608 4608 4608 4608 4608 4608 4608 3840 3840"},
+      {"1FF stops at 56", "N 1FF, 100", Period, 12, "56", Amiga},
+      {"2FF has no limit", "N 2FF", Period, 6, "6812", Amiga},
       // The volume column from sample volume 32: 0x10..0x50 set 0..64, the bytes beside them do
       // nothing, the slides act on the row tick.
       {"volume column",
-       "N v0F, N v10, N v11, N v4F, N v50, N v51, N v60, N v65, N v7F, N v8A, N v9F, N vA5",
-       FVolume, 1, "32 0 1 63 64 32 32 27 47 22 47 32",
+       "N v0F, N v10, N v11, N v4F, N v50, N v51, N v60, N v65, N v7F, N v8A, N v9F, N vA5", Volume,
+       1, "32 0 1 63 64 32 32 27 47 22 47 32",
        [](XmModule& d) {
          std::tie(d.Speed, d.Instruments[0].Samples[0].Volume) = std::tuple(1, 32);
        }},
       // Volume-column tone portamento 0xF2 (128 a tick) keeps the row's note, period and voice;
       // 0xF0 goes on from memory. A volume byte beside a note starts it at once.
-      {"0xF2", "N, n61 vF2, vF0", FPeriod, 1,
+      {"0xF2", "N, n61 vF2, vF0", Period, 1,
        "4608 4608 4608 4608 4608 4608 4608 4480 4352 4224 4096 3968 3968 3840"},
-      {"0xF2 voice", "N, n61 vF2", FPosition, 6, "0 9", nullptr, true},
-      {"0x30 beside a note", "N, n61 v30", FPeriod, 7, "3840"},
+      {"0xF2 voice", "N, n61 vF2", Position, 6, "0 9", nullptr, true},
+      {"0x30 beside a note", "N, n61 v30", Period, 7, "3840"},
       // An instrument without a note resets the volume without restarting the sound.
-      {"instrument alone", "N v20, i1", FVolume, 6, "16 64"},
-      {"instrument alone voice", "N v20, i1", FPosition, 6, "0 9", nullptr, true},
+      {"instrument alone", "N v20, i1", Volume, 6, "16 64"},
+      {"instrument alone voice", "N v20, i1", Position, 6, "0 9", nullptr, true},
       // 9xx into a 512-frame loop: 901 starts at 256; 902 (the loop end) restarts from 0.
-      {"9xx", "N, N 901, N 902", FPosition, 6, "0 256 0",
+      {"9xx", "N, N 901, N 902", Position, 6, "0 256 0",
        [](XmModule& d) { d.Instruments[0] = SineInstrument(512); }, true},
-      {"ED2", "N ED2", FSounding, 1, "0 0 1"},
+      {"ED2", "N ED2", Sounding, 1, "0 0 1"},
       // E5y plays its row's note with finetune (y - 8) x 16, the plain notes after it at 0; on the
       // Amiga table E58 is finetune 0 whatever the sample's (16).
-      {"E5y", "N E50, N, N E5F, E5C, N", FPeriod, 6, "4672 4608 4552 4552 4608"},
-      {"E58 Amiga", "N E58, N", FPeriod, 6, "1712 1700",
+      {"E5y", "N E50, N, N E5F, E5C, N", Period, 6, "4672 4608 4552 4552 4608"},
+      {"E58 Amiga", "N E58, N", Period, 6, "1712 1700",
        [](XmModule& d) {
          std::tie(d.Flags, d.Instruments[0].Samples[0].Finetune) = std::tuple(0, 16);
        }},
       // The sample's finetune of either sign: linear 4608 - finetune / 2 (toward zero).
-      {"finetune linear", "N, N i2, N i3, N i4, N i5", FPeriod, 1, "4672 4609 4608 4607 4545",
+      {"finetune linear", "N, N i2, N i3, N i4, N i5", Period, 1, "4672 4609 4608 4607 4545",
        Finetunes<1, -128, -3, -1, 3, 127>},
-      {"finetune Amiga", "N, N i2, N i3", FPeriod, 1, "1813 1712 1616", Finetunes<0, -128, 0, 127>},
+      {"finetune Amiga", "N, N i2, N i3", Period, 1, "1813 1712 1616", Finetunes<0, -128, 0, 127>},
       // Note 49 on the linear table: 8,363 Hz, a step of 814,485,521 / 2^32.
-      {"step", "N", FStep, 1, "814485521"},
+      {"step", "N", Step, 1, "814485521"},
       // Auto-vibrato depth 8, rate 64 over two notes (the second restarts position and sweep):
       // (8 x value) >> 6; sine peak 63; square +-64 (sweep 2 scales by 0/2, 1/2, 2/2); ramps.
-      {"auto sine", "N, N", FPeriodDelta, 1, "0 7 0 -8 0 7 0 7 0 -8 0 7", AutoVibrato<0, 0>},
-      {"auto square", "N, N", FPeriodDelta, 1, "0 4 -8 -8 8 8 0 4 -8 -8 8 8", AutoVibrato<1, 2>},
-      {"auto ramp down", "N, N", FPeriodDelta, 1, "0 -4 8 4 0 -4 0 -4 8 4 0 -4", AutoVibrato<2, 0>},
-      {"auto ramp up", "N, N", FPeriodDelta, 1, "0 4 8 -4 0 4 0 4 8 -4 0 4", AutoVibrato<3, 0>},
+      {"auto sine", "N, N", PeriodDelta, 1, "0 7 0 -8 0 7 0 7 0 -8 0 7", AutoVibrato<0, 0>},
+      {"auto square", "N, N", PeriodDelta, 1, "0 4 -8 -8 8 8 0 4 -8 -8 8 8", AutoVibrato<1, 2>},
+      {"auto ramp down", "N, N", PeriodDelta, 1, "0 -4 8 4 0 -4 0 -4 8 4 0 -4", AutoVibrato<2, 0>},
+      {"auto ramp up", "N, N", PeriodDelta, 1, "0 4 8 -4 0 4 0 4 8 -4 0 4", AutoVibrato<3, 0>},
       // Fadeout (twice the file's value) from the key-off's row tick, stopping at 0; 0 holds.
-      {"fadeout 0x800", "N, =", FFadeout, 7, "61440 32768 4096 0", Fade<0x800>},
-      {"fadeout 0xFFF", "N, =", FFadeout, 7, "57346 16 0", Fade<0xFFF>},
-      {"fadeout 0", "N, =", FFadeout, 7, "65536 65536", Fade<0>},
+      {"fadeout 0x800", "N, =", Fadeout, 7, "61440 32768 4096 0", Fade<0x800>},
+      {"fadeout 0xFFF", "N, =", Fadeout, 7, "57346 16 0", Fade<0xFFF>},
+      {"fadeout 0", "N, =", Fadeout, 7, "65536 65536", Fade<0>},
       // A key-off beside the instrument number does not restart an envelope that has died away.
-      {"key-off beside instrument", "N, = i1", FEnvelope, 7, "0",
+      {"key-off beside instrument", "N, = i1", Envelope, 7, "0",
        [](XmModule& d) {
          d.Instruments[0].VolumeEnvelope = {{{0, 64}, {4, 0}}, EnvelopeOn};
        }},
       // EE2 at speed 3 repeats row 1 six ticks more; its volume-column slide acts on all nine.
-      {"EEx", "N F03, v61 EE2", FVolume, 12, "55"},
-      {"Rxy", Retriggers(), FVolume, 2, "40 39 38 36 32 24 26 20 40 41 42 44 48 56 60 64 42 0 16",
+      {"EEx", "N F03, v61 EE2", Volume, 12, "55"},
+      {"Rxy", Retriggers, Volume, 2, "40 39 38 36 32 24 26 20 40 41 42 44 48 56 60 64 42 0 16",
        [](XmModule& d) { d.Speed = 2; }},
   };
   for (const auto& k : cases) {
@@ -181,7 +158,7 @@ TEST(ModuleReplay, EffectsTickByTick) {
     while (got.size() < Ints(k.expected).size()) {
       if (k.poke && !got.empty()) t.Voice(0).Position = 9;
       t.Ticks(k.every);
-      got.push_back(Read(t, k.field));
+      got.push_back(k.field(t));
     }
     EXPECT_EQ(got, Ints(k.expected)) << k.name;
   }
@@ -252,17 +229,6 @@ TEST(ModuleReplay, TablesAndWaveforms) {
   const std::tuple<int, int8_t, int> waves[] = {
       {0, 0, 0}, {0, 16, 255}, {0, -16, 255}, {0, 1, 25}, {0, -31, 25}, {1, 4, 32}, {1, -32, 255}};
   for (const auto& [w, p, v] : waves) EXPECT_EQ(WaveformValue(w, p), v) << w << " " << int(p);
-  ModuleChannel c;
-  std::tie(c.VibratoDepth, c.VibratoPosition) = std::tuple(15, 16);
-  DoVibrato(c);
-  EXPECT_EQ(c.PeriodDelta, -116);  // (15 x 255) >> 5 = 119, low bits cleared, negated
-  // Tremolo is cut to reach 64 or 0 exactly.
-  std::tie(c.Volume, c.TremoloDepth, c.TremoloPosition) = std::tuple(60, 15, 16);
-  DoTremolo(c);
-  EXPECT_EQ(c.VolumeDelta, 4);
-  std::tie(c.Volume, c.TremoloPosition) = std::tuple(10, -16);
-  DoTremolo(c);
-  EXPECT_EQ(c.VolumeDelta, -10);
 }
 
 // A loaded song is only read: two machines on one song, mixed block by block in turn, each play
