@@ -9,85 +9,72 @@ const ModuleSong* Load(const std::vector<uint8_t>& image) {
   return LoadSong(image.data(), image.size());
 }
 
-// Two channels, two patterns (one packed, one empty), an 8-bit forward-looped sample with a
-// volume envelope, a 16-bit ping-pong sample and an instrument without samples.
+// Two channels, patterns 0 (packed) and 1 (empty) of a song that also names a missing pattern 3;
+// an 8-bit forward-looped sample with a volume envelope whose first value lies above 64, a 16-bit
+// ping-pong sample, an instrument without samples, and an 8-bit sample whose deltas wrap, with
+// a loop of length 0, a volume envelope of one point and a panning envelope above 64.
 XmModule ReferenceSong() {
-  XmModule desc;
-  std::tie(desc.Channels, desc.Orders) = std::tuple(2, std::vector<uint8_t>{0, 1, 0});
-  desc.Patterns = {{8, {}}, {4, {}}};  // pattern 1 without cells: packed size 0
-  desc.Patterns[0].At(0, 0, 2) = Cell(49, 1, 0x40, 0x0C, 0x20);
-  desc.Patterns[0].At(1, 1, 2) = Cell(97);
-  desc.Patterns[0].At(2, 0, 2) = Cell(0, 2, 0, 0x0F, 3);
-  XmInstrument a, b;
+  XmModule desc = Song("N v40 C20/=, /, i2 F03, n1 i129, n1 i128", 8, 2);
+  std::tie(desc.Orders, desc.Restart) = std::tuple(std::vector<uint8_t>{0, 1, 0, 3}, 3);
+  desc.Patterns.push_back({4, {}});  // without cells: packed size 0
+  XmInstrument a, b, c;
   a.Samples.push_back({"", {16, 32, 16, 0, -16, -32}, false, 1, 2, 3, 64, -16, 200, 12});
-  a.VolumeEnvelope = {{{0, 64}, {10, 32}, {20, 0}}, EnvelopeOn | EnvelopeSustain, 1};
+  a.VolumeEnvelope = {{{0, 80}, {10, 32}, {20, 0}}, EnvelopeOn | EnvelopeSustain, 1};
   a.Fadeout = 0x0800;
   b.Samples.push_back({"", {1000, 2000, 3000, 4000, 5000}, true, 3, 1, 3});  // loop 3: ping-pong
   b.Keymap[10] = 0;
-  desc.Instruments = {a, b, XmInstrument{}};
+  c.Samples.push_back({"", {0x10, 0x20, 0x10}, false, 1, 1, 0});  // deltas 0x10, 0x10, 0xF0
+  std::tie(c.VolumeEnvelope, c.PanningEnvelope) =
+      std::tuple(XmEnvelope{{{0, 64}}, EnvelopeOn}, XmEnvelope{{{0, 200}, {4, 32}}, EnvelopeOn});
+  desc.Instruments = {a, b, XmInstrument{}, c};
   return desc;
 }
 
 }  // namespace
 
+// The restart position must lie inside the song: 4 of 4 orders is taken as 0.
 TEST(ModuleLoader, StoresFieldsAndDecodesSamples) {
-  const ModuleSong* song = Load(WriteXm(ReferenceSong()));
-  ASSERT_NE(song, nullptr);
-  const ModulePattern* p = song->Patterns;
-  const ModuleCell& c = p[0].Cells[0];
-  // Header; the first cell; 97 becomes key-off; packed size 0 keeps the header's row count.
-  EXPECT_EQ(std::vector<int>({song->SongLength, song->Channels, song->PatternSlots,
-                              song->PatternsUsed, song->DefaultGlobalVolume, int(p[0].RowCount),
-                              c.Note, c.Instrument, c.Volume, c.Effect, c.Parameter,
-                              p[0].Cells[3].Note, int(p[1].RowCount), p[1].Cells[7].Note}),
-            std::vector<int>({3, 2, 2, 2, 64, 8, 49, 1, 0x40, 0x0C, 0x20, NoteKeyOff, 4, 0}));
-  // 8-bit frames scaled to 16 bits; past the forward loop the loop start's value; fadeout doubled.
-  const ModuleSample& s8 = *song->Instruments[0].Samples[0];
-  EXPECT_EQ(std::vector<int>({s8.Bits, s8.LoopMode, s8.Data[0], s8.Data[4], s8.Data[5], s8.Finetune,
-                              s8.RelativeNote, int(s8.DefaultPanning), song->Instruments[0].Fadeout,
-                              song->Instruments[0].VolumeType}),
-            std::vector<int>({16, 2, 16 * 256, -16 * 256, 16 * 256, -16, 12, 200, 0x1000,
-                              EnvelopeOn | EnvelopeSustain}));
-  // 16-bit: 10 bytes are 5 frames, loop points halved alike; past the ping-pong loop its last
-  // value, then 0.
-  const ModuleSample& s16 = *song->Instruments[1].Samples[0];
-  EXPECT_EQ(std::vector<int>({int(s16.Length), int(s16.LoopStart), int(s16.LoopLength),
-                              s16.LoopMode, s16.Data[3], s16.Data[4], s16.Data[5]}),
-            std::vector<int>({5, 1, 3, 4, 4000, 4000, 0}));
-  EXPECT_EQ(song->Instruments[0].Samples[1], &EmptySample);
-  EXPECT_EQ(song->Instruments[2].SampleCount, 0u);
-  for (const ModuleSample* s : song->Instruments[2].Samples) EXPECT_EQ(s, &EmptySample);
-  ReleaseSong(song);
-}
-
-// Cell instruments above 128 read as none; 8-bit deltas wrap; a loop of length 0 is no loop; one
-// envelope point switches the envelope off; envelope values above 64 are taken as 64; patterns
-// named in the order list but missing from the file are empty 64-row patterns; the restart
-// position must lie inside the song.
-TEST(ModuleLoader, FieldRules) {
-  XmModule desc = Song("n1 i129, n1 i128");
-  XmInstrument& ins = desc.Instruments[0];
-  ins.Samples[0] = {"", {0x10, 0x20, 0x10}, false, 1, 1, 0};  // deltas 0x10, 0x10, 0xF0
-  std::tie(ins.VolumeEnvelope, ins.PanningEnvelope) =
-      std::tuple(XmEnvelope{{{0, 64}}, EnvelopeOn}, XmEnvelope{{{0, 200}, {4, 32}}, EnvelopeOn});
-  std::tie(desc.Orders, desc.Restart) = std::tuple(std::vector<uint8_t>{0, 3, 0}, 2);
-  XmModule loud = desc;
-  std::tie(loud.Instruments[0].VolumeEnvelope.Points, loud.Restart) =
-      std::tuple(std::vector<XmEnvelopePoint>{{0, 80}, {4, 64}}, 3);
-  for (const auto& [m, type, restart] :
-       {std::tuple(desc, 0, 2), std::tuple(loud, int(EnvelopeOn), 0)}) {
-    const ModuleSong* song = Load(WriteXm(m));
+  for (const auto& [restart, stored] : {std::pair{3, 3}, {4, 0}}) {
+    XmModule desc = ReferenceSong();
+    desc.Restart = restart;
+    const ModuleSong* song = Load(WriteXm(desc));
     ASSERT_NE(song, nullptr);
-    const ModuleSample& d = *song->Instruments[0].Samples[0];
-    const ModuleInstrument& i = song->Instruments[0];
+    const ModulePattern* p = song->Patterns;
+    const ModuleCell& c = p[0].Cells[0];
+    // Header; the first cell; 97 becomes key-off; instruments above 128 read as none; packed
+    // size 0 keeps the header's row count; a pattern missing from the file is 64 empty rows.
     EXPECT_EQ(
-        std::vector<int>({song->Patterns[0].Cells[0].Instrument,
-                          song->Patterns[0].Cells[1].Instrument, d.Data[0], d.Data[1], d.Data[2],
-                          d.LoopMode, int(d.LoopStart), int(d.LoopLength), song->PatternSlots,
-                          int(song->Patterns[3].RowCount), i.PanningPoints[0].Value,
-                          i.PanningPoints[1].Value, i.VolumePoints[0].Value, i.VolumeType,
-                          song->RestartPosition}),
-        std::vector<int>({0, 128, 4096, 8192, 4096, 1, 0, 3, 4, 64, 64, 32, 64, type, restart}));
+        std::vector<int>({song->SongLength, song->RestartPosition, song->Channels,
+                          song->PatternSlots, song->PatternsUsed, song->DefaultGlobalVolume,
+                          int(p[0].RowCount), c.Note, c.Instrument, c.Volume, c.Effect, c.Parameter,
+                          p[0].Cells[1].Note, p[0].Cells[6].Instrument, p[0].Cells[8].Instrument,
+                          int(p[1].RowCount), p[1].Cells[7].Note, int(p[3].RowCount)}),
+        std::vector<int>(
+            {4, stored, 2, 4, 4, 64, 8, 49, 1, 0x40, 0x0C, 0x20, NoteKeyOff, 0, 128, 4, 0, 64}));
+    // 8-bit frames scaled to 16 bits; past the forward loop the loop start's value; fadeout
+    // doubled; envelope values taken as 64 at most.
+    const ModuleInstrument& a = song->Instruments[0];
+    const ModuleSample& s8 = *a.Samples[0];
+    EXPECT_EQ(std::vector<int>({s8.Bits, s8.LoopMode, s8.Data[0], s8.Data[4], s8.Data[5],
+                                s8.Finetune, s8.RelativeNote, int(s8.DefaultPanning), a.Fadeout,
+                                a.VolumeType, a.VolumePoints[0].Value}),
+              std::vector<int>({16, 2, 16 * 256, -16 * 256, 16 * 256, -16, 12, 200, 0x1000,
+                                EnvelopeOn | EnvelopeSustain, 64}));
+    // 16-bit: 10 bytes are 5 frames, loop points halved alike; past the ping-pong loop its last
+    // value, then 0. Wrapped deltas; a loop of length 0 is none; one point is no envelope.
+    const ModuleSample &s16 = *song->Instruments[1].Samples[0],
+                       &w = *song->Instruments[3].Samples[0];
+    const ModuleInstrument& d = song->Instruments[3];
+    EXPECT_EQ(
+        std::vector<int>({int(s16.Length), int(s16.LoopStart), int(s16.LoopLength), s16.LoopMode,
+                          s16.Data[3], s16.Data[4], s16.Data[5], w.Data[0], w.Data[1], w.Data[2],
+                          w.LoopMode, int(w.LoopStart), int(w.LoopLength), d.VolumeType,
+                          d.PanningPoints[0].Value, d.PanningPoints[1].Value}),
+        std::vector<int>({5, 1, 3, 4, 4000, 4000, 0, 4096, 8192, 4096, 1, 0, 3, 0, 64, 32}));
+    EXPECT_EQ(std::vector<const ModuleSample*>({a.Samples[1], song->Instruments[2].Samples[0],
+                                                song->Instruments[2].Samples[15]}),
+              std::vector<const ModuleSample*>(3, &EmptySample));
+    EXPECT_EQ(song->Instruments[2].SampleCount, 0u);
     ReleaseSong(song);
   }
 }
