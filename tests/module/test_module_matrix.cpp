@@ -11,7 +11,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -171,15 +170,15 @@ std::string CompareCase(const Renders& r, size_t first, int& levels, int& pitche
         std::fabs(level(w - 1) - level(w)) > 6.0 || std::fabs(level(w + 1) - level(w)) > 6.0;
     if (!Comparable(xmp) || !Comparable(mpt) || edge) continue;
     char text[96];
-    const bool level = SameLevel(xmp, mpt), pitch = xmp.hz != 0.0 && SamePitch(xmp, mpt);
-    levels += level;
-    pitches += pitch;
-    if (level && !SameLevel(ours, xmp) && !SameLevel(ours, mpt)) {
+    const bool sameLevel = SameLevel(xmp, mpt), samePitch = xmp.hz != 0.0 && SamePitch(xmp, mpt);
+    levels += sameLevel;
+    pitches += samePitch;
+    if (sameLevel && !SameLevel(ours, xmp) && !SameLevel(ours, mpt)) {
       std::snprintf(text, sizeof text, " [window %zu: %.1f dB, peers %.1f, %.1f]", w - first,
                     ours.db, xmp.db, mpt.db);
       faults += text;
     }
-    if (pitch && !SamePitch(ours, xmp) && !SamePitch(ours, mpt)) {
+    if (samePitch && !SamePitch(ours, xmp) && !SamePitch(ours, mpt)) {
       std::snprintf(text, sizeof text, " [window %zu: %.0f Hz, peers %.0f, %.0f]", w - first,
                     ours.hz, xmp.hz, mpt.hz);
       faults += text;
@@ -192,7 +191,7 @@ std::string CompareCase(const Renders& r, size_t first, int& levels, int& pitche
 
 // 547 cases in 18 modules of 32 channels, 15.5 s each; the peers render in two threads while
 // ours renders here. The differences file holds lines "CASE | REASON" (CASE may hold * for any
-// text). QM_PEER_DUMP=1 prints every window of every case.
+// text).
 TEST(ModulePeerMatrix, OursAgreesWherePeersAgree) {
   if (!HavePeer("xmp") || !HavePeer("openmpt123")) {
     GTEST_SKIP() << "xmp and openmpt123 are not installed (make test-deps installs them)";
@@ -221,15 +220,14 @@ TEST(ModulePeerMatrix, OursAgreesWherePeersAgree) {
   }
   for (std::thread& t : peers) t.join();
 
-  std::vector<std::pair<std::string, bool>>
-      differences;  // each pattern, and whether a case matched it
+  // Each listed pattern, and whether a case matched it.
+  std::vector<std::pair<std::string, bool>> differences;
   std::ifstream in(DifferencesFile);
   for (std::string line; std::getline(in, line);) {
     if (!line.empty() && line[0] != '#' && line.find(" | ") != std::string::npos)
       differences.push_back({line.substr(0, line.find(" | ")), false});
   }
   ASSERT_FALSE(differences.empty()) << "cannot read " << DifferencesFile;
-  const bool dump = std::getenv("QM_PEER_DUMP") != nullptr;
   int agreed = 0;
   for (size_t i = 0; i < cases.size(); ++i) {
     const Renders& r = renders[i / CasesPerModule];
@@ -237,10 +235,6 @@ TEST(ModulePeerMatrix, OursAgreesWherePeersAgree) {
     const char* name = cases[i].Name.c_str();
     ASSERT_GE(std::min({r.Ours.size(), r.Xmp.size(), r.Mpt.size()}), first + CaseWindows + 1)
         << name << ": a render ended early";
-    for (size_t w = first; dump && w < first + CaseWindows; ++w) {
-      std::printf("%-38s %2zu %7.1f %7.1f %7.1f | %5.0f %5.0f %5.0f\n", name, w - first,
-                  r.Ours[w].db, r.Xmp[w].db, r.Mpt[w].db, r.Ours[w].hz, r.Xmp[w].hz, r.Mpt[w].hz);
-    }
     int levels = 0, pitches = 0;
     const std::string faults = CompareCase(r, first, levels, pitches);
     auto listed = std::find_if(differences.begin(), differences.end(), [name](const auto& d) {

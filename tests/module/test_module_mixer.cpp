@@ -1,6 +1,7 @@
 // Mixer: interpolation, loops, ramps and conversion to 16-bit.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "tests/module/module_test_util.h"
@@ -67,39 +68,30 @@ TEST(ModuleMixer, ClipToPcmRoundsAndLimits) {
 
 // Where a voice is after some frames: position, fraction, direction, or stopped.
 TEST(ModuleMixer, LoopsAndEnds) {
-  const struct {
-    const char* name;
-    uint32_t length;
-    uint8_t mode;
-    uint32_t loopStart, loopLength, step, fraction, position;
-    int frames;
-    uint32_t endPosition, endFraction;
-    int32_t direction;
-    bool stopped;
-  } cases[] = {
-      // Ten frames at half a frame a step need 20 output frames.
-      {"no loop", 10, LoopNone, 0, 10, 0, 0x80000000u, 0, 20, 0, 0, 1, true},
-      {"forward: 305.5 wraps to 205.5", 300, LoopForward, 200, 100, 11, 0x80000000u, 294, 1, 205,
-       0x80000000u, 1, false},
+  constexpr uint32_t Half = 0x80000000u, Stopped = 0;
+  // Sample length, loop mode, start, length; step, its fraction, the start position, frames mixed;
+  // then position, fraction and direction (1 forward, 2 backward), or Stopped.
+  const std::pair<const char*, std::array<uint32_t, 11>> cases[] = {
+      {"ten frames at half a step need 20", {10, LoopNone, 0, 10, 0, Half, 0, 20, 0, 0, Stopped}},
+      {"forward: 305.5 wraps to 205.5",
+       {300, LoopForward, 200, 100, 11, Half, 294, 1, 205, Half, 1}},
       // 10 + 3 passes the end 12: reflected to 12 - 13 + 11 + (1 - 2^-32); backward 7.99, 4.99,
       // then 1.99 passes the start 4: 4 - 1 + (1 - 2^-32) - 1.99 + 4.
-      {"ping-pong end", 20, LoopPingPong, 4, 8, 3, 0, 10, 1, 10, 0xFFFFFFFFu, 2, false},
-      {"ping-pong start", 20, LoopPingPong, 4, 8, 3, 0, 10, 4, 6, 0, 1, false},
+      {"ping-pong end", {20, LoopPingPong, 4, 8, 3, 0, 10, 1, 10, 0xFFFFFFFFu, 2}},
+      {"ping-pong start", {20, LoopPingPong, 4, 8, 3, 0, 10, 4, 6, 0, 1}},
   };
-  for (const auto& k : cases) {
-    TestSample s(k.length, k.mode, k.loopStart, k.loopLength);
-    MixFixture f(s.sample, k.step, k.fraction);
-    f.v.Position = k.position;
-    f.Mix(k.frames);
-    EXPECT_EQ(f.v.Sample == nullptr, k.stopped) << k.name;
-    if (k.stopped) continue;
-    EXPECT_EQ(std::tuple(f.v.Position, f.v.PositionFraction, f.v.Direction),
-              std::tuple(k.endPosition, k.endFraction, k.direction))
-        << k.name;
+  for (const auto& [name, k] : cases) {
+    TestSample s(k[0], uint8_t(k[1]), k[2], k[3]);
+    MixFixture f(s.sample, k[4], k[5]);
+    f.v.Position = k[6];
+    f.Mix(int(k[7]));
+    const std::vector<uint32_t> end = {f.v.Sample ? f.v.Position : 0,
+                                       f.v.Sample ? f.v.PositionFraction : 0,
+                                       f.v.Sample ? uint32_t(f.v.Direction) : Stopped};
+    EXPECT_EQ(end, std::vector<uint32_t>(k.begin() + 8, k.end())) << name;
     // Every frame read stays inside the loop: between its smallest and largest values.
     for (float x : f.Mix(500))
-      ASSERT_TRUE(x >= k.loopStart * 100 && x <= (k.loopStart + k.loopLength - 1) * 100)
-          << k.name << " " << x;
+      ASSERT_TRUE(x >= k[2] * 100 && x <= (k[2] + k[3] - 1) * 100) << name << " " << x;
   }
   // Frames 0, 0.5, 1 ... : 0, 50, 100 ... at gain 255/255; 9.5 is halfway between 900 and the
   // zero guard; then the voice adds nothing. An empty sample stops its voice at once.

@@ -46,20 +46,12 @@ void ExpectGoldenTrace(const std::string& name, const XmModule& desc, int ticks)
 // Channel 2: volume-column slides under Cxx, panning by 8xx and the volume column, retrigger
 // with volume action 6, sample offset 9xx into a longer sample, note delay ED2 and Gxx.
 TEST(ModuleTrace, EffectsPerTick) {
-  XmModule desc;
-  std::tie(desc.Channels, desc.Flags) = std::tuple(2, 0);
-  desc.Instruments = {SineInstrument(), SineInstrument(512)};
-  const XmCell effects[2][8] = {
-      {Cell(49, 1, 0, 0x00, 0x37), Cell(0, 0, 0, 0x01, 0x20), Cell(0, 0, 0, 0x02, 0x10),
-       Cell(52, 0, 0, 0x03, 0x08), Cell(0, 0, 0, 0x04, 0x48), Cell(0, 0, 0, 0x1D, 0x21),
-       Cell(0, 0, 0, 0x0A, 0x04), Cell(0, 0, 0, 0x0E, 0xC2)},
-      {Cell(61, 1, 0x63), Cell(0, 0, 0x82, 0x0C, 0x30), Cell(0, 0, 0, 0x08, 0x20), Cell(0, 0, 0xC5),
-       Cell(61, 1, 0x20, 0x1B, 0x62), Cell(61, 2, 0, 0x09, 0x01), Cell(61, 2, 0, 0x0E, 0xD2),
-       Cell(0, 0, 0, 0x10, 0x20)}};
-  desc.Patterns = {{8, {}}};
-  for (int row = 0; row < 8; ++row) {
-    for (int c = 0; c < 2; ++c) desc.Patterns[0].At(row, c, 2) = effects[c][row];
-  }
+  XmModule desc = Song(
+      "N 037/n61 v63, 120/v82 C30, 210/820, n52 i0 308/vC5, 448/n61 v20 R62, "
+      "T21/n61 i2 901, A04/n61 i2 ED2, EC2/G20",
+      8, 2);
+  desc.Flags = 0;
+  desc.Instruments.push_back(SineInstrument(512));
   ExpectGoldenTrace("module_trace_effects", desc, 8 * 6);
 }
 
@@ -68,17 +60,11 @@ TEST(ModuleTrace, EffectsPerTick) {
 // runs; the panning envelope loops between points 1 and 2; L06 on row 4 moves the volume
 // envelope between two points.
 TEST(ModuleTrace, EnvelopesFadeoutAndAutoVibratoPerTick) {
-  XmModule desc;
-  desc.Instruments = {SineInstrument()};
+  XmModule desc = Song("N,, =, N, L06", 6);
   XmInstrument& ins = desc.Instruments[0];
   ins.VolumeEnvelope = {{{0, 64}, {4, 32}, {8, 0}}, EnvelopeOn | EnvelopeSustain, 1};
   ins.PanningEnvelope = {{{0, 0}, {2, 64}, {4, 0}}, EnvelopeOn | EnvelopeLoop, 0, 1, 2};
   std::tie(ins.Fadeout, ins.VibratoSweep, ins.VibratoDepth, ins.VibratoRate) =
       std::tuple(0x800, 2, 4, 8);
-  desc.Patterns = {{6, {}}};
-  for (const auto& [row, cell] :
-       {std::pair{0, Cell(49, 1)}, {2, Cell(97)}, {3, Cell(49, 1)}, {4, Cell(0, 0, 0, 0x15, 6)}}) {
-    desc.Patterns[0].At(row, 0, 1) = cell;
-  }
   ExpectGoldenTrace("module_trace_envelopes", desc, 6 * 6);
 }
