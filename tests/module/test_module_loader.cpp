@@ -90,57 +90,44 @@ TEST(ModuleLoader, RefusesTruncationsAndWrongSignatures) {
   }
 }
 
-// Each field at the values the loader accepts at its limits and one beyond (an envelope of two
-// points, a sample of 32 frames).
+// Each field at the values the loader accepts at its limits and one beyond, in a song of one
+// empty pattern and an instrument whose volume envelope has two points, a sustain and a loop.
 TEST(ModuleLoader, FieldsAtTheirLimitsAndOneBeyond) {
+  static constexpr auto Env = [](XmModule& d) -> XmEnvelope& {
+    return d.Instruments[0].VolumeEnvelope;
+  };
   const struct {
     const char *name, *acceptedRefused;
     void (*set)(XmModule&, int);
   } cases[] = {
-      {"channels", "32 33 1 0",
-       [](XmModule& d, int n) {
-         std::tie(d.Channels, d.Patterns[0].Cells) =
-             std::tuple(n, std::vector<XmCell>(size_t(16 * n)));
-       }},
+      {"channels", "32 33 1 0", [](XmModule& d, int n) { d.Channels = n; }},
       {"song length", "256 257 1 0", [](XmModule& d, int n) { d.Orders.assign(size_t(n), 0); }},
       {"patterns", "256 257",
        [](XmModule& d, int n) {
-         d.Patterns.resize(size_t(n), XmPattern{1, {XmCell{}}});
+         d.Patterns.resize(size_t(n), {1, {}});
        }},
-      {"rows", "256 257 1 0",
-       [](XmModule& d, int n) {
-         d.Patterns[0] = {n, std::vector<XmCell>(size_t(n))};
-       }},
+      {"rows", "256 257 1 0", [](XmModule& d, int n) { d.Patterns[0].Rows = n; }},
       {"instruments", "128 129", [](XmModule& d, int n) { d.Instruments.resize(size_t(n)); }},
-      {"samples", "16 17",
-       [](XmModule& d, int n) {
-         d.Instruments[0].Samples.resize(size_t(n), d.Instruments[0].Samples[0]);
-       }},
+      {"samples", "16 17", [](XmModule& d, int n) { d.Instruments[0].Samples.resize(size_t(n)); }},
       {"BPM", "255 256 1 0", [](XmModule& d, int n) { d.Bpm = n; }},
       {"speed", "255 256", [](XmModule& d, int n) { d.Speed = n; }},
       {"note", "97 98", [](XmModule& d, int n) { d.Patterns[0].At(3, 0, 1) = Cell(uint8_t(n)); }},
       {"envelope points", "12 13",
        [](XmModule& d, int n) {
-         d.Instruments[0].VolumeEnvelope.Points.resize(size_t(n), {8, 0});
+         Env(d).Points.resize(size_t(n), {8, 0});
        }},
-      {"sustain point", "1 2",
-       [](XmModule& d, int n) {
-         std::tie(d.Instruments[0].VolumeEnvelope.Type, d.Instruments[0].VolumeEnvelope.Sustain) =
-             std::tuple(EnvelopeOn | EnvelopeSustain, n);
-       }},
-      {"loop point", "1 2",
-       [](XmModule& d, int n) {
-         std::tie(d.Instruments[0].VolumeEnvelope.Type, d.Instruments[0].VolumeEnvelope.LoopEnd) =
-             std::tuple(EnvelopeOn | EnvelopeLoop, n);
-       }},
+      {"sustain point", "1 2", [](XmModule& d, int n) { Env(d).Sustain = uint8_t(n); }},
+      {"loop point", "1 2", [](XmModule& d, int n) { Env(d).LoopEnd = uint8_t(n); }},
       {"sample loop start", "0 1",
        [](XmModule& d, int n) { d.Instruments[0].Samples[0].LoopStart = uint32_t(n); }},
   };
   for (const auto& k : cases) {
     const std::vector<int32_t> values = Ints(k.acceptedRefused);
     for (size_t i = 0; i < values.size(); ++i) {
-      XmModule desc = Song("N");
-      desc.Instruments[0].VolumeEnvelope = {{{0, 64}, {8, 0}}, EnvelopeOn};
+      XmModule desc;
+      std::tie(desc.Instruments, desc.Patterns) =
+          std::tuple(std::vector{SineInstrument()}, std::vector<XmPattern>{{16, {}}});
+      Env(desc) = {{{0, 64}, {8, 0}}, EnvelopeOn | EnvelopeSustain | EnvelopeLoop};
       k.set(desc, values[i]);
       const ModuleSong* song = Load(WriteXm(desc));
       EXPECT_EQ(song != nullptr, i % 2 == 0) << k.name << " " << values[i];
