@@ -22,9 +22,11 @@ constexpr Field Global = [](TestSong& t) { return t.machine->GlobalVolume; };
 constexpr Field Position = [](TestSong& t) { return int32_t(t.Voice(0).Position); };
 constexpr Field Step = [](TestSong& t) { return int32_t(t.Voice(0).StepFraction); };
 constexpr Field Sounding = [](TestSong& t) { return int32_t(t.Voice(0).Sample != nullptr); };
+constexpr Field FramesPerTick = [](TestSong& t) { return t.machine->SamplesPerTick; };
 
 constexpr auto Speed1 = [](XmModule& d) { d.Speed = 1; };
 constexpr auto Amiga = [](XmModule& d) { d.Flags = 0; };
+constexpr auto Quiet = [](XmModule& d) { d.Speed = 1, d.Instruments[0].Samples[0].Volume = 32; };
 template <uint16_t F>
 void Fade(XmModule& d) {
   d.Instruments[0].VolumeEnvelope = {{{0, 64}, {8, 64}}, EnvelopeOn};
@@ -100,10 +102,7 @@ TEST(ModuleReplay, EffectsTickByTick) {
       // nothing, the slides act on the row tick.
       {"volume column",
        "N v0F, N v10, N v11, N v4F, N v50, N v51, N v60, N v65, N v7F, N v8A, N v9F, N vA5", Volume,
-       1, "32 0 1 63 64 32 32 27 47 22 47 32",
-       [](XmModule& d) {
-         std::tie(d.Speed, d.Instruments[0].Samples[0].Volume) = std::tuple(1, 32);
-       }},
+       1, "32 0 1 63 64 32 32 27 47 22 47 32", Quiet},
       // Volume-column tone portamento 0xF2 (128 a tick) keeps the row's note, period and voice;
       // 0xF0 goes on from memory. A volume byte beside a note starts it at once.
       {"0xF2", "N, n61 vF2, vF0", Period, 1,
@@ -120,16 +119,18 @@ TEST(ModuleReplay, EffectsTickByTick) {
       // E5y plays its row's note with finetune (y - 8) x 16, the plain notes after it at 0; on the
       // Amiga table E58 is finetune 0 whatever the sample's (16).
       {"E5y", "N E50, N, N E5F, E5C, N", Period, 6, "4672 4608 4552 4552 4608"},
-      {"E58 Amiga", "N E58, N", Period, 6, "1712 1700",
-       [](XmModule& d) {
-         std::tie(d.Flags, d.Instruments[0].Samples[0].Finetune) = std::tuple(0, 16);
-       }},
+      {"E58 Amiga", "N E58, N", Period, 1, "1712 1700", Finetunes<0, 16>},
       // The sample's finetune of either sign: linear 4608 - finetune / 2 (toward zero).
       {"finetune linear", "N, N i2, N i3, N i4, N i5", Period, 1, "4672 4609 4608 4607 4545",
        Finetunes<1, -128, -3, -1, 3, 127>},
       {"finetune Amiga", "N, N i2, N i3", Period, 1, "1813 1712 1616", Finetunes<0, -128, 0, 127>},
-      // Note 49 on the linear table: 8,363 Hz, a step of 814,485,521 / 2^32.
+      // A step of frequency x 2^32 / 44,100 frames: note 49 at 8,363 Hz on the linear table, at
+      // 8,362 Hz (14,317,056 / 1712) on the Amiga table; 4,181 Hz an octave down (truncated).
       {"step", "N", Step, 1, "814485521"},
+      {"step Amiga", "N", Step, 1, "814388129", Amiga},
+      {"step an octave down", "n37", Step, 1, "407194064"},
+      // 2.5 x 44,100 / BPM frames a tick, truncated.
+      {"Fxx", "F20, F7C, F7D, FFF", FramesPerTick, 1, "3445 889 882 432", Speed1},
       // Auto-vibrato depth 8, rate 64 over two notes (the second restarts position and sweep):
       // (8 x value) >> 6; sine peak 63; square +-64 (sweep 2 scales by 0/2, 1/2, 2/2); ramps.
       {"auto sine", "N, N", PeriodDelta, 1, "0 7 0 -8 0 7 0 7 0 -8 0 7", AutoVibrato<0, 0>},
@@ -212,20 +213,8 @@ TEST(ModuleReplay, OrderFlow) {
   }
 }
 
-// Frames a tick (2.5 x 44,100 / BPM), the frequency tables and the effects' waveforms.
-TEST(ModuleReplay, TablesAndWaveforms) {
-  auto machine = std::make_unique<ModuleMachine>();
-  for (const auto& [bpm, frames] : {std::pair{1, 110250}, {124, 889}, {125, 882}, {255, 432}}) {
-    SetBpm(*machine, bpm);
-    EXPECT_EQ(machine->SamplesPerTick, frames) << "BPM " << bpm;
-  }
-  ModuleSong song;
-  song.Flags = 0;
-  EXPECT_EQ(PeriodToFrequency(song, 1712, 0), 8362);  // 14,317,056 / 1712
-  song.Flags = 1;
-  EXPECT_EQ(PeriodToFrequency(song, 4608, 0), 8363);
-  EXPECT_EQ(PeriodToFrequency(song, 4608 + 768, 0), 4181);  // one octave down, truncated
-  // The sine's peak and negative half, the square's two levels.
+// The effects' waveforms: the sine's peak and negative half, the ramp.
+TEST(ModuleReplay, Waveforms) {
   const std::tuple<int, int8_t, int> waves[] = {
       {0, 0, 0}, {0, 16, 255}, {0, -16, 255}, {0, 1, 25}, {0, -31, 25}, {1, 4, 32}, {1, -32, 255}};
   for (const auto& [w, p, v] : waves) EXPECT_EQ(WaveformValue(w, p), v) << w << " " << int(p);
