@@ -39,57 +39,53 @@ struct MatrixCase {
 
 // A cell in tracker notation: "G-5 02 v16 ED1", "=== .. M1 K00".
 std::string CellText(const XmCell& c) {
-  const std::string names = "C-C#D-D#E-F-F#G-G#A-A#B-";
+  const char *names = "C-C#D-D#E-F-F#G-G#A-A#B-", *digits = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ";
   char ins[8] = " ..", vol[8] = " ..", fx[8] = " ...";
   if (c.Instrument) std::snprintf(ins, sizeof ins, " %02d", c.Instrument);
   if (c.Volume >= 0x10 && c.Volume <= 0x50)
     std::snprintf(vol, sizeof vol, " v%02d", c.Volume - 0x10);
   if (c.Volume >> 4 == 0xF) std::snprintf(vol, sizeof vol, " M%X", c.Volume & 15);
   if (c.Effect || c.Parameter)
-    std::snprintf(fx, sizeof fx, " %c%02X", "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"[c.Effect % 36],
-                  c.Parameter);
-  const std::string note = c.Note == 0            ? "---"
-                           : c.Note == KeyOffNote ? "==="
-                                                  : names.substr((c.Note - 1) % 12 * 2, 2) +
-                                                        std::to_string((c.Note - 1) / 12);
+    std::snprintf(fx, sizeof fx, " %c%02X", digits[c.Effect % 36], c.Parameter);
+  std::string note = c.Note == 0 ? "---" : "===";
+  if (c.Note && c.Note != KeyOffNote)
+    note = std::string(names + (c.Note - 1) % 12 * 2, 2) + std::to_string((c.Note - 1) / 12);
   return note + ins + vol + fx;
 }
 
-// The 540 cells of the matrix; then cells from reported faults that need a later row or another
-// value (a volume set after a key-off, v00 beside a delayed key-off or a tremor), and a note of
-// the instrument whose envelope values lie above 64.
+// The 540 cells of the matrix (in tracker shorthand: the notes G-5, none and a key-off); then
+// cells from reported faults that need a later row or another value (a volume set after a
+// key-off, v00 beside a delayed key-off or a tremor), and a note of the instrument whose envelope
+// values lie above 64.
 std::vector<MatrixCase> Cases() {
   std::vector<MatrixCase> cases;
-  auto add = [&cases](uint8_t lead, XmCell cell, const char* after = "") {
-    const XmCell next = Cells(after)[0].cell;
+  auto add = [&cases](int lead, const std::string& text, const char* after = "") {
+    const XmCell cell = Cells(text)[0].cell, next = Cells(after)[0].cell;
     const char* leadName = lead == EnvelopeInstrument ? "env "
                            : lead == PlainInstrument  ? "plain "
                                                       : "loud ";
     cases.push_back({leadName + CellText(cell) + (*after ? " / " + CellText(next) : ""),
-                     {Cell(LeadNote, lead), cell, next, {}}});
+                     {Cell(LeadNote, uint8_t(lead)), cell, next, {}}});
   };
-  for (uint8_t lead : {EnvelopeInstrument, PlainInstrument}) {
-    const uint8_t other = lead == EnvelopeInstrument ? PlainInstrument : EnvelopeInstrument;
-    for (uint8_t note : {CellNote, uint8_t(0), KeyOffNote}) {
-      for (uint8_t instrument : {lead, uint8_t(0), other}) {
-        for (uint8_t volume : {0x00, 0x20, 0xF1}) {  // none, v16, M1
+  for (const int lead : {EnvelopeInstrument, PlainInstrument}) {
+    for (const char* note : {"n68", "", "="}) {
+      for (const int instrument : {lead, 0, EnvelopeInstrument + PlainInstrument - lead}) {
+        for (const char* volume : {"", "v20", "vF1"}) {  // none, v16, M1
           for (const char* effect :
                {"", "ED0", "ED1", "ED3", "K00", "K01", "K03", "310", "T21", "E5C"}) {
-            XmCell cell = Cells(effect)[0].cell;
-            std::tie(cell.Note, cell.Instrument, cell.Volume) =
-                std::tuple(note, instrument, volume);
-            add(lead, cell);
+            add(lead, std::string(note) + " i" + std::to_string(instrument) + " " + volume + " " +
+                          effect);
           }
         }
       }
     }
   }
-  for (uint8_t lead : {EnvelopeInstrument, PlainInstrument}) {
-    add(lead, Cell(KeyOffNote), "v38");
-    add(lead, Cells("= v10 ED3")[0].cell);
-    add(lead, Cells("= v10 T21")[0].cell, "v38");
+  for (const int lead : {EnvelopeInstrument, PlainInstrument}) {
+    add(lead, "=", "v38");
+    add(lead, "= v10 ED3");
+    add(lead, "= v10 T21", "v38");
   }
-  add(LoudInstrument, {});
+  add(LoudInstrument, "");
   return cases;
 }
 
@@ -121,20 +117,20 @@ struct Window {
 std::vector<Window> Windows(const std::vector<float>& s, size_t count) {
   const size_t n = MixRate / 50;
   std::vector<double> rms;
+  double loudest = 1e-9;
   for (size_t i = 0; i < count && (i + 1) * n <= s.size(); ++i) {
     double sum = 0;
     for (size_t k = 0; k < n; ++k) sum += double(s[i * n + k]) * s[i * n + k];
     rms.push_back(std::sqrt(sum / double(n)));
+    loudest = std::max(loudest, rms.back());
   }
-  const double loudest =
-      std::max(1e-9, rms.empty() ? 0.0 : *std::max_element(rms.begin(), rms.end()));
   std::vector<Window> w;
   for (size_t i = 0; i < rms.size(); ++i) {
-    w.push_back({20.0 * std::log10(std::max(rms[i], 1e-9) / loudest), 0.0});
     // The pitch is read after the window's first 5 ms: ticks start on window boundaries, and a
     // note started there ramps in (and the one before it out) at each player's own pace.
-    if (w.back().db > -30.0)
-      w.back().hz = CrossingPitch(s.data() + i * n + n / 4, n - n / 4, MixRate);
+    const double db = 20.0 * std::log10(std::max(rms[i], 1e-9) / loudest);
+    w.push_back(
+        {db, db > -30.0 ? CrossingPitch(s.data() + i * n + n / 4, n - n / 4, MixRate) : 0.0});
   }
   return w;
 }
@@ -142,16 +138,14 @@ std::vector<Window> Windows(const std::vector<float>& s, size_t count) {
 // Levels are compared where a note sounds clearly (above -24 dB) or not at all (below -40 dB):
 // the tail of a fade in between is shaped by each player's own volume resolution. The same level
 // is both silent or both sounding within 6 dB; the same pitch within 25 cents or both none.
-bool Comparable(const Window& a) {
-  return a.db > -24.0 || a.db < -40.0;
-}
-bool SameLevel(const Window& a, const Window& b) {
+constexpr auto Comparable = [](const Window& a) { return a.db > -24.0 || a.db < -40.0; };
+constexpr auto SameLevel = [](const Window& a, const Window& b) {
   return (a.db < -40.0) == (b.db < -40.0) && (a.db < -40.0 || std::fabs(a.db - b.db) <= 6.0);
-}
-bool SamePitch(const Window& a, const Window& b) {
+};
+constexpr auto SamePitch = [](const Window& a, const Window& b) {
   return a.hz == 0.0 || b.hz == 0.0 ? a.hz == b.hz
                                     : std::fabs(1200.0 * std::log2(a.hz / b.hz)) <= 25.0;
-}
+};
 
 struct Renders {
   std::vector<Window> Ours, Xmp, Mpt;
