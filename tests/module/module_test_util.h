@@ -2,9 +2,7 @@
 // Helpers shared by the module player tests and benchmarks: songs built with the XM writer, loaded
 // and run on a machine of the test's own.
 #include <algorithm>
-#include <cctype>
 #include <cmath>
-#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -94,7 +92,7 @@ inline std::vector<PlacedCell> Cells(const std::string& text) {
     if (w == "=") x.Note = 97;
     if (w[0] == 'i') x.Instrument = uint8_t(n);
     if (w[0] == 'v') x.Volume = uint8_t(n);
-    if (w.size() == 3 && (isdigit(w[0]) || isupper(w[0])))
+    if (w.size() == 3 && w[0] >= '0' && w[0] <= 'Z')
       std::tie(x.Effect, x.Parameter) = std::tuple(std::stoi(w.substr(0, 1), nullptr, 36), n);
   }
   return out;
@@ -116,5 +114,7 @@ inline XmModule Song(const std::string& cells, int rows = 16, int channels = 1, 
 // Whole numbers separated by spaces.
 inline std::vector<int32_t> Ints(const std::string& text) {
   std::istringstream in(text);
-  return {std::istream_iterator<int32_t>(in), std::istream_iterator<int32_t>()};
+  std::vector<int32_t> out;
+  for (int32_t v; in >> v;) out.push_back(v);
+  return out;
 }

@@ -14,7 +14,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -45,24 +44,22 @@ std::vector<float> MonoOf(const std::vector<int16_t>& stereo) {
 // call from several threads at once.
 std::vector<float> RenderPeerSignal(const char* peer, const std::vector<uint8_t>& image,
                                     int seconds) {
-  static std::atomic<int> serial{0};
-  const std::string xm =
-      "/tmp/qm_peer_" + std::to_string(getpid()) + "_" + std::to_string(serial++) + ".xm";
+  char xm[] = "/tmp/qm_peer_XXXXXX";
+  close(mkstemp(xm));
   std::ofstream(xm, std::ios::binary)
       .write(reinterpret_cast<const char*>(image.data()), long(image.size()));
   const std::string s = std::to_string(seconds),
-                    command = std::string(peer) == "xmp"
-                                  ? "xmp -q -f 44100 -t " + s + " -c " + xm + " 2>/dev/null"
-                                  : "openmpt123 --batch --quiet --samplerate 44100 --channels 2 "
-                                    "--no-float --end-time " +
-                                        s + " --stdout " + xm + " 2>/dev/null";
-  FILE* pipe = popen(command.c_str(), "r");
+                    command = *peer == 'x' ? "xmp -q -f 44100 -c -t " + s
+                                           : "openmpt123 --batch --quiet --samplerate 44100 "
+                                             "--channels 2 --no-float --stdout --end-time " +
+                                                 s;
+  FILE* pipe = popen((command + " " + xm + " 2>/dev/null").c_str(), "r");
   std::vector<int16_t> stereo;
   int16_t block[4096];
-  for (size_t n; pipe && (n = std::fread(block, sizeof block[0], 4096, pipe)) > 0;)
+  for (size_t n; pipe && (n = std::fread(block, 2, 4096, pipe)) > 0;)
     stereo.insert(stereo.end(), block, block + n);
   const int status = pipe ? pclose(pipe) : -1;
-  std::remove(xm.c_str());
+  std::remove(xm);
   return status == 0 ? MonoOf(stereo) : std::vector<float>{};
 }
 
