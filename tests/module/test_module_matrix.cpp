@@ -275,18 +275,15 @@ std::string CompareCase(const Renders& r, size_t first, int& levels, int& pitche
     const bool edge =
         std::fabs(level(w - 1) - level(w)) > 6.0 || std::fabs(level(w + 1) - level(w)) > 6.0;
     if (!Comparable(xmp) || !Comparable(mpt) || edge) continue;
-    char text[96];
     const bool sameLevel = SameLevel(xmp, mpt), samePitch = xmp.hz != 0.0 && SamePitch(xmp, mpt);
     levels += sameLevel;
     pitches += samePitch;
-    if (sameLevel && !SameLevel(ours, xmp) && !SameLevel(ours, mpt)) {
-      std::snprintf(text, sizeof text, " [window %zu: %.1f dB, peers %.1f, %.1f]", w - first,
-                    ours.db, xmp.db, mpt.db);
-      faults += text;
-    }
-    if (samePitch && !SamePitch(ours, xmp) && !SamePitch(ours, mpt)) {
-      std::snprintf(text, sizeof text, " [window %zu: %.0f Hz, peers %.0f, %.0f]", w - first,
-                    ours.hz, xmp.hz, mpt.hz);
+    if ((sameLevel && !SameLevel(ours, xmp) && !SameLevel(ours, mpt)) ||
+        (samePitch && !SamePitch(ours, xmp) && !SamePitch(ours, mpt))) {
+      char text[96];
+      std::snprintf(text, sizeof text,
+                    " [window %zu: %.1f dB %.0f Hz, peers %.1f dB %.0f Hz, %.1f dB %.0f Hz]",
+                    w - first, ours.db, ours.hz, xmp.db, xmp.hz, mpt.db, mpt.hz);
       faults += text;
     }
   }
