@@ -48,16 +48,13 @@ struct MixFixture {
 // Four channels, speed 1 so the row changes every 882 frames; channel 2 carries a note on every
 // row with the instrument number rising, and a key-off on row 5.
 XmModule BusySong() {
-  XmModule desc;
-  std::tie(desc.Channels, desc.Speed, desc.Orders) = std::tuple(4, 1, std::vector<uint8_t>{0, 1});
-  for (int i = 0; i < 3; ++i) desc.Instruments.push_back(SineInstrument(16 + 8 * i));
-  desc.Patterns.assign(2, XmPattern{32, {}});
-  for (int p = 0; p < 2; ++p) {
-    for (int r = 0; r < 32; ++r) {
-      desc.Patterns[size_t(p)].At(r, 0, 4) = Cell(uint8_t(30 + r % 12 + p), 1);
-      desc.Patterns[size_t(p)].At(r, 2, 4) =
-          r == 5 ? Cell(97) : Cell(uint8_t(40 + r), uint8_t(1 + r % 3));
-    }
+  XmModule desc = Song("", 32, 4, 2);
+  std::tie(desc.Speed, desc.Orders) = std::tuple(1, std::vector<uint8_t>{0, 1});
+  desc.Instruments = {SineInstrument(16), SineInstrument(24), SineInstrument(32)};
+  for (int r = 0; r < 64; ++r) {
+    desc.Patterns[size_t(r / 32)].At(r % 32, 0, 4) = Cell(uint8_t(30 + r % 32 % 12 + r / 32), 1);
+    desc.Patterns[size_t(r / 32)].At(r % 32, 2, 4) =
+        r % 32 == 5 ? Cell(97) : Cell(uint8_t(40 + r % 32), uint8_t(1 + r % 32 % 3));
   }
   return desc;
 }
