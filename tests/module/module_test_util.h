@@ -3,6 +3,7 @@
 // and run on a machine of the test's own.
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -13,11 +14,10 @@
 #include "module/module_machine.h"
 #include "module/module_player.h"
 
-// One cycle of a sine, `period` frames long, at the given amplitude.
-inline std::vector<int16_t> SineCycle(int period, int amplitude) {
-  std::vector<int16_t> v(static_cast<size_t>(period));
-  for (int i = 0; i < period; ++i)
-    v[size_t(i)] = int16_t(std::lround(amplitude * sin(2 * M_PI * i / period)));
+// One cycle of a sine, `period` frames long, of amplitude `a`.
+inline std::vector<int16_t> SineCycle(int period, int a) {
+  std::vector<int16_t> v;
+  for (int i = 0; i < period; ++i) v.push_back(int16_t(lround(a * sin(2 * M_PI * i / period))));
   return v;
 }
 
@@ -39,8 +39,7 @@ struct TestSong {
   const ModuleSong* song = nullptr;
   std::unique_ptr<ModuleMachine> machine = std::make_unique<ModuleMachine>();
 
-  explicit TestSong(const XmModule& desc, bool withRing = false)
-      : TestSong(WriteXm(desc), withRing) {}
+  explicit TestSong(const XmModule& desc, bool ring = false) : TestSong(WriteXm(desc), ring) {}
   TestSong(const std::vector<uint8_t>& image, bool withRing) {
     song = LoadSong(image.data(), image.size());
     if (song) ResetMachine(*machine, song);
@@ -114,7 +113,5 @@ inline XmModule Song(const std::string& cells, int rows = 16, int channels = 1, 
 // Whole numbers separated by spaces.
 inline std::vector<int32_t> Ints(const std::string& text) {
   std::istringstream in(text);
-  std::vector<int32_t> out;
-  for (int32_t v; in >> v;) out.push_back(v);
-  return out;
+  return {std::istream_iterator<int32_t>(in), {}};
 }

@@ -66,8 +66,7 @@ std::vector<float> RenderPeerSignal(const char* peer, const std::vector<uint8_t>
 const int PeerNotes[16] = {37, 44, 49, 51, 56, 61, 63, 68, 73, 80, 85, 42, 58, 66, 75, 54};
 
 struct Note {
-  double onsetMs;
-  double hz;
+  double onsetMs, hz;
 };
 
 // Onsets: the 1 ms peak level rises through a third of the loudest level after at least 10 ms
@@ -306,9 +305,8 @@ TEST(ModulePeer, NoteOnsetsAndPitchAgree) {
 // ours renders here. The differences file holds lines "CASE | REASON" (CASE may hold * for any
 // text).
 TEST(ModulePeerMatrix, OursAgreesWherePeersAgree) {
-  if (!HavePeer("xmp") || !HavePeer("openmpt123")) {
+  if (!HavePeer("xmp") || !HavePeer("openmpt123"))
     GTEST_SKIP() << "xmp and openmpt123 are not installed (make test-deps installs them)";
-  }
   const std::vector<MatrixCase> cases = Cases();
   const size_t modules = (cases.size() + CasesPerModule - 1) / CasesPerModule;
   const size_t windows = CasesPerModule * CaseWindows + WindowsPerRow;

@@ -76,9 +76,8 @@ class ModuleOutput : public ::testing::Test {
     std::vector<int16_t> pcm(size_t(BlockLength) * 2);
     AudioCapturePull(pcm.data(), BlockLength);
     int32_t cursor = CursorBlock(AudioRingPosition());
-    for (int i = 0; i < 2000 && ModulePlayer.HeardBlockIndex.load() != cursor; ++i) {
+    for (int i = 0; i < 2000 && ModulePlayer.HeardBlockIndex.load() != cursor; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
     EXPECT_EQ(ModulePlayer.HeardBlockIndex.load(), cursor);
     return pcm;
   }
@@ -140,8 +139,7 @@ TEST_F(ModuleOutput, StopPlayFreeCycles) {
     ASSERT_TRUE(ModulePlay());
     for (int b = 0; b < 3; ++b) PullBlock();
     EXPECT_TRUE(ModuleStop() && ModuleStop());  // a second stop finds no thread and is harmless
-    EXPECT_EQ(std::vector<uint32_t>({ModuleGetRow(), ModuleGetTime()}),
-              std::vector<uint32_t>(2, 0));
+    EXPECT_TRUE(ModuleGetRow() == 0 && ModuleGetTime() == 0);
     ASSERT_TRUE(ModulePlay());  // from the beginning: the first block is heard again
     const std::vector<int16_t> pcm = PullBlock();
     if (cycle == 0) first = pcm;

@@ -9,7 +9,6 @@
 #include <cstdio>
 #include <string>
 
-#include "module/module_effects.h"
 #include "tests/module/module_test_util.h"
 #include "tests/support/golden.h"
 
@@ -72,8 +71,7 @@ template <uint16_t Flags, int8_t... F>
 void Finetunes(XmModule& d) {
   std::tie(d.Flags, d.Speed) = std::tuple(Flags, 1);
   d.Instruments.clear();
-  for (int8_t f : {F...})
-    d.Instruments.push_back(SineInstrument()), d.Instruments.back().Samples[0].Finetune = f;
+  for (int8_t f : {F...}) d.Instruments.emplace_back(SineInstrument()).Samples[0].Finetune = f;
 }
 
 // Retrigger with every volume action once from volume 40, a note a row at speed 2 (the action on
@@ -118,8 +116,7 @@ void ExpectGoldenTrace(const std::string& name, const XmModule& desc, int ticks)
 
 TEST(ModuleReplay, EffectsTickByTick) {
   const struct {
-    const char* name;
-    const char* cells;
+    const char *name, *cells;
     Field field;
     int every;  // ticks between two readings
     const char* expected;
@@ -226,33 +223,30 @@ TEST(ModuleReplay, EffectsTickByTick) {
 // row tick.
 TEST(ModuleReplay, OrderFlow) {
   const struct {
-    const char* name;
-    int rows;
-    const char* orders;
-    int restart, ticks;
-    const char *cells, *expected;
+    const char *name, *orders, *cells, *expected;
+    int rows, restart, ticks;
   } cases[] = {
-      {"F00: every tick a row", 16, "0", 0, 15, "F06,, F00", "0 1 2 3 4"},
-      {"B then D: B's order, D's row", 2, "0 1 2", 1, 2, "B02//D01", "0 201"},
-      {"D then B: B's order, row 0", 2, "0 1 2", 1, 2, "D01//B02", "0 200"},
-      {"B past the end", 2, "0 1 2", 1, 3, ", B09", "0 1 0"},
-      {"D past the rows", 2, "1 2 0", 1, 2, ",, D10", "0 100"},
-      {"E61", 5, "0", 0, 7, ", E60, E61", "0 1 2 1 2 3 4"},
-      {"E62", 5, "0", 0, 9, ", E60, E62", "0 1 2 1 2 1 2 3 4"},
+      {"F00: every tick a row", "0", "F06,, F00", "0 1 2 3 4", 16, 0, 15},
+      {"B then D: B's order, D's row", "0 1 2", "B02//D01", "0 201", 2, 1, 2},
+      {"D then B: B's order, row 0", "0 1 2", "D01//B02", "0 200", 2, 1, 2},
+      {"B past the end", "0 1 2", ", B09", "0 1 0", 2, 1, 3},
+      {"D past the rows", "1 2 0", ",, D10", "0 100", 2, 1, 2},
+      {"E61", "0", ", E60, E61", "0 1 2 1 2 3 4", 5, 0, 7},
+      {"E62", "0", ", E60, E62", "0 1 2 1 2 1 2 3 4", 5, 0, 9},
       // EE2 at speed 3 holds row 1 for 3 + 6 ticks; the next row is back to 3.
-      {"EE2", 8, "0", 0, 16, "F03, EE2", "0 1 2 3"},
+      {"EE2", "0", "F03, EE2", "0 1 2 3", 8, 0, 16},
       // Dxy is decimal into a 64-row pattern; rows above 63 play row 0.
-      {"D00", 64, "0 1", 0, 2, "D00", "0 100"},
-      {"D0A", 64, "0 1", 0, 2, "D0A", "0 110"},
-      {"D19", 64, "0 1", 0, 2, "D19", "0 119"},
-      {"D63", 64, "0 1", 0, 2, "D63", "0 163"},
-      {"D64", 64, "0 1", 0, 2, "D64", "0 100"},
+      {"D00", "0 1", "D00", "0 100", 64, 0, 2},
+      {"D0A", "0 1", "D0A", "0 110", 64, 0, 2},
+      {"D19", "0 1", "D19", "0 119", 64, 0, 2},
+      {"D63", "0 1", "D63", "0 163", 64, 0, 2},
+      {"D64", "0 1", "D64", "0 100", 64, 0, 2},
       // At the natural end the song goes on at the restart position; one at or past the song
       // length counts as 0.
-      {"restart 0", 2, "0 1 2", 0, 8, "", "0 1 100 101 200 201 0 1"},
-      {"restart 2", 2, "0 1 2", 2, 8, "", "0 1 100 101 200 201 200 201"},
-      {"restart 3", 2, "0 1 2", 3, 8, "", "0 1 100 101 200 201 0 1"},
-      {"restart 200", 2, "0 1 2", 200, 8, "", "0 1 100 101 200 201 0 1"},
+      {"restart 0", "0 1 2", "", "0 1 100 101 200 201 0 1", 2, 0, 8},
+      {"restart 2", "0 1 2", "", "0 1 100 101 200 201 200 201", 2, 2, 8},
+      {"restart 3", "0 1 2", "", "0 1 100 101 200 201 0 1", 2, 3, 8},
+      {"restart 200", "0 1 2", "", "0 1 100 101 200 201 0 1", 2, 200, 8},
   };
   for (const auto& k : cases) {
     XmModule desc = Song(k.cells, k.rows, 4, 3);
@@ -270,13 +264,6 @@ TEST(ModuleReplay, OrderFlow) {
   }
 }
 
-// The effects' waveforms: the sine's peak and negative half, the ramp.
-TEST(ModuleReplay, Waveforms) {
-  const std::tuple<int, int8_t, int> waves[] = {
-      {0, 0, 0}, {0, 16, 255}, {0, -16, 255}, {0, 1, 25}, {0, -31, 25}, {1, 4, 32}, {1, -32, 255}};
-  for (const auto& [w, p, v] : waves) EXPECT_EQ(WaveformValue(w, p), v) << w << " " << int(p);
-}
-
 // A loaded song is only read: two machines on one song, mixed block by block in turn, each play
 // it as a machine of its own does. A reset machine starts afresh: H00 on row 0 finds no global
 // volume slide (H04 on row 1) remembered from before.
@@ -286,15 +273,13 @@ TEST(ModuleReplay, MachinesSideBySideOnOneSong) {
   TestSong own(desc, true), a(desc, true), b(desc, true);
   const std::vector<int16_t> expected = own.Render(blocks * BlockLength);
   ResetMachine(*b.machine, a.song);
-  std::vector<int16_t> heardA, heardB;
-  for (int k = 0; k < blocks; ++k) {
-    for (auto [t, heard] : {std::pair{&a, &heardA}, {&b, &heardB}}) {
-      const std::vector<int16_t> block = t->Render(BlockLength);
-      heard->insert(heard->end(), block.begin(), block.end());
-    }
+  std::vector<int16_t> heard[2];  // a's and b's blocks in turn
+  for (int k = 0; k < blocks * 2; ++k) {
+    const std::vector<int16_t> block = (k % 2 ? b : a).Render(BlockLength);
+    heard[k % 2].insert(heard[k % 2].end(), block.begin(), block.end());
   }
-  EXPECT_EQ(heardA, expected);
-  EXPECT_EQ(heardB, expected);
+  EXPECT_EQ(heard[0], expected);
+  EXPECT_EQ(heard[1], expected);
   ResetMachine(*a.machine, a.song);
   EXPECT_EQ(a.Render(blocks * BlockLength), expected);
   b.machine->Song = b.song;  // b releases its own song, not a's
