@@ -89,13 +89,12 @@ class ModuleOutput : public ::testing::Test {
 // Past 2^32 bytes (about 6.8 hours) the count keeps going: (2^32 + 12) / 4 = 1,073,741,827
 // frames, 35,427 into the ring, block 40. A 32-bit count would have wrapped to block 0.
 TEST(ModuleCursor, PositionWrapsWithTheRing) {
-  for (const auto& [bytes, block] : {std::pair<uint64_t, int>{0, 0},
-                                     {353600 - 4, 99},
-                                     {353600, 0},
-                                     {353600 + 884 * 4 * 3, 3},
-                                     {(uint64_t(1) << 32) + 12, 40}}) {
-    EXPECT_EQ(CursorBlock(bytes), block) << bytes;
-  }
+  const std::pair<uint64_t, int> cases[] = {{0, 0},
+                                            {353600 - 4, 99},
+                                            {353600, 0},
+                                            {353600 + 884 * 4 * 3, 3},
+                                            {(uint64_t(1) << 32) + 12, 40}};
+  for (const auto& [bytes, block] : cases) EXPECT_EQ(CursorBlock(bytes), block) << bytes;
 }
 
 // The heard audio and the queries against an offline render of the same song, block by block,

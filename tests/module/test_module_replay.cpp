@@ -51,11 +51,13 @@ constexpr Field Envelope = [](TestSong& t) { return t.Channel(0).VolumeEnvelope.
 constexpr Field Global = [](TestSong& t) { return t.machine->GlobalVolume; };
 constexpr Field Position = [](TestSong& t) { return int32_t(t.Voice(0).Position); };
 constexpr Field Step = [](TestSong& t) { return int32_t(t.Voice(0).StepFraction); };
+constexpr Field VoiceNumber = [](TestSong& t) { return t.Channel(0).Voice; };
 constexpr Field Sounding = [](TestSong& t) { return int32_t(t.Voice(0).Sample != nullptr); };
 constexpr Field FramesPerTick = [](TestSong& t) { return t.machine->SamplesPerTick; };
 
 constexpr auto Speed1 = [](XmModule& d) { d.Speed = 1; };
 constexpr auto Amiga = [](XmModule& d) { d.Flags = 0; };
+constexpr auto Long = [](XmModule& d) { d.Instruments[0] = SineInstrument(512); };
 constexpr auto Quiet = [](XmModule& d) { d.Speed = 1, d.Instruments[0].Samples[0].Volume = 32; };
 template <uint16_t F, uint16_t End = 64>
 void Fade(XmModule& d) {
@@ -108,8 +110,7 @@ void ExpectGoldenTrace(const std::string& name, const XmModule& desc, int ticks)
     }
     out += '\n';
   }
-  const std::string failure = CheckGoldenText(name, out);
-  EXPECT_TRUE(failure.empty()) << failure;
+  EXPECT_EQ(CheckGoldenText(name, out), "");
 }
 
 }  // namespace
@@ -169,9 +170,10 @@ TEST(ModuleReplay, EffectsTickByTick) {
       // An instrument without a note resets the volume without restarting the sound.
       {"instrument alone", "N v20, i1", Volume, 6, "16 64"},
       {"instrument alone voice", "N v20, i1", Position, 6, "0 9", nullptr, true},
-      // 9xx into a 512-frame loop: 901 starts at 256; 902 (the loop end) restarts from 0.
-      {"9xx", "N, N 901, N 902", Position, 6, "0 256 0",
-       [](XmModule& d) { d.Instruments[0] = SineInstrument(512); }, true},
+      // 9xx into a 512-frame loop: 901 starts at 256 on the twin voice; 902 (the loop end) restarts
+      // the sound from 0 on the same voice.
+      {"9xx", "N, N 901, N 902", Position, 6, "0 256 0", Long, true},
+      {"9xx voice", "N, N 901, N 902", VoiceNumber, 6, "0 32 32", Long},
       {"ED2", "N ED2", Sounding, 1, "0 0 1"},
       // E5y plays its row's note with finetune (y - 8) x 16, the plain notes after it at 0; on the
       // Amiga table E58 is finetune 0 whatever the sample's (16).
@@ -268,7 +270,7 @@ TEST(ModuleReplay, OrderFlow) {
 // it as a machine of its own does. A reset machine starts afresh: H00 on row 0 finds no global
 // volume slide (H04 on row 1) remembered from before.
 TEST(ModuleReplay, MachinesSideBySideOnOneSong) {
-  const XmModule desc = Song("N H00, H04", 4);
+  const XmModule desc = Song("N 100/H00, 104/H04", 4, 2);
   const int blocks = 40;  // 4 rows of 6 ticks are 24 x 882 frames: the song plays about 1.5 times
   TestSong own(desc, true), a(desc, true), b(desc, true);
   const std::vector<int16_t> expected = own.Render(blocks * BlockLength);
