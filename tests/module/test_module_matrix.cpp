@@ -340,26 +340,32 @@ TEST(ModulePeerMatrix, OursAgreesWherePeersAgree) {
   }
   ASSERT_FALSE(differences.empty()) << "cannot read " << DifferencesFile;
   int agreed = 0, levels = 0, pitches = 0;
+  std::vector<int> perCase;  // windows compared in each case, level and pitch together
   for (size_t i = 0; i < cases.size(); ++i) {
     const Renders& r = renders[i / CasesPerModule];
     const size_t first = i % CasesPerModule * CaseWindows;
     const char* name = cases[i].Name.c_str();
     ASSERT_GE(std::min({r.Ours.size(), r.Xmp.size(), r.Mpt.size()}), first + CaseWindows + 1)
         << name << ": a render ended early";
+    const int before = levels + pitches;
     const std::string faults = CompareCase(r, first, levels, pitches);
+    perCase.push_back(levels + pitches - before);
     auto listed = std::find_if(differences.begin(), differences.end(), [name](const auto& d) {
       return fnmatch(d.first.c_str(), name, 0) == 0;
     });
     agreed += faults.empty();
-    if (!faults.empty() && listed == differences.end()) ADD_FAILURE() << name << ":" << faults;
+    if (!faults.empty() && listed == differences.end())
+      ADD_FAILURE() << name << " (" << perCase.back() << " windows compared):" << faults;
     if (!faults.empty() && listed != differences.end()) listed->second = true;
   }
   for (const auto& [pattern, seen] : differences) {
     EXPECT_TRUE(seen) << DifferencesFile << ": no case differs as \"" << pattern
                       << "\" says; take the line out";
   }
+  std::sort(perCase.begin(), perCase.end());
   std::printf(
       "%d of %zu cases agree with the peers wherever the two agree (compared: %d windows in level, "
-      "%d in pitch)\n",
-      agreed, cases.size(), levels, pitches);
+      "%d in pitch; per case fewest %d, median %d, most %d)\n",
+      agreed, cases.size(), levels, pitches, perCase.front(), perCase[perCase.size() / 2],
+      perCase.back());
 }
