@@ -41,7 +41,7 @@ xdotool windowactivate --sync "$owid" >/dev/null 2>&1
 sleep 1
 [ "$(xdotool getactivewindow)" != "$wid" ] || fail "the focus did not move away"
 alive "focus lost"
-activate
+activate 0.3
 skin 2 "the focus came back"
 kill "$other"
 other=""
@@ -50,7 +50,7 @@ other=""
 xdotool windowminimize --sync "$wid" >/dev/null 2>&1 || xdotool windowminimize "$wid"
 sleep 1
 alive "minimised"
-activate
+activate 0.3
 skin 1 "the window was restored"
 
 # Alt+Enter: one pair first (the window and its full screen both made once), then 20 in quick
@@ -66,7 +66,7 @@ for i in $(seq 21); do xdotool key alt+Return; sleep 0.05; done
 sleep 1.5
 alive "21 Alt+Enter"
 after=$(rss)
-activate
+activate 0.3
 settles_at 800x600 "after 21 Alt+Enter"
 skin 1 "21 Alt+Enter"
 toggle 1024x768 "22 Alt+Enter"

@@ -26,7 +26,8 @@ start_program() {
 }
 # start_magazine: start_program, then a click ends the intro and the main loop runs.
 start_magazine() { start_program; wait_for_phase intro; click 20 20; wait_for_phase magazine; }
-activate() { xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || xdotool windowfocus --sync "$wid"; sleep 0.3; }
+# activate [SECONDS]: gives the window the focus, then waits SECONDS (default none).
+activate() { xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || xdotool windowfocus --sync "$wid"; sleep "${1:-0}"; }
 
 # wait_for_phase WHAT [SECONDS]: waits (default 30 s) until the program has written the line
 # "phase WHAT"; fails when it has not by then or has ended.
