@@ -10,67 +10,38 @@ set -u
 program="$1"
 . "$(dirname "$0")/../support/real_program.sh"
 
-# Starts the program (sets pid and wid) and clicks the intro away once it runs.
-start_magazine() {
-  start_program
-  wait_for_phase intro
-  click
-  wait_for_phase magazine
-}
-
-activate() { xdotool windowactivate --sync "$wid" >/dev/null 2>&1 || xdotool windowfocus --sync "$wid"; sleep 0.3; }
-click() { xdotool mousemove --window "$wid" 20 20; xdotool mousedown 1; sleep 0.1; xdotool mouseup 1; }
 rss() { awk '/^VmRSS:/{print $2}' "/proc/$pid/status"; }
-# The mean red and blue of the screen's left edge (logical x 0..15, y 200..559), whatever the
-# window's size: "R B", 0..255.
-edge() {
+# skin_at N: whether the mean red and blue of the screen's left edge (logical x 0..15,
+# y 200..559, whatever the window's size) show skin N: warm for skin 1, cool for skin 2.
+skin_at() {
   import -window "$wid" "$work/shot.png" 2>/dev/null || fail "screenshot"
-  convert "$work/shot.png" -resize '800x600!' -crop 16x360+0+200 \
-    -resize '1x1!' -depth 8 txt:- | tail -n 1 | sed 's/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \3/'
+  edge=$(convert "$work/shot.png" -resize '800x600!' -crop 16x360+0+200 -resize '1x1!' -depth 8 \
+    -format "%[fx:round(255*mean.r)] %[fx:round(255*mean.b)]" info:)
+  if [ "$1" = 1 ]; then [ "${edge% *}" -gt "${edge#* }" ]; else [ "${edge#* }" -gt "${edge% *}" ]; fi
 }
-# skin N WHAT: F1 or F2 chooses skin N, and the screen shows it within 2 s (skin 1 is warm at
-# its left edge, skin 2 cool).
-skin() {
-  key "F$1"
-  for i in $(seq 10); do
-    set -- "$1" "$2" $(edge)
-    if [ "$1" = 1 ] && [ "$3" -gt "$4" ]; then return 0; fi
-    if [ "$1" = 2 ] && [ "$4" -gt "$3" ]; then return 0; fi
-    sleep 0.2
-  done
-  fail "F$1 did not show skin $1 after $2 (left edge red, blue: $3 $4)"
-}
-geometry() { xwininfo -id "$wid" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w "x" h}'; }
-# settles_at WxH: whether the window reaches that size within 3 s (the window manager resizes it
-# in its own time after a restore or a full-screen change).
-settles_at() {
-  for i in $(seq 30); do
-    [ "$(geometry)" = "$1" ] && return 0
-    sleep 0.1
-  done
-  return 1
-}
+# skin N WHAT: F1 or F2 chooses skin N, and the screen shows it within 2 s.
+skin() { key "F$1"; poll 2 skin_at "$1" || fail "F$1 did not show skin $1 after $2 (left edge red, blue: $edge)"; }
+# settles_at WxH WHAT: the window reaches that size within 3 s (the window manager resizes it in
+# its own time after a restore or a full-screen change); toggle WxH WHAT presses Alt+Enter first.
+size_is() { [ "$(geometry)" = "$1" ]; }
+settles_at() { poll 3 size_is "$1" || fail "not $1 $2: $(geometry)"; }
+toggle() { key alt+Return; sleep 0.5; settles_at "$1" "after $2"; }
 
 start_x_server
 start_magazine
-alive "intro"
 skin 2 "the start"
 skin 1 "the start"
 
 # Focus to another window and back.
 xlogo -geometry 300x200+100+100 >/dev/null 2>&1 &
 other=$!
-for i in $(seq 50); do
-  owid=$(xdotool search --onlyvisible --class xlogo 2>/dev/null | tail -n 1)
-  [ -n "$owid" ] && break
-  sleep 0.1
-done
-[ -n "$owid" ] || fail "no second window"
+xlogo_window() { owid=$(xdotool search --onlyvisible --class xlogo 2>/dev/null | tail -n 1); [ -n "$owid" ]; }
+poll 5 xlogo_window || fail "no second window"
 xdotool windowactivate --sync "$owid" >/dev/null 2>&1
 sleep 1
 [ "$(xdotool getactivewindow)" != "$wid" ] || fail "the focus did not move away"
 alive "focus lost"
-activate
+activate 0.3
 skin 2 "the focus came back"
 kill "$other"
 other=""
@@ -79,54 +50,39 @@ other=""
 xdotool windowminimize --sync "$wid" >/dev/null 2>&1 || xdotool windowminimize "$wid"
 sleep 1
 alive "minimised"
-activate
+activate 0.3
 skin 1 "the window was restored"
 
 # Alt+Enter: one pair first (the window and its full screen both made once), then 20 in quick
 # succession and a 21st, so that the window's size shows that an odd count was taken, then one
 # more back to full screen. A texture or scaling buffer lost per toggle would cost 2 to 3 MB each;
 # the allocator moves resident memory by a few MB either way over such a run.
-settles_at 1024x768 || fail "not full screen at the start: $(geometry)"
-key alt+Return
-sleep 0.5
-settles_at 800x600 || fail "Alt+Enter did not make an 800x600 window: $(geometry)"
+settles_at 1024x768 "at the start"
+toggle 800x600 "one Alt+Enter"
 skin 2 "a window from Alt+Enter"
-key alt+Return
-sleep 0.5
-settles_at 1024x768 || fail "Alt+Enter did not go back to full screen: $(geometry)"
+toggle 1024x768 "two Alt+Enter"
 before=$(rss)
-for i in $(seq 21); do
-  xdotool key alt+Return
-  sleep 0.05
-done
+for i in $(seq 21); do xdotool key alt+Return; sleep 0.05; done
 sleep 1.5
 alive "21 Alt+Enter"
 after=$(rss)
-activate
-settles_at 800x600 || fail "not a window after 21 Alt+Enter: $(geometry)"
+activate 0.3
+settles_at 800x600 "after 21 Alt+Enter"
 skin 1 "21 Alt+Enter"
-key alt+Return
-sleep 0.5
-settles_at 1024x768 || fail "not full screen after 22 Alt+Enter: $(geometry)"
+toggle 1024x768 "22 Alt+Enter"
 skin 2 "22 Alt+Enter"
-growth=$((after - before))
-[ "$growth" -lt 8192 ] || fail "resident memory grew by $growth kB over 21 Alt+Enter ($before -> $after kB)"
-
+[ $((after - before)) -lt 8192 ] || fail "resident memory grew from $before to $after kB over 21 Alt+Enter"
 key Escape
-wait_for_end "$pid" 2
-[ "$status" = "0" ] || fail "exit status '$status' after Escape, expected 0"
-pid=""
+expect_end 0 "Escape"
 
 # The X server killed under the running magazine (music playing).
 start_magazine
-alive "second start"
 kill "$xvfb"
 wait "$xvfb" 2>/dev/null
 xvfb=""
 wait_for_end "$pid" 5
-[ -n "$status" ] || fail "still running 5 s after the X server went away"
 grep -q "terminate called" "$work/program.log" && fail "the program aborted when the X server went away"
-[ "$status" = "1" ] || fail "exit status '$status' when the X server went away, expected 1"
+[ "$status" = "1" ] || fail "exit status '$status' 5 s after the X server went away, expected 1"
 pid=""
 
 echo "display faults: focus lost and back, minimised and restored, 21 quick Alt+Enter (resident memory $before -> $after kB): still reacting; Escape -> 0; X server killed -> 1 without an abort"

@@ -14,35 +14,19 @@ set -u
 mode="$1"
 build="$2"
 version="$3"
-work=$(mktemp -d)
-cleanup() {
-  [ -n "${pid:-}" ] && kill -KILL "$pid" 2>/dev/null
-  [ -n "${wm:-}" ] && kill "$wm" 2>/dev/null
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
-  rm -rf "$work"
-}
-fail() { echo "FAIL: $*"; cleanup; exit 1; }
 # checked_by VALIDATOR ARGS...: runs a validator over a file, or says that it is not installed.
 checked_by() {
   command -v "$1" >/dev/null || { echo "$1 not installed: not checked by it"; return; }
   "$@" || fail "$*"
 }
-. "$(dirname "$0")/../support/x_server.sh"
+. "$(dirname "$0")/../support/real_program.sh"
 
 # Every file the installation holds, relative to its prefix.
 { for size in 16 32 48 64 128 256; do echo "share/icons/hicolor/${size}x$size/apps/quellmark.png"; done
-  cat <<'LIST'
-bin/quellmark
-bin/quellmark-export
-bin/quellmark-render
-share/applications/org.quellmark.quellmark.desktop
-share/doc/quellmark/changelog.gz
-share/doc/quellmark/copyright
-share/man/man1/quellmark-export.1.gz
-share/man/man1/quellmark-render.1.gz
-share/man/man6/quellmark.6.gz
-share/metainfo/org.quellmark.quellmark.metainfo.xml
-LIST
+  printf '%s\n' bin/quellmark bin/quellmark-export bin/quellmark-render share/doc/quellmark/changelog.gz \
+    share/doc/quellmark/copyright share/man/man1/quellmark-export.1.gz share/man/man1/quellmark-render.1.gz \
+    share/man/man6/quellmark.6.gz share/applications/org.quellmark.quellmark.desktop \
+    share/metainfo/org.quellmark.quellmark.metainfo.xml
 } | LC_ALL=C sort >"$work/expected"
 
 # check_arguments BINDIR: the magazine's own arguments. SDL's dummy video driver would let a
@@ -90,10 +74,10 @@ check_documents() {
 
 case "$mode" in
 tree)
-  DESTDIR="$work/root" cmake --install "$build" --prefix /opt/qm >"$work/log" 2>&1 ||
-    { cat "$work/log"; fail "cmake --install failed"; }
+  DESTDIR="$work/root" cmake --install "$build" --prefix /opt/qm >"$work/program.log" 2>&1 ||
+    fail "cmake --install failed"
   (cd "$work/root/opt/qm" && find . -type f | sed 's|^\./||' | LC_ALL=C sort) >"$work/actual"
-  diff "$work/expected" "$work/actual" || fail "the installed files differ (- expected, + installed)"
+  diff "$work/expected" "$work/actual" >"$work/program.log" || fail "the installed files differ (- expected, + installed)"
   [ -z "$(find "$work/root" -path "$work/root/opt" -prune -o -type f -print)" ] ||
     fail "files installed outside DESTDIR/prefix"
   share="$work/root/opt/qm/share"
@@ -111,13 +95,12 @@ tree)
   check_documents "$work/root/opt/qm/bin" "$share/man"
   ;;
 package)
-  (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/log" 2>&1) ||
-    { cat "$work/log"; fail "cpack failed"; }
+  (cd "$build" && cpack -G DEB -B "$work/deb" >"$work/program.log" 2>&1) || fail "cpack failed"
   deb="$work/deb/quellmark_${version}_$(dpkg --print-architecture).deb"
   [ -f "$deb" ] || fail "no $deb"
   dpkg-deb -c "$deb" | awk '$1 !~ /^d/ { print $6 }' | sed 's|^\./usr/||' | LC_ALL=C sort \
     >"$work/actual"
-  diff "$work/expected" "$work/actual" || fail "the package's files differ (- expected, + packaged)"
+  diff "$work/expected" "$work/actual" >"$work/program.log" || fail "the package's files differ (- expected, + packaged)"
   depends=$(dpkg-deb -f "$deb" Depends)
   echo "$depends" | grep 'libsdl2-2.0-0' | grep -q 'libc6' ||
     fail "the package's dependencies were not computed or leave out SDL2: $depends"
@@ -126,22 +109,19 @@ package)
   check_documents "$work/x/usr/bin" "$work/x/usr/share/man"
   checked_by lintian --fail-on error,warning "$deb"
   if [ "${CI:-}" = true ] && [ "$(id -u)" = 0 ]; then
-    apt-get install -y "$deb" >"$work/log" 2>&1 || { cat "$work/log"; fail "apt-get install"; }
+    apt-get install -y "$deb" >"$work/program.log" 2>&1 || fail "apt-get install"
     [ "$(command -v quellmark)" = /usr/bin/quellmark ] || fail "quellmark is not on the PATH"
     quellmark --version && quellmark-render --version || fail "the installed programs do not run"
     if command -v Xvfb >/dev/null && command -v jwm >/dev/null; then
       start_x_server
-      SDL_AUDIODRIVER=dummy /usr/bin/quellmark >"$work/program.log" 2>&1 &
-      pid=$!
-      wid=$(wait_for_window "$pid" '^CODED BY VELTHRANE :-\)$')
-      [ -n "$wid" ] || { cat "$work/program.log"; fail "the installed magazine opened no window"; }
+      program=/usr/bin/quellmark
+      start_program
       class=$(xprop -id "$wid" WM_CLASS)
       [ "$class" = 'WM_CLASS(STRING) = "quellmark", "quellmark"' ] ||
         fail "the installed magazine's window is of class $class, not quellmark"
       kill -KILL "$pid"
-      pid=""
     fi
-    apt-get remove -y quellmark >"$work/log" 2>&1 || { cat "$work/log"; fail "apt-get remove"; }
+    apt-get remove -y quellmark >"$work/program.log" 2>&1 || fail "apt-get remove"
     while read -r f; do
       [ ! -e "/usr/$f" ] || fail "/usr/$f is left after apt-get remove"
     done <"$work/expected"
