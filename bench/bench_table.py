@@ -218,6 +218,22 @@ def press_escape(env):
     subprocess.run(["xdotool", "keyup", "Escape"], env=env)
 
 
+# Ends the program with Escape in its main loop; SDL turns SIGTERM into a close request, which the
+# magazine ignores, so a program left running is killed.
+def end_program(app, env):
+    press_escape(env)
+    try:
+        app.wait(timeout=5)
+    except subprocess.TimeoutExpired:
+        app.kill()
+        app.wait()
+
+
+# The median of each figure (CPU %, frames/s, MB) over the runs that measured it.
+def medians(rows):
+    return [median([r[i] for r in rows if r[i] is not None]) for i in range(3)]
+
+
 def running_figures(program, probe, workdir, runs):
     """Medians over `runs` launches under Xvfb: intro and main-loop (CPU %, fps, MB)."""
     if not shutil.which("Xvfb") or not shutil.which("xdotool"):
@@ -242,21 +258,12 @@ def running_figures(program, probe, workdir, runs):
                 main.append(idle_figures(app.pid, probe_file, 4))
                 note(f"  intro {intro[-1]}, main loop {main[-1]} (CPU %, frames/s, MB)")
             finally:
-                # Escape in the main loop ends the program; SDL turns SIGTERM into a close
-                # request, which the magazine ignores, so a program left running is killed.
-                press_escape(env)
-                try:
-                    app.wait(timeout=5)
-                except subprocess.TimeoutExpired:
-                    app.kill()
-                    app.wait()
+                end_program(app, env)
     finally:
         stop_processes(server)
     if not intro:
         return None
-    pick = lambda rows, i: median([r[i] for r in rows if r[i] is not None])
-    return {"intro": [pick(intro, i) for i in range(3)],
-            "main": [pick(main, i) for i in range(3)],
+    return {"intro": medians(intro), "main": medians(main),
             "display": display}
 
 
@@ -302,16 +309,10 @@ def screen_figures(program, probe, workdir, runs, seconds=10):
                     note(f"  {size}: window {rows['window'][-1]}, full screen {rows['full'][-1]}"
                          " (CPU %, frames/s, MB)")
                 finally:
-                    press_escape(env)
-                    try:
-                        app.wait(timeout=5)
-                    except subprocess.TimeoutExpired:
-                        app.kill()
-                        app.wait()
+                    end_program(app, env)
         finally:
             stop_processes(server)
-        pick = lambda got, i: median([r[i] for r in got if r[i] is not None])
-        figures[size] = {mode: [pick(got, i) for i in range(3)] for mode, got in rows.items()}
+        figures[size] = {mode: medians(got) for mode, got in rows.items()}
     return figures
 
 
