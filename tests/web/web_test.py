@@ -190,9 +190,8 @@ class Browser:
     def viewport(self, w, h, ratio, touch):
         self.send("Emulation.setTouchEmulationEnabled", enabled=touch, maxTouchPoints=5)
         self.send("Emulation.setDeviceMetricsOverride", width=w, height=h, deviceScaleFactor=ratio, mobile=touch)
-        laid_out = f"document.body.classList.contains('touch') === {str(touch).lower()}"
-        self.wait_for(f"innerWidth === {w} && innerHeight === {h} && devicePixelRatio === {ratio} && "
-                      f"(!document.getElementById('stage') || {laid_out})", 5)
+        self.wait_for(f"innerWidth === {w} && innerHeight === {h} && devicePixelRatio === {ratio} && document.body."
+                      f"classList.contains('touch') === !!(document.getElementById('stage') && {int(touch)})", 5)
 
     def mouse(self, x, y, kinds=("mouseMoved", "mousePressed", "mouseReleased")):  # a click, or the kinds given
         for kind in kinds:
@@ -416,12 +415,10 @@ def run(browser, url, render, out):
 
     browser.viewport(800, 600, 1, False)
     browser.evaluate("$('fullscreen').style.visibility = ''")
-    button = box_of(browser, "fullscreen")
-    browser.mouse(*button)
-    state = "[document.fullscreenElement?.id, document.activeElement?.id, $('fullscreen').parentNode.id]"
+    browser.mouse(*box_of(browser, "fullscreen"))
     check(browser.wait_for("document.fullscreenElement === $('stage') && document.activeElement === $('screen')", 5),
-          "the full-screen button puts the picture full screen and gives the keys back to it (clicked at "
-          f"{button[0]:.0f}, {button[1]:.0f}; full screen, focus, the button's place: {browser.evaluate(state)})")
+          "the full-screen button puts the picture full screen and gives the keys back to it " + browser.evaluate(
+              "`(full screen: ${document.fullscreenElement?.id}, keys: ${document.activeElement?.id})`"))
     browser.tap("Enter", 13, modifiers=1)
     check(browser.wait_for("document.fullscreenElement === null", 5), "Alt+Enter leaves full screen")
     browser.tap("Escape", 27)
@@ -547,9 +544,8 @@ def main():
             server.terminate()
             server.wait(timeout=20)
     # The failures again at the end, where a log cut to its last lines still shows them.
-    verdict = f"{len(failures)} check(s) failed" if failures else "all checks passed"
-    print("".join(f"FAIL  {message}\n" for message in failures)
-          + f"screenshots in {args.out}; {time.time() - STARTED:.0f} s; {verdict}", flush=True)
+    print("".join(f"FAIL  {m}\n" for m in failures) + f"screenshots in {args.out}; {time.time() - STARTED:.0f} s; "
+          + (f"{len(failures)} check(s) failed" if failures else "all checks passed"), flush=True)
     return 1 if failures else 0
 
 
