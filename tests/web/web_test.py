@@ -521,7 +521,9 @@ def main():
         parser.add_argument(f"--{name}", required=True)
     args = parser.parse_args()
     os.makedirs(args.out, exist_ok=True)
-    with tempfile.TemporaryDirectory(prefix="quellmark-web-") as work:
+    # Chromium's helper processes may still write to its profile for a moment after it has ended:
+    # a folder that cannot be removed then is left to the system's temporary files, not a failure.
+    with tempfile.TemporaryDirectory(prefix="quellmark-web-", ignore_cleanup_errors=True) as work:
         site = os.path.join(work, "site")
         shutil.copytree(args.site, site)
         os.makedirs(os.path.join(site, "nowasm"))  # the page and its script without quellmark.wasm
